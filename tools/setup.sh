@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need on Debian 12. Idempotent; needs root.
+set -euo pipefail
+
+PKGS=(
+  g++-mingw-w64-i686 wine wine32:i386 xvfb xauth cmake make g++ googletest libgtest-dev
+  libbenchmark-dev xdotool imagemagick x11-utils
+  pulseaudio pulseaudio-utils libpulse0:i386 sox
+  nsis libopenal-data libopenal-dev clang libclang-rt-14-dev
+)
+
+if [ "$(id -u)" != 0 ]; then
+  SUDO=sudo
+else
+  SUDO=
+fi
+
+missing=()
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+  need_update=1
+fi
+for p in "${PKGS[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,102 @@
+# Wine harness, sourced by the other scripts.
+#   zw_prefix PATH SHAPE     create or reuse a prefix in shape 9x (win98) or nt (winxp)
+#   zw_display               start Xvfb when there is no DISPLAY (stopped by zw_cleanup)
+#   zw_session_start/_end    keep one wineserver alive for a suite, end it afterwards
+#   zw_wine ARGS...          wine under timeout (ZW_TIMEOUT seconds, default 120)
+#   zw_reg_import FILE       import a .reg file into the current prefix
+# Every wine call runs with WINEDEBUG=-all unless the caller set WINEDEBUG.
+
+ZW_ROOT=${ZW_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+export WINEARCH=win32
+export WINEDEBUG=${WINEDEBUG:--all}
+ZW_STARTED_XVFB=
+
+zw_wine() {
+  timeout "${ZW_TIMEOUT:-120}" wine "$@"
+}
+
+zw_reg_import() {
+  zw_wine regedit /S "$(winepath -w "$1" 2>/dev/null)"
+}
+
+# Runs a shell command with a .reg text given on stdin.
+zw_reg_text() {
+  local f
+  f=$(mktemp --suffix=.reg)
+  { printf 'REGEDIT4\n\n'; cat; } > "$f"
+  zw_reg_import "$f"
+  rm -f "$f"
+}
+
+zw_set_shape() {
+  local shape=$1 ver
+  case "$shape" in
+    9x) ver=win98 ;;
+    nt) ver=winxp ;;
+    *) echo "unknown shape '$shape' (9x or nt)" >&2; return 1 ;;
+  esac
+  zw_reg_text <<REG
+[HKEY_CURRENT_USER\\Software\\Wine]
+"Version"="$ver"
+
+[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]
+"Managed"="N"
+"Decorated"="N"
+REG
+}
+
+zw_prefix() {
+  export WINEPREFIX=$1
+  local shape=${2:-9x}
+  if [ ! -f "$WINEPREFIX/.zephra-ready" ]; then
+    mkdir -p "$WINEPREFIX"
+    WINEDLLOVERRIDES="mscoree,mshtml=" timeout 180 wineboot -i >/dev/null 2>&1 || true
+    timeout 120 wineserver -w || true
+    [ -f "$WINEPREFIX/system.reg" ] || { echo "wineboot failed for $WINEPREFIX" >&2; return 1; }
+    touch "$WINEPREFIX/.zephra-ready"
+  fi
+  zw_set_shape "$shape"
+  echo "$shape" > "$WINEPREFIX/.zephra-shape"
+}
+
+zw_display() {
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+    return 0
+  fi
+  local n
+  for n in $(seq 90 130); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    ZW_STARTED_XVFB=$!
+    export DISPLAY=":$n"
+    local i
+    for i in $(seq 1 50); do
+      xdpyinfo >/dev/null 2>&1 && return 0
+      sleep 0.1
+    done
+    kill "$ZW_STARTED_XVFB" 2>/dev/null
+    ZW_STARTED_XVFB=
+  done
+  echo "could not start Xvfb" >&2
+  return 1
+}
+
+zw_session_start() {
+  timeout 10 wineserver -p >/dev/null 2>&1 || true
+  # Let the services of a fresh session settle before the first program runs.
+  timeout 60 wine cmd /c exit >/dev/null 2>&1 || true
+}
+
+zw_session_end() {
+  [ -n "${WINEPREFIX:-}" ] && timeout 30 wineserver -k >/dev/null 2>&1 || true
+  [ -n "${WINEPREFIX:-}" ] && timeout 30 wineserver -w >/dev/null 2>&1 || true
+}
+
+zw_cleanup() {
+  zw_session_end
+  if [ -n "$ZW_STARTED_XVFB" ]; then
+    kill "$ZW_STARTED_XVFB" 2>/dev/null || true
+    wait "$ZW_STARTED_XVFB" 2>/dev/null || true
+    ZW_STARTED_XVFB=
+  fi
+}

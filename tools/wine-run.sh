@@ -1,0 +1,6 @@
+#!/usr/bin/env bash
+# Runs one Windows program under Wine in the current WINEPREFIX (CTest's emulator).
+set -u
+: "${WINEPREFIX:?WINEPREFIX must name the test prefix}"
+export WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all}
+exec timeout "${ZW_TIMEOUT:-300}" wine "$@"

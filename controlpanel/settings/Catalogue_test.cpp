@@ -1,0 +1,55 @@
+#include "controlpanel/settings/Catalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <string>
+
+using namespace catalogue;
+
+TEST(Catalogue, PreferencesKeyIsUnderControlKey) {
+  EXPECT_EQ(std::string(K2.path), std::string(K1.path) + "\\" + kPreferencesSubKey);
+  EXPECT_EQ(K1.root, Root::CurrentUser);
+  EXPECT_EQ(K2.root, Root::CurrentUser);
+  for (const Key* k : {&K3, &K4, &K5, &K6, &K7, &K8, &K9, &K10}) EXPECT_EQ(k->root, Root::LocalMachine);
+}
+
+TEST(Catalogue, ValueNamesAreUniquePerKey) {
+  const Value* all[] = {&TaskBarIconEnable, &ToolTipsEnable, &SysKeyEnable, &PropSheetLeft, &PropSheetTop,
+                        &PropSheetPage, &DisableDriverWarning, &SoftwareUpdatedToVersion, &SoftwareVersion,
+                        &ResonixTrivoxControl, &DefaultBoard, &SplashAudio, &SplashScreen, &EnableDS3D,
+                        &DisableDsHwBuf, &DLSBankPath, &ZephraWorkingDir, &OutputMode, &TrivoxMode,
+                        &BrisaWavetableEffect, &ReverbAmount, &ChorusAmount, &SoftSynthMode,
+                        &BrisaMidiInDeviceID, &BrisaMidiOutDeviceID, &MidiOutDeviceID, &MidiOutDeviceName,
+                        &MidiDriverName, &WavetableDriverName, &ProgramFilesDir};
+  std::set<std::string> seen;
+  for (const Value* v : all) EXPECT_TRUE(seen.insert(std::string(v->key->path) + "|" + v->name).second) << v->name;
+}
+
+TEST(Catalogue, OutputModeDefaults) {
+  EXPECT_EQ(OutputModeFromStore(false, 0), 1u);  // missing: external speakers
+  EXPECT_EQ(OutputModeFromStore(true, 0), 0u);
+  EXPECT_EQ(OutputModeFromStore(true, 1), 1u);
+  EXPECT_EQ(OutputModeFromStore(true, 2), 0u);  // above 1 reads as headphones
+  EXPECT_EQ(OutputModeFromStore(true, 7), 0u);
+  EXPECT_EQ(OutputModeFromStore(true, 0xFFFFFFFFu), 0u);  // unsigned: -1 is above 1
+}
+
+TEST(Catalogue, TrivoxModeMapsBothWays) {
+  EXPECT_EQ(RenderModeIndexFromStore(false, 0), 0);  // missing: 2, quality
+  EXPECT_EQ(RenderModeIndexFromStore(true, 0), 1);
+  EXPECT_EQ(RenderModeIndexFromStore(true, 1), 0);
+  EXPECT_EQ(RenderModeIndexFromStore(true, 2), 0);
+  EXPECT_EQ(TrivoxModeForIndex(0), 2u);
+  EXPECT_EQ(TrivoxModeForIndex(1), 0u);
+  for (int i = -1; i <= 3; ++i) EXPECT_NE(TrivoxModeForIndex(i), 1u);
+}
+
+TEST(Catalogue, SheetCoordinateIgnoresNegativeAndMissing) {
+  EXPECT_EQ(SheetCoordinate(true, 120, 40), 120);
+  EXPECT_EQ(SheetCoordinate(true, 0, 40), 0);
+  EXPECT_EQ(SheetCoordinate(true, static_cast<uint32_t>(-5), 40), 40);
+  EXPECT_EQ(SheetCoordinate(true, 0x80000000u, 40), 40);
+  EXPECT_EQ(SheetCoordinate(false, 120, 40), 40);
+}

@@ -1,0 +1,71 @@
+#include "card/cardctl/CardClient.h"
+
+namespace kv22 {
+
+CardClient::~CardClient() {
+  if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+}
+
+bool CardClient::Open() {
+  if (IsOpen()) return true;
+  // NT-style arguments first; the 9x loader-style open is the fallback.
+  handle_ = CreateFileA("\\\\.\\Kv22Ctl", GENERIC_READ | GENERIC_WRITE,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (handle_ == INVALID_HANDLE_VALUE) {
+    error_ = GetLastError();
+    handle_ = CreateFileA("\\\\.\\Kv22Ctl", 0, 0, nullptr, 0, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  }
+  if (handle_ == INVALID_HANDLE_VALUE) {
+    if (error_ == 0) error_ = GetLastError();
+    return false;
+  }
+  error_ = 0;
+  return true;
+}
+
+bool CardClient::Call(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
+                      DWORD* returned) {
+  DWORD got = 0;
+  if (!Open()) return false;
+  if (!DeviceIoControl(handle_, code, const_cast<void*>(in), inSize, out, outSize, &got, nullptr)) {
+    error_ = GetLastError();
+    return false;
+  }
+  if (returned) *returned = got;
+  return true;
+}
+
+bool CardClient::GetStatus(CardStatus& status) {
+  DWORD got = 0;
+  if (!Call(kCtlGetStatus, nullptr, 0, &status, sizeof status, &got)) return false;
+  if (got != sizeof status || status.version != kStatusVersion) {
+    error_ = ERROR_INVALID_DATA;
+    return false;
+  }
+  return true;
+}
+
+bool CardClient::ReadLog(std::vector<LogEntry>& entries, uint32_t afterSeq) {
+  entries.clear();
+  const DWORD chunk = 64;
+  std::vector<LogEntry> buf(chunk);
+  for (;;) {
+    DWORD got = 0;
+    if (!Call(kCtlGetLog, &afterSeq, sizeof afterSeq, buf.data(), chunk * sizeof(LogEntry), &got))
+      return false;
+    DWORD n = got / sizeof(LogEntry);
+    entries.insert(entries.end(), buf.begin(), buf.begin() + n);
+    if (n < chunk) return true;
+    afterSeq = buf[n - 1].seq;
+  }
+}
+
+bool CardClient::ClearLog() { return Call(kCtlClearLog, nullptr, 0, nullptr, 0, nullptr); }
+
+bool CardClient::ResetState() { return Call(kCtlResetState, nullptr, 0, nullptr, 0, nullptr); }
+
+bool CardClient::SetConfig(const CardConfig& cfg) {
+  return Call(kCtlSetConfig, &cfg, sizeof cfg, nullptr, 0, nullptr);
+}
+
+}  // namespace kv22

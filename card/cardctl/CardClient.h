@@ -1,0 +1,39 @@
+// Client of the virtual card's control device \\.\Kv22Ctl (cardctl and tests).
+#pragma once
+#include <windows.h>
+
+#include <vector>
+
+#include "card/core/CardCore.h"
+
+namespace kv22 {
+
+class CardClient {
+ public:
+  CardClient() = default;
+  ~CardClient();
+  CardClient(const CardClient&) = delete;
+  CardClient& operator=(const CardClient&) = delete;
+
+  // Opens the control device; works in both Windows shapes.
+  bool Open();
+  bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+  // Win32 error of the last failed call.
+  DWORD Error() const { return error_; }
+
+  bool GetStatus(CardStatus& status);
+  // Entries with seq > afterSeq, oldest first.
+  bool ReadLog(std::vector<LogEntry>& entries, uint32_t afterSeq = 0);
+  bool ClearLog();
+  bool ResetState();
+  // Applied at once, links included, and kept in the service key.
+  bool SetConfig(const CardConfig& cfg);
+
+ private:
+  bool Call(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize, DWORD* returned);
+
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+  DWORD error_ = 0;
+};
+
+}  // namespace kv22

@@ -1,0 +1,179 @@
+// The virtual card's logic: devices, control codes, state and request log.
+// Freestanding: compiled into the kernel driver as well as into host tests,
+// so no standard library, no allocation, no global constructors.
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+
+namespace kv22 {
+
+// Devices the card offers. The wavetable synthesizer has a 9x name and an NT name.
+enum DeviceId : uint32_t {
+  kDevWave = 0,        // "brs4wave.vxd"
+  kDevCore = 1,        // "brs4core.vxd"
+  kDevWavetable = 2,   // "brs4wt.vxd"
+  kDevWavetableNt = 3, // "Kv22Mid0"
+  kDeviceCount = 4
+};
+
+constexpr uint32_t DeviceBit(uint32_t dev) { return 1u << dev; }
+constexpr uint32_t kAllDevices = (1u << kDeviceCount) - 1;
+
+// Control codes the card's devices answer.
+enum ControlCode : uint32_t {
+  kSetDisableDsHwBuf = 0x00000001,
+  kGetDisableDsHwBuf = 0x00000002,
+  kSetOutputMode = 0x39850000,
+  kSetWavetableEffect = 0x39860000,
+  kSetReverbAmount = 0x39870000,
+  kSetChorusAmount = 0x39880000,
+  kSetSoftSynthMode = 0x39900000,
+  kGetPerformanceLevel = 0x39910000,
+  kGetPerformanceClass = 0x39920000,
+  kGetPerformanceFeature = 0x39930000,
+  kDownloadBank = 0x39950000,
+};
+
+// Why a request failed; kOk is success.
+enum Status : uint32_t {
+  kOk = 0,
+  kBadSize = 1,       // input size differs from the code's, or output too small
+  kNotSupported = 2,  // code unknown to this device
+  kRefused = 3,       // configured to fail
+  kBankNotFound = 4,  // DownloadBank: file cannot be opened
+  kBadPath = 5,       // DownloadBank: not one zero-terminated text, or too long
+  kNoDevice = 6,      // device id out of range
+};
+
+struct FailRule {
+  uint32_t code;
+  uint32_t devices;  // DeviceBit mask the rule applies to
+};
+
+constexpr uint32_t kMaxFailRules = 16;
+
+struct CardConfig {
+  uint32_t deviceMask;  // which devices are visible (DeviceBit mask)
+  uint32_t level;       // GetPerformanceLevel
+  uint32_t perfClass;   // GetPerformanceClass
+  uint32_t feature;     // GetPerformanceFeature
+  uint32_t failCount;
+  FailRule fail[kMaxFailRules];
+};
+
+// A capable card: every device present, class 6, level 200, feature present.
+constexpr uint32_t kDefaultLevel = 200;
+constexpr uint32_t kDefaultClass = 6;
+constexpr uint32_t kDefaultFeature = 1;
+void DefaultConfig(CardConfig& cfg);
+
+// False when the config cannot be used (too many rules, a rule for no device).
+bool ConfigValid(const CardConfig& cfg);
+
+// Fail rules as stored in the service key: 8-byte records {code, devices},
+// little-endian. Returns false (and leaves cfg alone) when the size is not a
+// multiple of 8 or holds more than kMaxFailRules records.
+bool FailRulesFromBytes(const uint8_t* data, uint32_t size, CardConfig& cfg);
+uint32_t FailRulesToBytes(const CardConfig& cfg, uint8_t* data, uint32_t capacity);
+
+constexpr uint32_t kBankPathMax = 260;  // including the zero
+constexpr uint32_t kOutputRecordSize = 16;
+
+struct CardState {
+  uint32_t disableDsHwBuf;  // last SetDisableDsHwBuf flag
+  uint32_t effects;
+  uint32_t reverb;
+  uint32_t chorus;
+  uint32_t softSynthMode;
+  uint16_t outputFlag;  // bytes 8..9 of the last OutputModeRecord
+  uint16_t reserved;
+  uint8_t outputRecord[kOutputRecordSize];
+  char bank[kBankPathMax];  // last bank downloaded, "" when none
+  uint32_t opens[kDeviceCount];    // opens since the last reset
+  uint32_t handles[kDeviceCount];  // handles open now
+};
+
+constexpr uint32_t kLogInBytes = 64;
+constexpr uint32_t kLogCapacity = 256;
+
+struct LogEntry {
+  uint32_t seq;  // 1, 2, ... since the last clear
+  uint32_t device;
+  uint32_t code;
+  uint32_t inLength;  // full input size; only the first kLogInBytes are kept
+  uint32_t outLength;
+  uint32_t status;
+  uint8_t in[kLogInBytes];
+};
+
+// Decides whether a bank file can be opened; the driver asks the file system.
+typedef bool (*FileProbe)(const char* path, void* context);
+
+class Card {
+ public:
+  // Power-on: config taken, state and log cleared.
+  void Init(const CardConfig& cfg, FileProbe probe, void* probeContext);
+  void SetConfig(const CardConfig& cfg);
+  const CardConfig& Config() const { return config_; }
+  const CardState& State() const { return state_; }
+  bool DeviceEnabled(uint32_t dev) const;
+
+  // One control request. in and out may overlap (buffered I/O): the input is
+  // read before anything is written. *written gets the output byte count.
+  Status Request(uint32_t dev, uint32_t code, const void* in, uint32_t inLength, void* out,
+                 uint32_t outLength, uint32_t* written);
+
+  void NoteOpen(uint32_t dev);
+  void NoteClose(uint32_t dev);
+
+  // State back to power-on values, open counters and log cleared; config kept.
+  void ResetState();
+  void ClearLog();
+
+  // Entries with seq > afterSeq, oldest first, at most max of them.
+  uint32_t ReadLog(uint32_t afterSeq, LogEntry* out, uint32_t max) const;
+  uint32_t LogCount() const { return logCount_; }
+  uint32_t LastSeq() const { return nextSeq_ - 1; }
+
+ private:
+  Status Execute(uint32_t dev, uint32_t code, const uint8_t* in, uint32_t inLength, uint8_t* out,
+                 uint32_t outLength, uint32_t* written);
+  bool Refused(uint32_t dev, uint32_t code) const;
+  LogEntry& Append(uint32_t dev, uint32_t code, const uint8_t* in, uint32_t inLength,
+                   uint32_t outLength);
+
+  CardConfig config_;
+  CardState state_;
+  FileProbe probe_;
+  void* probeContext_;
+  LogEntry log_[kLogCapacity];
+  uint32_t logHead_;  // index of the oldest entry
+  uint32_t logCount_;
+  uint32_t nextSeq_;
+};
+
+// Which device a code belongs to: true when dev serves code.
+bool DeviceServes(uint32_t dev, uint32_t code);
+
+// Private codes of the always-present control device \\.\Kv22Ctl
+// (FILE_DEVICE_UNKNOWN, functions 0x800.., METHOD_BUFFERED, any access).
+enum CtlCode : uint32_t {
+  kCtlGetStatus = 0x00222000,  // out: CardStatus
+  kCtlGetLog = 0x00222004,     // in: uint32 afterSeq; out: LogEntry[]
+  kCtlClearLog = 0x00222008,
+  kCtlResetState = 0x0022200C,  // state, open counters and log
+  kCtlSetConfig = 0x00222010,   // in: CardConfig; kept in the service key too
+};
+
+constexpr uint32_t kStatusVersion = 1;
+
+struct CardStatus {
+  uint32_t version;
+  uint32_t lastSeq;
+  uint32_t logCount;
+  uint32_t linkMask;  // devices whose names exist now
+  CardConfig config;
+  CardState state;
+};
+
+}  // namespace kv22

@@ -1,0 +1,240 @@
+#include "card/core/CardText.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace kv22 {
+namespace {
+
+const char* const kDeviceNames[kDeviceCount] = {"wave", "core", "wt", "nt"};
+
+std::vector<std::string> Split(const std::string& text, char sep) {
+  std::vector<std::string> parts;
+  std::string::size_type start = 0;
+  for (;;) {
+    auto pos = text.find(sep, start);
+    parts.push_back(text.substr(start, pos == std::string::npos ? std::string::npos : pos - start));
+    if (pos == std::string::npos) break;
+    start = pos + 1;
+  }
+  return parts;
+}
+
+bool ParseU32(const std::string& text, uint32_t& value) {
+  if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') return false;
+  errno = 0;
+  char* end = nullptr;
+  unsigned long long v = std::strtoull(text.c_str(), &end, 0);
+  if (errno != 0 || *end != 0 || v > 0xFFFFFFFFull) return false;
+  value = uint32_t(v);
+  return true;
+}
+
+std::string Hex8(uint32_t v) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%08x", unsigned(v));
+  return buf;
+}
+
+std::string PerDevice(const char* head, const uint32_t (&counts)[kDeviceCount]) {
+  std::string s = head;
+  for (uint32_t d = 0; d < kDeviceCount; ++d) {
+    s += ' ';
+    s += kDeviceNames[d];
+    s += '=';
+    s += std::to_string(counts[d]);
+  }
+  return s;
+}
+
+}  // namespace
+
+const char* DeviceName(uint32_t dev) { return dev < kDeviceCount ? kDeviceNames[dev] : "?"; }
+
+bool DeviceFromName(const std::string& name, uint32_t& dev) {
+  for (uint32_t d = 0; d < kDeviceCount; ++d) {
+    if (name == kDeviceNames[d]) {
+      dev = d;
+      return true;
+    }
+  }
+  return false;
+}
+
+const char* StatusName(uint32_t status) {
+  switch (status) {
+    case kOk: return "ok";
+    case kBadSize: return "bad-size";
+    case kNotSupported: return "not-supported";
+    case kRefused: return "refused";
+    case kBankNotFound: return "bank-not-found";
+    case kBadPath: return "bad-path";
+    case kNoDevice: return "no-device";
+    default: return "?";
+  }
+}
+
+std::string FormatDeviceMask(uint32_t mask) {
+  std::string s;
+  for (uint32_t d = 0; d < kDeviceCount; ++d) {
+    if (mask & DeviceBit(d)) {
+      if (!s.empty()) s += ',';
+      s += kDeviceNames[d];
+    }
+  }
+  return s.empty() ? "none" : s;
+}
+
+bool ParseDeviceMask(const std::string& text, uint32_t& mask) {
+  if (text == "none") {
+    mask = 0;
+    return true;
+  }
+  if (text == "all") {
+    mask = kAllDevices;
+    return true;
+  }
+  uint32_t m = 0;
+  for (const auto& part : Split(text, ',')) {
+    uint32_t d;
+    if (!DeviceFromName(part, d)) return false;
+    m |= DeviceBit(d);
+  }
+  mask = m;
+  return true;
+}
+
+std::string FormatFailRules(const CardConfig& cfg) {
+  std::string s;
+  for (uint32_t i = 0; i < cfg.failCount && i < kMaxFailRules; ++i) {
+    if (!s.empty()) s += ',';
+    uint32_t devs = cfg.fail[i].devices;
+    if (devs != kAllDevices) {
+      // One rule per device keeps the text form simple: "wt:0x..,nt:0x..".
+      bool first = true;
+      for (uint32_t d = 0; d < kDeviceCount; ++d) {
+        if (!(devs & DeviceBit(d))) continue;
+        if (!first) s += ',';
+        first = false;
+        s += kDeviceNames[d];
+        s += ':';
+        s += Hex8(cfg.fail[i].code);
+      }
+    } else {
+      s += Hex8(cfg.fail[i].code);
+    }
+  }
+  return s.empty() ? "-" : s;
+}
+
+bool ParseFailRules(const std::string& text, CardConfig& cfg) {
+  CardConfig next = cfg;
+  next.failCount = 0;
+  if (text != "-" && text != "none") {
+    for (const auto& part : Split(text, ',')) {
+      FailRule rule{0, kAllDevices};
+      std::string codeText = part;
+      auto colon = part.find(':');
+      if (colon != std::string::npos) {
+        uint32_t d;
+        if (!DeviceFromName(part.substr(0, colon), d)) return false;
+        rule.devices = DeviceBit(d);
+        codeText = part.substr(colon + 1);
+      }
+      if (!ParseU32(codeText, rule.code)) return false;
+      // The same code named for several devices becomes one rule.
+      bool merged = false;
+      for (uint32_t i = 0; i < next.failCount; ++i) {
+        if (next.fail[i].code == rule.code) {
+          next.fail[i].devices |= rule.devices;
+          merged = true;
+        }
+      }
+      if (merged) continue;
+      if (next.failCount == kMaxFailRules) return false;
+      next.fail[next.failCount++] = rule;
+    }
+  }
+  cfg = next;
+  return true;
+}
+
+std::string FormatLogEntry(const LogEntry& e) {
+  std::string s = "req " + std::to_string(e.seq) + " " + DeviceName(e.device) + " " + Hex8(e.code) +
+                  " in=";
+  uint32_t kept = e.inLength < kLogInBytes ? e.inLength : kLogInBytes;
+  if (kept == 0) {
+    s += '-';
+  } else {
+    char hex[3];
+    for (uint32_t i = 0; i < kept; ++i) {
+      std::snprintf(hex, sizeof hex, "%02x", e.in[i]);
+      s += hex;
+    }
+  }
+  s += " len=" + std::to_string(e.inLength) + " out=" + std::to_string(e.outLength) + " " +
+       (e.status == kOk ? "ok" : "fail");
+  return s;
+}
+
+std::string FormatState(const CardState& st) {
+  char flag[8];
+  std::snprintf(flag, sizeof flag, "0x%04x", unsigned(st.outputFlag));
+  // The bank path is what the device stored: bounded by its buffer.
+  std::string bank(st.bank, strnlen(st.bank, kBankPathMax));
+  return "state disable_ds_hw_buf=" + std::to_string(st.disableDsHwBuf) + " output=" + flag +
+         " effects=" + std::to_string(st.effects) + " reverb=" + std::to_string(st.reverb) +
+         " chorus=" + std::to_string(st.chorus) + " mode=" + std::to_string(st.softSynthMode) +
+         " bank=\"" + bank + "\"";
+}
+
+std::string FormatOpens(const CardState& s) { return PerDevice("opens", s.opens); }
+std::string FormatHandles(const CardState& s) { return PerDevice("handles", s.handles); }
+
+std::string FormatConfig(const CardConfig& cfg) {
+  return "config devices=" + FormatDeviceMask(cfg.deviceMask) + " level=" + std::to_string(cfg.level) +
+         " class=" + std::to_string(cfg.perfClass) + " feature=" + std::to_string(cfg.feature) +
+         " fail=" + FormatFailRules(cfg);
+}
+
+std::string FormatLinks(uint32_t linkMask) { return "links " + FormatDeviceMask(linkMask); }
+
+bool ApplySetting(const std::string& arg, CardConfig& cfg, std::string& error) {
+  auto eq = arg.find('=');
+  if (eq == std::string::npos || eq == 0) {
+    error = "expected key=value: " + arg;
+    return false;
+  }
+  std::string key = arg.substr(0, eq), value = arg.substr(eq + 1);
+  uint32_t n;
+  if (key == "level" || key == "class" || key == "feature") {
+    if (!ParseU32(value, n)) {
+      error = "not a 32-bit number: " + arg;
+      return false;
+    }
+    (key == "level" ? cfg.level : key == "class" ? cfg.perfClass : cfg.feature) = n;
+    return true;
+  }
+  if (key == "devices") {
+    if (!ParseDeviceMask(value, n)) {
+      error = "devices are wave, core, wt, nt (comma list), all or none: " + arg;
+      return false;
+    }
+    cfg.deviceMask = n;
+    return true;
+  }
+  if (key == "fail") {
+    if (!ParseFailRules(value, cfg)) {
+      error = "fail takes codes like 0x39850000 or nt:0x39910000 (at most 16), or -: " + arg;
+      return false;
+    }
+    return true;
+  }
+  error = "unknown key (level, class, feature, devices, fail): " + arg;
+  return false;
+}
+
+}  // namespace kv22

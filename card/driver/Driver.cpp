@@ -1,0 +1,373 @@
+// kv22card.sys: the virtual card. Serves the card's device names and the
+// control device \\.\Kv22Ctl; all decisions are made by kv22::Card.
+
+// intrin.h and wdm.h both declare these; keep the DDK's under other names.
+#include <intrin.h>
+#define InterlockedBitTestAndSet Kv22DdkInterlockedBitTestAndSet
+#define InterlockedBitTestAndReset Kv22DdkInterlockedBitTestAndReset
+#include <ntddk.h>
+#undef InterlockedBitTestAndSet
+#undef InterlockedBitTestAndReset
+
+#include "card/core/CardCore.h"
+
+namespace {
+
+using kv22::Card;
+using kv22::CardConfig;
+
+constexpr uint32_t kCtlDevice = kv22::kDeviceCount;  // index of the control device
+constexpr uint32_t kDeviceObjects = kv22::kDeviceCount + 1;
+
+struct DeviceExt {
+  uint32_t id;
+};
+
+const wchar_t* const kDeviceNames[kDeviceObjects] = {
+    L"\\Device\\Kv22Wave", L"\\Device\\Kv22Core", L"\\Device\\Kv22Wt", L"\\Device\\Kv22Mid0",
+    L"\\Device\\Kv22Ctl"};
+const wchar_t* const kLinkNames[kDeviceObjects] = {
+    L"\\DosDevices\\brs4wave.vxd", L"\\DosDevices\\brs4core.vxd", L"\\DosDevices\\brs4wt.vxd",
+    L"\\DosDevices\\Kv22Mid0", L"\\DosDevices\\Kv22Ctl"};
+
+// One card per driver; zero-initialised, set up in DriverEntry.
+Card g_card;
+KMUTEX g_lock;
+PDEVICE_OBJECT g_devices[kDeviceObjects];
+uint32_t g_linkMask;  // card devices whose link exists
+bool g_ctlLink;
+wchar_t g_regPathBuf[512];
+UNICODE_STRING g_regPath;
+// Scratch for the bank probe; used only while g_lock is held.
+wchar_t g_probeBuf[8 + kv22::kBankPathMax];
+
+class Lock {
+ public:
+  Lock() { KeWaitForSingleObject(&g_lock, Executive, KernelMode, FALSE, nullptr); }
+  ~Lock() { KeReleaseMutex(&g_lock, FALSE); }
+  Lock(const Lock&) = delete;
+  Lock& operator=(const Lock&) = delete;
+};
+
+void InitName(UNICODE_STRING& s, const wchar_t* text) {
+  RtlInitUnicodeString(&s, reinterpret_cast<PCWSTR>(text));
+}
+
+bool ProbeFile(const char* path, void*) {
+  // "\??\" + the caller's path, as the file system sees a DOS path.
+  static const wchar_t kPrefix[] = L"\\??\\";
+  const uint32_t prefixLen = 4;
+  UNICODE_STRING name;
+  name.Buffer = reinterpret_cast<PWCH>(g_probeBuf);
+  for (uint32_t i = 0; i < prefixLen; ++i) g_probeBuf[i] = kPrefix[i];
+  ANSI_STRING ansi;
+  RtlInitAnsiString(&ansi, path);
+  UNICODE_STRING rest;
+  rest.Buffer = reinterpret_cast<PWCH>(g_probeBuf + prefixLen);
+  rest.Length = 0;
+  rest.MaximumLength = USHORT((sizeof g_probeBuf) - prefixLen * sizeof(wchar_t));
+  if (!NT_SUCCESS(RtlAnsiStringToUnicodeString(&rest, &ansi, FALSE))) return false;
+  name.Length = USHORT(prefixLen * sizeof(wchar_t) + rest.Length);
+  name.MaximumLength = name.Length;
+
+  OBJECT_ATTRIBUTES attrs;
+  InitializeObjectAttributes(&attrs, &name, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, nullptr,
+                             nullptr);
+  HANDLE file;
+  IO_STATUS_BLOCK iosb;
+  NTSTATUS st = ZwCreateFile(&file, FILE_GENERIC_READ, &attrs, &iosb, nullptr,
+                             FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN,
+                             FILE_NON_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+  if (!NT_SUCCESS(st)) return false;
+  ZwClose(file);
+  return true;
+}
+
+// ---- configuration in the service key ----
+
+HANDLE OpenServiceKey(ACCESS_MASK access) {
+  if (!g_regPath.Buffer) return nullptr;
+  OBJECT_ATTRIBUTES attrs;
+  InitializeObjectAttributes(&attrs, &g_regPath, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, nullptr,
+                             nullptr);
+  HANDLE key;
+  return NT_SUCCESS(ZwOpenKey(&key, access, &attrs)) ? key : nullptr;
+}
+
+// Returns the value's data size, or -1 when it is missing or larger than capacity.
+int32_t QueryValue(HANDLE key, const wchar_t* name, ULONG type, uint8_t* data, uint32_t capacity) {
+  union {
+    KEY_VALUE_PARTIAL_INFORMATION info;
+    uint8_t bytes[sizeof(KEY_VALUE_PARTIAL_INFORMATION) + 8 * kv22::kMaxFailRules + 16];
+  } buf;
+  UNICODE_STRING valueName;
+  InitName(valueName, name);
+  ULONG got = 0;
+  NTSTATUS st =
+      ZwQueryValueKey(key, &valueName, KeyValuePartialInformation, &buf, sizeof buf, &got);
+  if (!NT_SUCCESS(st) || buf.info.Type != type || buf.info.DataLength > capacity) return -1;
+  for (uint32_t i = 0; i < buf.info.DataLength; ++i) data[i] = buf.info.Data[i];
+  return int32_t(buf.info.DataLength);
+}
+
+void ReadDword(HANDLE key, const wchar_t* name, uint32_t& value) {
+  uint8_t d[4];
+  if (QueryValue(key, name, REG_DWORD, d, 4) == 4) {
+    value = uint32_t(d[0]) | uint32_t(d[1]) << 8 | uint32_t(d[2]) << 16 | uint32_t(d[3]) << 24;
+  }
+}
+
+// Missing or odd values keep their defaults.
+void ReadConfig(CardConfig& cfg) {
+  kv22::DefaultConfig(cfg);
+  HANDLE key = OpenServiceKey(KEY_READ);
+  if (!key) return;
+  uint32_t mask = cfg.deviceMask;
+  ReadDword(key, L"DeviceMask", mask);
+  if ((mask & ~kv22::kAllDevices) == 0) cfg.deviceMask = mask;
+  ReadDword(key, L"PerformanceLevel", cfg.level);
+  ReadDword(key, L"PerformanceClass", cfg.perfClass);
+  ReadDword(key, L"PerformanceFeature", cfg.feature);
+  uint8_t rules[8 * kv22::kMaxFailRules];
+  int32_t n = QueryValue(key, L"FailCodes", REG_BINARY, rules, sizeof rules);
+  if (n >= 0) kv22::FailRulesFromBytes(rules, uint32_t(n), cfg);
+  ZwClose(key);
+}
+
+void WriteDword(HANDLE key, const wchar_t* name, uint32_t value) {
+  UNICODE_STRING valueName;
+  InitName(valueName, name);
+  ZwSetValueKey(key, &valueName, 0, REG_DWORD, &value, sizeof value);
+}
+
+void WriteConfig(const CardConfig& cfg) {
+  HANDLE key = OpenServiceKey(KEY_SET_VALUE);
+  if (!key) return;
+  WriteDword(key, L"DeviceMask", cfg.deviceMask);
+  WriteDword(key, L"PerformanceLevel", cfg.level);
+  WriteDword(key, L"PerformanceClass", cfg.perfClass);
+  WriteDword(key, L"PerformanceFeature", cfg.feature);
+  uint8_t rules[8 * kv22::kMaxFailRules];
+  uint32_t n = kv22::FailRulesToBytes(cfg, rules, sizeof rules);
+  UNICODE_STRING valueName;
+  InitName(valueName, L"FailCodes");
+  ZwSetValueKey(key, &valueName, 0, REG_BINARY, rules, n);
+  ZwFlushKey(key);
+  ZwClose(key);
+}
+
+// ---- device names ----
+
+void SetLink(uint32_t dev, bool present) {
+  UNICODE_STRING link, target;
+  InitName(link, kLinkNames[dev]);
+  InitName(target, kDeviceNames[dev]);
+  uint32_t bit = kv22::DeviceBit(dev);
+  if (present && !(g_linkMask & bit)) {
+    if (NT_SUCCESS(IoCreateSymbolicLink(&link, &target))) g_linkMask |= bit;
+  } else if (!present && (g_linkMask & bit)) {
+    IoDeleteSymbolicLink(&link);
+    g_linkMask &= ~bit;
+  }
+}
+
+void UpdateLinks(uint32_t mask) {
+  for (uint32_t d = 0; d < kv22::kDeviceCount; ++d) {
+    if (g_devices[d]) SetLink(d, (mask & kv22::DeviceBit(d)) != 0);
+  }
+}
+
+// ---- requests ----
+
+NTSTATUS ToNtStatus(kv22::Status st) {
+  switch (st) {
+    case kv22::kOk: return STATUS_SUCCESS;
+    case kv22::kBadSize: return STATUS_INVALID_PARAMETER;
+    case kv22::kRefused: return STATUS_UNSUCCESSFUL;
+    case kv22::kBankNotFound: return STATUS_OBJECT_NAME_NOT_FOUND;
+    case kv22::kBadPath: return STATUS_OBJECT_NAME_INVALID;
+    default: return STATUS_INVALID_DEVICE_REQUEST;
+  }
+}
+
+NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information) {
+  irp->IoStatus.Status = status;
+  irp->IoStatus.Information = information;
+  IoCompleteRequest(irp, IO_NO_INCREMENT);
+  return status;
+}
+
+uint32_t DeviceIdOf(PDEVICE_OBJECT device) {
+  return static_cast<DeviceExt*>(device->DeviceExtension)->id;
+}
+
+NTSTATUS ControlRequest(uint32_t code, void* buffer, uint32_t inLength, uint32_t outLength,
+                        ULONG_PTR& information) {
+  switch (code) {
+    case kv22::kCtlGetStatus: {
+      if (outLength < sizeof(kv22::CardStatus)) return STATUS_BUFFER_TOO_SMALL;
+      auto* out = static_cast<kv22::CardStatus*>(buffer);
+      out->version = kv22::kStatusVersion;
+      out->lastSeq = g_card.LastSeq();
+      out->logCount = g_card.LogCount();
+      out->linkMask = g_linkMask;
+      out->config = g_card.Config();
+      out->state = g_card.State();
+      information = sizeof(kv22::CardStatus);
+      return STATUS_SUCCESS;
+    }
+    case kv22::kCtlGetLog: {
+      uint32_t after = 0;
+      if (inLength >= 4) after = *static_cast<const uint32_t*>(buffer);
+      uint32_t max = outLength / sizeof(kv22::LogEntry);
+      uint32_t n = g_card.ReadLog(after, static_cast<kv22::LogEntry*>(buffer), max);
+      information = n * sizeof(kv22::LogEntry);
+      return STATUS_SUCCESS;
+    }
+    case kv22::kCtlClearLog: g_card.ClearLog(); return STATUS_SUCCESS;
+    case kv22::kCtlResetState: g_card.ResetState(); return STATUS_SUCCESS;
+    case kv22::kCtlSetConfig: {
+      if (inLength != sizeof(CardConfig)) return STATUS_INVALID_PARAMETER;
+      const auto* cfg = static_cast<const CardConfig*>(buffer);
+      if (!kv22::ConfigValid(*cfg)) return STATUS_INVALID_PARAMETER;
+      g_card.SetConfig(*cfg);
+      UpdateLinks(g_card.Config().deviceMask);
+      WriteConfig(g_card.Config());
+      return STATUS_SUCCESS;
+    }
+    default: return STATUS_INVALID_DEVICE_REQUEST;
+  }
+}
+
+extern "C" NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp) {
+  PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
+  uint32_t code = stack->Parameters.DeviceIoControl.IoControlCode;
+  uint32_t inLength = stack->Parameters.DeviceIoControl.InputBufferLength;
+  uint32_t outLength = stack->Parameters.DeviceIoControl.OutputBufferLength;
+  uint32_t id = DeviceIdOf(device);
+
+  // Where the buffers are depends on the code's transfer method.
+  void* in = nullptr;
+  void* out = nullptr;
+  switch (code & 3) {
+    case METHOD_BUFFERED:
+      in = out = irp->AssociatedIrp.SystemBuffer;
+      break;
+    case METHOD_IN_DIRECT:
+    case METHOD_OUT_DIRECT:
+      in = irp->AssociatedIrp.SystemBuffer;
+      if (irp->MdlAddress) {
+        out = MmGetSystemAddressForMdlSafe(irp->MdlAddress, NormalPagePriority);
+        if (!out) out = MmGetMdlVirtualAddress(irp->MdlAddress);
+      }
+      break;
+    default:
+      in = stack->Parameters.DeviceIoControl.Type3InputBuffer;
+      out = irp->UserBuffer;
+      break;
+  }
+  if (!out) outLength = 0;
+
+  ULONG_PTR information = 0;
+  NTSTATUS status;
+  {
+    Lock lock;
+    if (id == kCtlDevice) {
+      status = (code & 3) == METHOD_BUFFERED ? ControlRequest(code, in, inLength, outLength, information)
+                                             : STATUS_INVALID_DEVICE_REQUEST;
+    } else {
+      uint32_t written = 0;
+      kv22::Status st = g_card.Request(id, code, in, inLength, out, outLength, &written);
+      status = ToNtStatus(st);
+      information = written;
+    }
+  }
+  return Complete(irp, status, information);
+}
+
+extern "C" NTSTATUS NTAPI DispatchCreate(PDEVICE_OBJECT device, PIRP irp) {
+  uint32_t id = DeviceIdOf(device);
+  if (id < kv22::kDeviceCount) {
+    Lock lock;
+    g_card.NoteOpen(id);
+  }
+  return Complete(irp, STATUS_SUCCESS, 0);
+}
+
+extern "C" NTSTATUS NTAPI DispatchClose(PDEVICE_OBJECT device, PIRP irp) {
+  uint32_t id = DeviceIdOf(device);
+  if (id < kv22::kDeviceCount) {
+    Lock lock;
+    g_card.NoteClose(id);
+  }
+  return Complete(irp, STATUS_SUCCESS, 0);
+}
+
+extern "C" NTSTATUS NTAPI DispatchOther(PDEVICE_OBJECT, PIRP irp) {
+  return Complete(irp, STATUS_SUCCESS, 0);
+}
+
+extern "C" NTSTATUS NTAPI DispatchUnsupported(PDEVICE_OBJECT, PIRP irp) {
+  return Complete(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
+}
+
+extern "C" VOID NTAPI DriverUnload(PDRIVER_OBJECT) {
+  UpdateLinks(0);
+  if (g_ctlLink) {
+    UNICODE_STRING link;
+    InitName(link, kLinkNames[kCtlDevice]);
+    IoDeleteSymbolicLink(&link);
+    g_ctlLink = false;
+  }
+  for (auto& dev : g_devices) {
+    if (dev) IoDeleteDevice(dev);
+    dev = nullptr;
+  }
+}
+
+}  // namespace
+
+extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) {
+  KeInitializeMutex(&g_lock, 0);
+  if (registryPath && registryPath->Length < sizeof g_regPathBuf) {
+    g_regPath.Buffer = reinterpret_cast<PWCH>(g_regPathBuf);
+    g_regPath.MaximumLength = sizeof g_regPathBuf;
+    RtlCopyUnicodeString(&g_regPath, registryPath);
+  }
+  CardConfig cfg;
+  ReadConfig(cfg);
+  g_card.Init(cfg, &ProbeFile, nullptr);
+
+  for (uint32_t i = 0; i <= IRP_MJ_MAXIMUM_FUNCTION; ++i) driver->MajorFunction[i] = DispatchUnsupported;
+  driver->MajorFunction[IRP_MJ_CREATE] = DispatchCreate;
+  driver->MajorFunction[IRP_MJ_CLOSE] = DispatchClose;
+  driver->MajorFunction[IRP_MJ_CLEANUP] = DispatchOther;
+  driver->MajorFunction[IRP_MJ_DEVICE_CONTROL] = DispatchDeviceControl;
+  driver->DriverUnload = DriverUnload;
+
+  for (uint32_t i = 0; i < kDeviceObjects; ++i) {
+    UNICODE_STRING name;
+    InitName(name, kDeviceNames[i]);
+    PDEVICE_OBJECT dev = nullptr;
+    NTSTATUS st = IoCreateDevice(driver, sizeof(DeviceExt), &name, FILE_DEVICE_UNKNOWN, 0, FALSE, &dev);
+    if (!NT_SUCCESS(st)) {
+      DriverUnload(driver);
+      return st;
+    }
+    static_cast<DeviceExt*>(dev->DeviceExtension)->id = i;
+    dev->Flags |= DO_BUFFERED_IO;
+    dev->Flags &= ~DO_DEVICE_INITIALIZING;
+    g_devices[i] = dev;
+  }
+  UNICODE_STRING link, target;
+  InitName(link, kLinkNames[kCtlDevice]);
+  InitName(target, kDeviceNames[kCtlDevice]);
+  NTSTATUS st = IoCreateSymbolicLink(&link, &target);
+  if (!NT_SUCCESS(st)) {
+    DriverUnload(driver);
+    return st;
+  }
+  g_ctlLink = true;
+  UpdateLinks(g_card.Config().deviceMask);
+  return STATUS_SUCCESS;
+}

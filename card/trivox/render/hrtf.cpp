@@ -1,0 +1,294 @@
+#include "hrtf.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+namespace trivox {
+namespace {
+
+constexpr float kPi = 3.14159265358979f;
+
+class Reader {
+ public:
+  Reader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
+  bool has(size_t n) const { return m_size - m_pos >= n; }
+  size_t left() const { return m_size - m_pos; }
+  uint8_t u8() { return m_data[m_pos++]; }
+  uint16_t u16() {
+    uint16_t v = static_cast<uint16_t>(m_data[m_pos] | (m_data[m_pos + 1] << 8));
+    m_pos += 2;
+    return v;
+  }
+  uint32_t u32() {
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = (v << 8) | m_data[m_pos + i];
+    m_pos += 4;
+    return v;
+  }
+  int32_t s16() { return static_cast<int16_t>(u16()); }
+  int32_t s24() {
+    uint32_t v = m_data[m_pos] | (m_data[m_pos + 1] << 8) | (static_cast<uint32_t>(m_data[m_pos + 2]) << 16);
+    m_pos += 3;
+    if (v & 0x800000u) v |= 0xFF000000u;
+    return static_cast<int32_t>(v);
+  }
+  void skip(size_t n) { m_pos += n; }
+
+ private:
+  const uint8_t* m_data;
+  size_t m_size;
+  size_t m_pos = 0;
+};
+
+float wrapTurn(float a) {
+  const float turn = 2.0f * kPi;
+  a = std::fmod(a, turn);
+  if (a < 0.0f) a += turn;
+  return a;
+}
+
+}  // namespace
+
+bool parseMhr(const uint8_t* data, size_t size, HrtfSet& out, std::string& error) {
+  static const char kMagic[8] = {'M', 'i', 'n', 'P', 'H', 'R', '0', '2'};
+  Reader r(data, size);
+  if (!data || size < 16) {
+    error = "file too short for a MinPHR02 header";
+    return false;
+  }
+  if (!std::equal(kMagic, kMagic + 8, data)) {
+    error = "not a MinPHR02 file (bad magic)";
+    return false;
+  }
+  r.skip(8);
+  const uint32_t rate = r.u32();
+  const int sampleType = r.u8();
+  const int channelType = r.u8();
+  const int taps = r.u8();
+  const int fields = r.u8();
+  if (rate < 8000 || rate > 384000) {
+    error = "implausible sample rate " + std::to_string(rate);
+    return false;
+  }
+  if (sampleType != 0 && sampleType != 1) {
+    error = "unknown sample type " + std::to_string(sampleType);
+    return false;
+  }
+  if (channelType != 0) {
+    error = "unsupported channel type " + std::to_string(channelType) + " (only mono sets)";
+    return false;
+  }
+  if (taps < 8 || taps > kMaxTaps) {
+    error = "filter length " + std::to_string(taps) + " out of range 8..128";
+    return false;
+  }
+  if (fields < 1) {
+    error = "no fields";
+    return false;
+  }
+  struct Field {
+    int distanceMm;
+    std::vector<int> az;
+    int filters;
+  };
+  std::vector<Field> fieldList;
+  for (int f = 0; f < fields; ++f) {
+    if (!r.has(3)) {
+      error = "truncated field table";
+      return false;
+    }
+    Field fd;
+    fd.distanceMm = r.u16();
+    const int ev = r.u8();
+    if (ev < 5) {
+      error = "field " + std::to_string(f) + " has " + std::to_string(ev) + " elevations (at least 5 needed)";
+      return false;
+    }
+    if (!r.has(static_cast<size_t>(ev))) {
+      error = "truncated azimuth counts";
+      return false;
+    }
+    fd.filters = 0;
+    for (int e = 0; e < ev; ++e) {
+      const int n = r.u8();
+      if (n < 1) {
+        error = "elevation " + std::to_string(e) + " has no azimuths";
+        return false;
+      }
+      fd.az.push_back(n);
+      fd.filters += n;
+    }
+    fieldList.push_back(std::move(fd));
+  }
+  size_t totalFilters = 0;
+  for (const Field& f : fieldList) totalFilters += static_cast<size_t>(f.filters);
+  const size_t bytesPerTap = sampleType == 0 ? 2 : 3;
+  const size_t need = totalFilters * static_cast<size_t>(taps) * bytesPerTap + totalFilters;
+  if (r.left() != need) {
+    error = "data size " + std::to_string(r.left()) + " does not match the " + std::to_string(need) +
+            " bytes the header announces";
+    return false;
+  }
+  // The far field serves best for sources beyond arm's length.
+  size_t chosen = 0;
+  for (size_t f = 1; f < fieldList.size(); ++f)
+    if (fieldList[f].distanceMm > fieldList[chosen].distanceMm) chosen = f;
+  size_t before = 0;
+  for (size_t f = 0; f < chosen; ++f) before += static_cast<size_t>(fieldList[f].filters);
+
+  HrtfSet set;
+  set.rate = rate;
+  set.taps = taps;
+  const Field& fd = fieldList[chosen];
+  int first = 0;
+  for (int n : fd.az) {
+    set.azCount.push_back(n);
+    set.firstFilter.push_back(first);
+    first += n;
+  }
+  const float scale = sampleType == 0 ? 1.0f / 32768.0f : 1.0f / 8388608.0f;
+  r.skip(before * static_cast<size_t>(taps) * bytesPerTap);
+  set.coeffs.resize(static_cast<size_t>(fd.filters) * taps);
+  for (float& c : set.coeffs) c = static_cast<float>(sampleType == 0 ? r.s16() : r.s24()) * scale;
+  r.skip((totalFilters - before - static_cast<size_t>(fd.filters)) * static_cast<size_t>(taps) * bytesPerTap);
+  r.skip(before);
+  set.delays.resize(static_cast<size_t>(fd.filters));
+  for (float& d : set.delays) {
+    const int v = r.u8();
+    if (v > kMaxOnsetDelay) {
+      error = "onset delay " + std::to_string(v) + " beyond " + std::to_string(kMaxOnsetDelay) + " samples";
+      return false;
+    }
+    d = static_cast<float>(v);
+  }
+  out = std::move(set);
+  return true;
+}
+
+bool loadMhrFile(const std::string& path, HrtfSet& out, std::string& error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = "cannot open " + path;
+    return false;
+  }
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) {
+    error = "cannot read " + path;
+    return false;
+  }
+  std::string why;
+  if (!parseMhr(bytes.data(), bytes.size(), out, why)) {
+    error = path + ": " + why;
+    return false;
+  }
+  out.origin = path;
+  return true;
+}
+
+int HrtfSet::filterIndex(int elevationIndex, int azimuthIndex) const {
+  return firstFilter[static_cast<size_t>(elevationIndex)] + azimuthIndex;
+}
+
+void HrtfSet::earFilter(float azimuth, float elevation, float* out, float& delay) const {
+  const int ev = elevationCount();
+  const float elStep = kPi / static_cast<float>(ev - 1);
+  float ef = (std::clamp(elevation, -kPi / 2, kPi / 2) + kPi / 2) / elStep;
+  int e0 = std::min(static_cast<int>(ef), ev - 1);
+  const int e1 = std::min(e0 + 1, ev - 1);
+  const float fe = ef - static_cast<float>(e0);
+  const float az = wrapTurn(azimuth);
+
+  int idx[4];
+  float w[4];
+  for (int k = 0; k < 2; ++k) {
+    const int e = k == 0 ? e0 : e1;
+    const int n = azCount[static_cast<size_t>(e)];
+    const float af = az / (2.0f * kPi / static_cast<float>(n));
+    int a0 = static_cast<int>(af);
+    const float fa = af - static_cast<float>(a0);
+    a0 %= n;
+    const int a1 = (a0 + 1) % n;
+    const float we = k == 0 ? 1.0f - fe : fe;
+    idx[2 * k] = filterIndex(e, a0);
+    idx[2 * k + 1] = filterIndex(e, a1);
+    w[2 * k] = we * (1.0f - fa);
+    w[2 * k + 1] = we * fa;
+  }
+  const float* f0 = filter(idx[0]);
+  const float* f1 = filter(idx[1]);
+  const float* f2 = filter(idx[2]);
+  const float* f3 = filter(idx[3]);
+  for (int t = 0; t < taps; ++t) out[t] = w[0] * f0[t] + w[1] * f1[t] + w[2] * f2[t] + w[3] * f3[t];
+  delay = w[0] * delays[static_cast<size_t>(idx[0])] + w[1] * delays[static_cast<size_t>(idx[1])] +
+          w[2] * delays[static_cast<size_t>(idx[2])] + w[3] * delays[static_cast<size_t>(idx[3])];
+}
+
+void HrtfSet::interpolate(float azimuth, float elevation, float* left, float* right, float& delayLeft,
+                          float& delayRight) const {
+  earFilter(azimuth, elevation, left, delayLeft);
+  earFilter(-azimuth, elevation, right, delayRight);
+}
+
+HrtfSet makeSphericalHead(uint32_t rate, int taps) {
+  constexpr double kRadius = 0.0875;
+  constexpr double kSound = 343.3;
+  constexpr double kAlphaMin = 0.1;
+  constexpr double kThetaMin = 150.0 * 3.14159265358979 / 180.0;
+  const double pi = 3.14159265358979;
+  HrtfSet set;
+  set.rate = rate;
+  set.taps = std::clamp(taps, 8, kMaxTaps);
+  set.origin = "spherical head model";
+  const int ev = 19;
+  const double w0 = kSound / kRadius;
+  const double K = 2.0 * rate;
+  int first = 0;
+  for (int e = 0; e < ev; ++e) {
+    const double el = -pi / 2 + pi * e / (ev - 1);
+    const int n = std::max(1, static_cast<int>(std::lround(72.0 * std::cos(el))));
+    set.azCount.push_back(n);
+    set.firstFilter.push_back(first);
+    first += n;
+    for (int a = 0; a < n; ++a) {
+      const double az = 2.0 * pi * a / n;
+      // Angle between the left ear's axis (-x) and the source.
+      const double cosTheta = std::clamp(-std::sin(az) * std::cos(el), -1.0, 1.0);
+      const double theta = std::acos(cosTheta);
+      const double alpha = (1.0 + kAlphaMin / 2) + (1.0 - kAlphaMin / 2) * std::cos(theta / kThetaMin * pi);
+      // Head shadow (alpha s + 2 w0) / (s + 2 w0) through the bilinear transform.
+      const double den = K + 2 * w0;
+      const double b0 = (alpha * K + 2 * w0) / den;
+      const double b1 = (2 * w0 - alpha * K) / den;
+      const double a1 = (2 * w0 - K) / den;
+      double x1 = 0, y1 = 0;
+      for (int t = 0; t < set.taps; ++t) {
+        const double x = t == 0 ? 1.0 : 0.0;
+        const double y = b0 * x + b1 * x1 - a1 * y1;
+        x1 = x;
+        y1 = y;
+        set.coeffs.push_back(static_cast<float>(y));
+      }
+      // Woodworth: arrival relative to the head's centre, shifted so the near ear's earliest is 0.
+      const double tau = theta < pi / 2 ? -kRadius / kSound * std::cos(theta) : kRadius / kSound * (theta - pi / 2);
+      const double onset = (tau + kRadius / kSound) * rate;
+      set.delays.push_back(static_cast<float>(std::min(onset, static_cast<double>(kMaxOnsetDelay))));
+    }
+  }
+  return set;
+}
+
+HrtfSet loadHrtfOrModel(const std::string& path, uint32_t rate, std::string& note) {
+  HrtfSet set;
+  std::string error;
+  if (loadMhrFile(path, set, error)) {
+    note.clear();
+    return set;
+  }
+  note = error + "; using the spherical head model";
+  return makeSphericalHead(rate);
+}
+
+}  // namespace trivox

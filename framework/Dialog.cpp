@@ -46,8 +46,34 @@ INT_PTR CDialog::DoModal() {
   return m_nResult;
 }
 
+void CDialog::ExecuteDlgInit() {
+  // Initial control data kept beside the template (resource type 240): entries of
+  // control id, message, length and bytes, ended by a zero id.
+  HINSTANCE inst = AfxGetInstanceHandle();
+  HRSRC res = FindResourceA(inst, MAKEINTRESOURCEA(m_nIDTemplate), MAKEINTRESOURCEA(240));
+  HGLOBAL mem = res ? LoadResource(inst, res) : nullptr;
+  const BYTE* p = mem ? static_cast<const BYTE*>(LockResource(mem)) : nullptr;
+  if (!p) return;
+  const BYTE* end = p + SizeofResource(inst, res);
+  auto word = [](const BYTE* q) { return static_cast<WORD>(q[0] | (q[1] << 8)); };
+  while (end - p >= 2 && word(p) != 0) {
+    if (end - p < 8) return;
+    WORD id = word(p), message = word(p + 2);
+    DWORD len = word(p + 4) | (static_cast<DWORD>(word(p + 6)) << 16);
+    p += 8;
+    if (static_cast<DWORD>(end - p) < len) return;
+    std::string text(reinterpret_cast<const char*>(p), len);
+    p += len;
+    UINT m = message == 0x0403 ? CB_ADDSTRING : message == 0x0401 ? LB_ADDSTRING : message;
+    ::SendDlgItemMessageA(m_hWnd, id, m, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  }
+}
+
 LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_INITDIALOG) return OnInitDialog();
+  if (msg == WM_INITDIALOG) {
+    ExecuteDlgInit();
+    return OnInitDialog();
+  }
   if (msg == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
     LRESULT r = 0;
     if (Dispatch(msg, wParam, lParam, &r)) return r;

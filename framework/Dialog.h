@@ -26,6 +26,7 @@ class CDialog : public CWnd {
   virtual void DoDataExchange(CDataExchange* dx);
   BOOL UpdateData(BOOL saveAndValidate = TRUE);
   void EndDialog(int result);
+  void ExecuteDlgInit();
 
   LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 

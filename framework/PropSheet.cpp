@@ -22,6 +22,7 @@ INT_PTR CALLBACK CPropertyPage::PageDlgProc(HWND hwnd, UINT msg, WPARAM, LPARAM 
   if (msg != WM_INITDIALOG) return FALSE;
   auto* page = reinterpret_cast<CPropertyPage*>(reinterpret_cast<const PROPSHEETPAGEA*>(lParam)->lParam);
   page->Subclass(hwnd);
+  page->ExecuteDlgInit();
   return page->OnInitDialog();
 }
 

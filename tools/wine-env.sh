@@ -10,6 +10,7 @@ ZW_ROOT=${ZW_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 export WINEARCH=win32
 export WINEDEBUG=${WINEDEBUG:--all}
 ZW_STARTED_XVFB=
+ZW_STARTED_PULSE=
 
 zw_wine() {
   timeout "${ZW_TIMEOUT:-120}" wine "$@"
@@ -38,6 +39,9 @@ zw_set_shape() {
   zw_reg_text <<REG
 [HKEY_CURRENT_USER\\Software\\Wine]
 "Version"="$ver"
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]
+"Audio"="pulse"
 
 [HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]
 "Managed"="N"
@@ -81,6 +85,38 @@ zw_display() {
   return 1
 }
 
+# A private PulseAudio with a null sink "cap": the wave output the programs need, and a
+# recording of what they play (zw_record_start FILE / zw_record_stop).
+zw_audio() {
+  if [ -n "${PULSE_SERVER:-}" ] && timeout 5 pactl info >/dev/null 2>&1; then
+    return 0
+  fi
+  export XDG_RUNTIME_DIR=${ZW_PULSE_DIR:-$(mktemp -d /tmp/zephra-pulse.XXXXXX)}
+  mkdir -p "$XDG_RUNTIME_DIR/pulse"
+  export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
+  pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm=yes \
+    -L "module-native-protocol-unix auth-anonymous=1 socket=$XDG_RUNTIME_DIR/pulse/native" \
+    -L "module-null-sink sink_name=cap rate=48000 channels=2 format=s16le norewinds=1" \
+    >"$XDG_RUNTIME_DIR/pulse.log" 2>&1 &
+  ZW_STARTED_PULSE=$!
+  local i
+  for i in $(seq 1 50); do
+    timeout 2 pactl info >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  timeout 5 pactl set-default-sink cap >/dev/null 2>&1 || { echo "could not start PulseAudio" >&2; return 1; }
+}
+
+ZW_RECORDER=
+zw_record_start() {
+  parec -d cap.monitor --raw --format=s16le --rate=48000 --channels=2 --latency-msec=10 > "$1" &
+  ZW_RECORDER=$!
+}
+zw_record_stop() {
+  [ -n "$ZW_RECORDER" ] && kill "$ZW_RECORDER" 2>/dev/null && wait "$ZW_RECORDER" 2>/dev/null
+  ZW_RECORDER=
+}
+
 zw_session_start() {
   timeout 10 wineserver -p >/dev/null 2>&1 || true
   # Let the services of a fresh session settle before the first program runs.
@@ -94,6 +130,12 @@ zw_session_end() {
 
 zw_cleanup() {
   zw_session_end
+  zw_record_stop || true
+  if [ -n "$ZW_STARTED_PULSE" ]; then
+    kill "$ZW_STARTED_PULSE" 2>/dev/null || true
+    wait "$ZW_STARTED_PULSE" 2>/dev/null || true
+    ZW_STARTED_PULSE=
+  fi
   if [ -n "$ZW_STARTED_XVFB" ]; then
     kill "$ZW_STARTED_XVFB" 2>/dev/null || true
     wait "$ZW_STARTED_XVFB" 2>/dev/null || true

@@ -1,6 +1,7 @@
 #include "controlpanel/settings/Settings.h"
 
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 #include <string>
 
@@ -10,8 +11,8 @@ const char* const kBase = "Software\\ZephraTest";
 
 class SettingsStore : public ::testing::Test {
  protected:
-  void SetUp() override { RegDeleteTreeA(HKEY_CURRENT_USER, kBase); }
-  void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, kBase); }
+  void SetUp() override { SHDeleteKeyA(HKEY_CURRENT_USER, kBase); }
+  void TearDown() override { SHDeleteKeyA(HKEY_CURRENT_USER, kBase); }
   static bool KeyExists(const char* path) {
     HKEY k;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &k) != ERROR_SUCCESS) return false;

@@ -1,0 +1,76 @@
+#include "controlpanel/shell/AboutDlg.h"
+
+#include <stdio.h>
+
+#include <vector>
+
+#include "controlpanel/res/resource.h"
+#include "controlpanel/settings/Settings.h"
+#include "controlpanel/shell/MainFrame.h"
+#include "framework/App.h"
+
+BEGIN_MESSAGE_MAP(CAboutDlg, fw::CDialog)
+END_MESSAGE_MAP()
+
+CAboutDlg::CAboutDlg() : fw::CDialog(IDD_ABOUT, nullptr) {}
+
+BOOL CAboutDlg::OnInitDialog() {
+  fw::CDialog::OnInitDialog();
+  ShowVersionBlock();
+  ShowRelease();
+  ShowBoardId();
+  return TRUE;
+}
+
+void CAboutDlg::ShowVersionBlock() {
+  char file[256];
+  GetModuleFileNameA(fw::AfxGetInstanceHandle(), file, sizeof file);
+  DWORD handle = 0;
+  DWORD size = GetFileVersionInfoSizeA(file, &handle);
+  if (size == 0) return;
+  HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, size);
+  if (!mem) return;
+  void* block = GlobalLock(mem);
+  if (block && GetFileVersionInfoA(file, handle, size, block) == 1) {
+    const struct {
+      const char* query;
+      int control;
+    } fields[] = {{"\\StringFileInfo\\040904b0\\ProductVersion", IDC_ABOUT_UTILITY_VERSION},
+                  {"\\StringFileInfo\\040904b0\\LegalCopyright", IDC_ABOUT_COPYRIGHT},
+                  {"\\StringFileInfo\\040904b0\\Comments", IDC_ABOUT_EMAIL}};
+    for (const auto& f : fields) {
+      void* text = nullptr;
+      UINT len = 0;
+      if (VerQueryValueA(block, f.query, &text, &len) && text)
+        ::SetWindowTextA(GetDlgItem(f.control), static_cast<const char*>(text));
+    }
+  }
+  GlobalUnlock(mem);
+  GlobalFree(mem);
+}
+
+void CAboutDlg::ShowRelease() {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, catalogue::K4.path, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  for (const char* name : {catalogue::SoftwareUpdatedToVersion.name, catalogue::SoftwareVersion.name}) {
+    char release[20];
+    DWORD size = sizeof release;
+    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(release), &size) ==
+        ERROR_SUCCESS) {
+      release[sizeof release - 1] = '\0';
+      ::SetWindowTextA(GetDlgItem(IDC_ABOUT_RELEASE), release);
+      break;
+    }
+  }
+  RegCloseKey(key);
+}
+
+void CAboutDlg::ShowBoardId() {
+  char text[16] = "";
+  if (IsWindowsNT()) {
+    lstrcpyA(text, "Unavailable");
+  } else if (auto* frame = dynamic_cast<CMainFrame*>(GetParentFrame()); frame && frame->m_wBoardId != 0) {
+    snprintf(text, sizeof text, "%x", frame->m_wBoardId);
+  }
+  if (text[0]) ::SetWindowTextA(GetDlgItem(IDC_ABOUT_BOARD_ID), text);
+}

@@ -1,5 +1,7 @@
 #include "mixer.h"
 
+#include "kernels.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -14,14 +16,10 @@ namespace {
 
 // Delay lines read two samples ahead of the nominal position for the cubic.
 constexpr int kLookahead = 2;
+constexpr float kFadeStepLimit = 0.0005f;  // -66 dBFS
 constexpr int kHist = kMaxOnsetDelay + kLookahead + 3;
 constexpr int kMaxSrc = static_cast<int>(kBlockFrames * kMaxStep) + 8;
 
-#if defined(__x86_64__)
-constexpr int kGroups = 8;  // sixteen xmm registers
-#else
-constexpr int kGroups = 4;
-#endif
 
 // Subnormal arithmetic costs a hundred cycles a sample on x86; the render never needs it.
 class FlushDenormals {
@@ -35,78 +33,13 @@ class FlushDenormals {
 #endif
 };
 
-inline float cubic(const float* s, float f) {
-  // Catmull-Rom through s[0..3], between s[1] and s[2].
-  return s[1] + 0.5f * f * (s[2] - s[0] + f * (2.0f * s[0] - 5.0f * s[1] + 4.0f * s[2] - s[3] +
-                                               f * (3.0f * (s[1] - s[2]) + s[3] - s[0])));
-}
-
-// mix[i] += w[i] * sum_k h[k] x[i-k]; x has taps-1 samples of history before x[0].
-void convolve(const float* x, const float* h, int taps, int n, const float* w, float* mix) {
-  int i = 0;
-#if TRIVOX_SSE
-  for (; i + 4 * kGroups <= n; i += 4 * kGroups) {
-    __m128 acc[kGroups];
-    for (int g = 0; g < kGroups; ++g) acc[g] = _mm_setzero_ps();
-    for (int k = 0; k < taps; ++k) {
-      const __m128 hk = _mm_set1_ps(h[k]);
-      const float* xp = x + i - k;
-      for (int g = 0; g < kGroups; ++g) acc[g] = _mm_add_ps(acc[g], _mm_mul_ps(hk, _mm_loadu_ps(xp + 4 * g)));
-    }
-    for (int g = 0; g < kGroups; ++g) {
-      float* m = mix + i + 4 * g;
-      _mm_storeu_ps(m, _mm_add_ps(_mm_loadu_ps(m), _mm_mul_ps(acc[g], _mm_loadu_ps(w + i + 4 * g))));
-    }
-  }
-  for (; i + 4 <= n; i += 4) {
-    __m128 acc = _mm_setzero_ps();
-    for (int k = 0; k < taps; ++k) acc = _mm_add_ps(acc, _mm_mul_ps(_mm_set1_ps(h[k]), _mm_loadu_ps(x + i - k)));
-    _mm_storeu_ps(mix + i, _mm_add_ps(_mm_loadu_ps(mix + i), _mm_mul_ps(acc, _mm_loadu_ps(w + i))));
-  }
-#endif
-  for (; i < n; ++i) {
-    float acc = 0.0f;
-    for (int k = 0; k < taps; ++k) acc += h[k] * x[i - k];
-    mix[i] += w[i] * acc;
-  }
-}
-
-// The same with the filter moving from ha to hb over the block (equal to
-// interpolating the coefficients sample by sample): mix += wa*(ha*x) + wb*(hb*x).
-void convolveFade(const float* x, const float* ha, const float* hb, int taps, int n, const float* wa,
-                  const float* wb, float* mix) {
-  int i = 0;
-#if TRIVOX_SSE
-  constexpr int G = kGroups / 2;
-  for (; i + 4 * G <= n; i += 4 * G) {
-    __m128 a[G], b[G];
-    for (int g = 0; g < G; ++g) a[g] = b[g] = _mm_setzero_ps();
-    for (int k = 0; k < taps; ++k) {
-      const __m128 hak = _mm_set1_ps(ha[k]);
-      const __m128 hbk = _mm_set1_ps(hb[k]);
-      const float* xp = x + i - k;
-      for (int g = 0; g < G; ++g) {
-        const __m128 xv = _mm_loadu_ps(xp + 4 * g);
-        a[g] = _mm_add_ps(a[g], _mm_mul_ps(hak, xv));
-        b[g] = _mm_add_ps(b[g], _mm_mul_ps(hbk, xv));
-      }
-    }
-    for (int g = 0; g < G; ++g) {
-      float* m = mix + i + 4 * g;
-      const __m128 v = _mm_add_ps(_mm_mul_ps(a[g], _mm_loadu_ps(wa + i + 4 * g)),
-                                  _mm_mul_ps(b[g], _mm_loadu_ps(wb + i + 4 * g)));
-      _mm_storeu_ps(m, _mm_add_ps(_mm_loadu_ps(m), v));
-    }
-  }
-#endif
-  for (; i < n; ++i) {
-    float a = 0.0f, b = 0.0f;
-    for (int k = 0; k < taps; ++k) {
-      a += ha[k] * x[i - k];
-      b += hb[k] * x[i - k];
-    }
-    mix[i] += wa[i] * a + wb[i] * b;
-  }
+void cubicWeights(float f, float* c) {
+  // Catmull-Rom as weights of s[0..3] for a point between s[1] and s[2].
+  const float f2 = f * f, f3 = f2 * f;
+  c[0] = 0.5f * (-f3 + 2.0f * f2 - f);
+  c[1] = 0.5f * (3.0f * f3 - 5.0f * f2 + 2.0f);
+  c[2] = 0.5f * (-3.0f * f3 + 4.0f * f2 + f);
+  c[3] = 0.5f * (f3 - f2);
 }
 
 void ramp(float* out, int n, float from, float to) {
@@ -152,8 +85,9 @@ struct Mixer::Voice {
   float earTail[2][kMaxTaps] = {};
 };
 
-Mixer::Mixer(const HrtfSet& hrtf, uint32_t rate, int maxVoices)
-    : m_hrtf(hrtf), m_rate(rate ? rate : 48000), m_voiceCount(std::max(maxVoices, 1)),
+Mixer::Mixer(const HrtfSet& hrtf, uint32_t rate, int maxVoices, const Kernels* kernels)
+    : m_kernels(kernels ? kernels : &trivox::kernels()),
+      m_hrtf(hrtf), m_rate(rate ? rate : 48000), m_voiceCount(std::max(maxVoices, 1)),
       m_voices(new Voice[static_cast<size_t>(std::max(maxVoices, 1))]) {
   if (m_hrtf.empty() || m_hrtf.taps > kMaxTaps) m_hrtf = makeSphericalHead(m_rate);
   if (m_hrtf.rate != m_rate) {
@@ -166,6 +100,8 @@ Mixer::Mixer(const HrtfSet& hrtf, uint32_t rate, int maxVoices)
   for (auto& v : m_ear) v.assign(kMaxTaps + kBlockFrames, 0.0f);
   for (auto& v : m_gain) v.assign(kBlockFrames, 0.0f);
   for (auto& v : m_mix) v.assign(kBlockFrames, 0.0f);
+  m_index.assign(kBlockFrames, 0);
+  m_frac.assign(kBlockFrames, 0.0f);
 }
 
 Mixer::~Mixer() = default;
@@ -339,15 +275,20 @@ bool Mixer::resample(Voice& v, int n, float step0, float step1, float* outA, flo
   double st = step0;
   const double dst = (static_cast<double>(step1) - step0) / n;
   const double limit = static_cast<double>(count - 3);
+  int32_t* idx = m_index.data();
+  float* frac = m_frac.data();
+  // Phase in closed form so the loop vectorises: step i is step0 + (i+1) dst.
+  const double ph0 = ph;
   for (int i = 0; i < n; ++i) {
-    st += dst;
-    const double q = std::min(ph, limit);
+    const double di = i;
+    const double q = std::min(ph0 + di * st + dst * 0.5 * di * (di + 1.0), limit);
     const int k = static_cast<int>(q);
-    const float fr = static_cast<float>(q - k);
-    outA[i] = cubic(sa + k - 1, fr);
-    if (split) outB[i] = cubic(sb + k - 1, fr);
-    ph += st;
+    idx[i] = k;
+    frac[i] = static_cast<float>(q - k);
   }
+  ph = ph0 + n * st + dst * 0.5 * n * (n + 1.0);
+  m_kernels->cubicAt(sa, idx, frac, outA, n);
+  if (split) m_kernels->cubicAt(sb, idx, frac, outB, n);
   double pos = static_cast<double>(base) + ph;
   if (p.looping) {
     pos = std::fmod(pos, static_cast<double>(frames));
@@ -440,31 +381,51 @@ void Mixer::renderVoice(Voice& v, int n) {
     float* mono = m_mono[0].data();
     std::copy(std::begin(v.hist), std::end(v.hist), mono);
     ended = resample(v, n, v.step, ns, mono + kHist, nullptr, false);
-    const bool filterMoves = gliding && std::memcmp(v.h, nh, sizeof(float) * kMaxTaps * 2) != 0;
+    // A filter change of D (sum of absolute coefficient changes) moves a
+    // full-scale output by at most D; spread over `fade` samples each step
+    // stays below kFadeStepLimit. Small changes fade fast and cost little.
+    int fade = 0;
+    if (gliding) {
+      float change = 0.0f;
+      for (int e = 0; e < 2; ++e) {
+        float d = 0.0f;
+        for (int k = 0; k < taps; ++k) d += std::fabs(nh[e][k] - v.h[e][k]);
+        change = std::max(change, d);
+      }
+      if (change > 0.0f) fade = std::min(n, (static_cast<int>(change / kFadeStepLimit) + 8) & ~7);
+    }
     for (int e = 0; e < 2; ++e) {
       float* x = m_ear[e].data() + (kMaxTaps - 1);
       std::copy(v.earTail[e], v.earTail[e] + (taps - 1), x - (taps - 1));
       // Fractional interaural delay, gliding sample by sample.
       const float d0 = v.delay[e];
-      const float dd = (nd[e] - d0) / static_cast<float>(n);
-      for (int i = 0; i < n; ++i) {
-        const float pos = static_cast<float>(kHist + i - kLookahead) - (d0 + dd * static_cast<float>(i + 1));
+      if (nd[e] == d0) {
+        // Still: the cubic's weights are the same for every sample.
+        const float pos = static_cast<float>(kHist - kLookahead) - d0;
         const int k = static_cast<int>(pos);
-        x[i] = cubic(mono + k - 1, pos - static_cast<float>(k));
+        float c[4];
+        cubicWeights(pos - static_cast<float>(k), c);
+        m_kernels->fir4(mono + k - 1, c, x, n);
+      } else {
+        // Read position kHist - kLookahead + i - (d0 + dd (i+1)).
+        const float dd = (nd[e] - d0) / static_cast<float>(n);
+        m_kernels->delayCubic(mono, static_cast<float>(kHist - kLookahead) - d0 - dd, 1.0f - dd, x, n);
       }
       float* wa = m_gain[0].data();
       ramp(wa, n, v.gain[e], ng[e]);
-      if (filterMoves) {
+      if (fade > 0) {
         float* wb = m_gain[1].data();
-        const float inv = 1.0f / static_cast<float>(n);
-        for (int i = 0; i < n; ++i) {
+        const float inv = 1.0f / static_cast<float>(fade);
+        for (int i = 0; i < fade; ++i) {
           const float t = static_cast<float>(i + 1) * inv;
           wb[i] = wa[i] * t;
           wa[i] -= wb[i];
         }
-        convolveFade(x, v.h[e], nh[e], taps, n, wa, wb, m_mix[static_cast<size_t>(e)].data());
+        float* mix = m_mix[static_cast<size_t>(e)].data();
+        m_kernels->convolveFade(x, v.h[e], nh[e], taps, fade, wa, wb, mix);
+        if (fade < n) m_kernels->convolve(x + fade, nh[e], taps, n - fade, wa + fade, mix + fade);
       } else {
-        convolve(x, nh[e], taps, n, wa, m_mix[static_cast<size_t>(e)].data());
+        m_kernels->convolve(x, nh[e], taps, n, wa, m_mix[static_cast<size_t>(e)].data());
       }
       if (n >= taps - 1) {
         std::copy(x + n - (taps - 1), x + n, v.earTail[e]);

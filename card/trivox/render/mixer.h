@@ -41,15 +41,19 @@ struct VoiceStatus {
   uint32_t endedGen = 0;  // playGen of the last start that ran to its end
 };
 
+struct Kernels;
+
 class Mixer {
  public:
-  Mixer(const HrtfSet& hrtf, uint32_t rate, int maxVoices);
+  // kernels: null picks the fastest this processor runs.
+  Mixer(const HrtfSet& hrtf, uint32_t rate, int maxVoices, const Kernels* kernels = nullptr);
   ~Mixer();
   Mixer(const Mixer&) = delete;
   Mixer& operator=(const Mixer&) = delete;
 
   uint32_t rate() const { return m_rate; }
   const HrtfSet& hrtf() const { return m_hrtf; }
+  const Kernels& kernels() const { return *m_kernels; }
   int maxVoices() const { return m_voiceCount; }
 
   int addVoice();  // -1 when every voice is taken
@@ -70,6 +74,7 @@ class Mixer {
   bool resample(Voice& v, int frames, float step0, float step1, float* outA, float* outB, bool split);
   void targets(Voice& v, float* th, float* td, float* tg, float& ts) const;
 
+  const Kernels* m_kernels;
   HrtfSet m_hrtf;
   uint32_t m_rate;
   int m_voiceCount;
@@ -87,6 +92,8 @@ class Mixer {
   std::vector<float> m_ear[2];
   std::vector<float> m_gain[4];
   std::vector<float> m_mix[2];
+  std::vector<int32_t> m_index;
+  std::vector<float> m_frac;
 };
 
 }  // namespace trivox

@@ -1,0 +1,200 @@
+// Time per source per second of audio: Trivox's mixer against OpenAL Soft
+// rendering the same scene through its loopback device with HRTF on.
+#include <AL/al.h>
+#include <AL/alc.h>
+#include <AL/alext.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "mixer.h"
+#include "test_signal.h"
+
+namespace {
+
+constexpr int kRate = 48000;
+constexpr int kSourceRate = 22050;
+constexpr int kChunk = 480;  // 10 ms
+constexpr int kTick = kRate * 33 / 1000;
+
+trivox::Vec3 positionOf(int i, int n, double t) {
+  // Spread over a sphere of 2 m; moving scenes turn it.
+  const double golden = 2.399963229728653;
+  const double y = n > 1 ? 1.0 - 2.0 * (i + 0.5) / n : 0.0;
+  const double r = std::sqrt(1 - y * y);
+  const double a = golden * i + t;
+  return {static_cast<float>(2 * r * std::sin(a)), static_cast<float>(2 * y), static_cast<float>(2 * r * std::cos(a))};
+}
+
+using Clock = std::chrono::steady_clock;
+
+struct Result {
+  double seconds = 0;  // wall time for the rendered audio
+};
+
+double renderTrivox(const trivox::HrtfSet& set, const std::vector<uint8_t>& pcm, int n, double audioSeconds,
+                    bool moving) {
+  trivox::Mixer m(set, kRate, n);
+  std::vector<int> ids;
+  trivox::VoiceParams p;
+  p.data = pcm.data();
+  p.bytes = static_cast<uint32_t>(pcm.size());
+  p.frequency = kSourceRate;
+  p.playing = true;
+  p.looping = true;
+  p.playGen = 1;
+  p.is3d = true;
+  for (int i = 0; i < n; ++i) {
+    ids.push_back(m.addVoice());
+    p.source.position = positionOf(i, n, 0);
+    m.setVoice(ids.back(), p);
+  }
+  std::vector<float> out(kChunk * 2);
+  const int total = static_cast<int>(audioSeconds * kRate);
+  int sinceTick = 0;
+  double t = 0;
+  const auto start = Clock::now();
+  for (int done = 0; done < total; done += kChunk) {
+    if (moving && sinceTick >= kTick) {
+      sinceTick -= kTick;
+      t += 0.033;
+      for (int i = 0; i < n; ++i) {
+        p.source.position = positionOf(i, n, t);
+        m.setVoice(ids[static_cast<size_t>(i)], p);
+      }
+    }
+    m.render(out.data(), kChunk);
+    sinceTick += kChunk;
+  }
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+struct OpenAl {
+  LPALCLOOPBACKOPENDEVICESOFT openLoopback = nullptr;
+  LPALCRENDERSAMPLESSOFT renderSamples = nullptr;
+  ALCdevice* device = nullptr;
+  ALCcontext* context = nullptr;
+  std::string hrtfName;
+
+  bool open(int sources) {
+    openLoopback = reinterpret_cast<LPALCLOOPBACKOPENDEVICESOFT>(alcGetProcAddress(nullptr, "alcLoopbackOpenDeviceSOFT"));
+    renderSamples = reinterpret_cast<LPALCRENDERSAMPLESSOFT>(alcGetProcAddress(nullptr, "alcRenderSamplesSOFT"));
+    if (!openLoopback || !renderSamples) return false;
+    device = openLoopback(nullptr);
+    if (!device) return false;
+    const ALCint attrs[] = {ALC_FORMAT_CHANNELS_SOFT, ALC_STEREO_SOFT, ALC_FORMAT_TYPE_SOFT, ALC_FLOAT_SOFT,
+                            ALC_FREQUENCY, kRate, ALC_HRTF_SOFT, ALC_TRUE, ALC_MONO_SOURCES, sources + 16,
+                            ALC_STEREO_SOURCES, 0, 0};
+    context = alcCreateContext(device, attrs);
+    if (!context || !alcMakeContextCurrent(context)) return false;
+    ALCint status = 0;
+    alcGetIntegerv(device, ALC_HRTF_STATUS_SOFT, 1, &status);
+    if (status != ALC_HRTF_ENABLED_SOFT) return false;
+    const ALCchar* name = alcGetString(device, ALC_HRTF_SPECIFIER_SOFT);
+    hrtfName = name ? name : "?";
+    return true;
+  }
+  ~OpenAl() {
+    alcMakeContextCurrent(nullptr);
+    if (context) alcDestroyContext(context);
+    if (device) alcCloseDevice(device);
+  }
+};
+
+double renderOpenAl(OpenAl& al, const std::vector<uint8_t>& pcm, int n, double audioSeconds, bool moving) {
+  ALuint buffer = 0;
+  alGenBuffers(1, &buffer);
+  alBufferData(buffer, AL_FORMAT_MONO16, pcm.data(), static_cast<ALsizei>(pcm.size()), kSourceRate);
+  std::vector<ALuint> src(static_cast<size_t>(n));
+  alGenSources(n, src.data());
+  if (alGetError() != AL_NO_ERROR) {
+    std::fprintf(stderr, "OpenAL could not make %d sources\n", n);
+    return -1;
+  }
+  alDistanceModel(AL_INVERSE_DISTANCE_CLAMPED);
+  auto setPos = [&](int i, double t) {
+    const trivox::Vec3 p = positionOf(i, n, t);
+    alSource3f(src[static_cast<size_t>(i)], AL_POSITION, p.x, p.y, -p.z);  // right-handed
+  };
+  for (int i = 0; i < n; ++i) {
+    alSourcei(src[static_cast<size_t>(i)], AL_BUFFER, static_cast<ALint>(buffer));
+    alSourcei(src[static_cast<size_t>(i)], AL_LOOPING, AL_TRUE);
+    alSourcef(src[static_cast<size_t>(i)], AL_REFERENCE_DISTANCE, 1.0f);
+    setPos(i, 0);
+  }
+  alSourcePlayv(n, src.data());
+  std::vector<float> out(kChunk * 2);
+  const int total = static_cast<int>(audioSeconds * kRate);
+  int sinceTick = 0;
+  double t = 0;
+  const auto start = Clock::now();
+  for (int done = 0; done < total; done += kChunk) {
+    if (moving && sinceTick >= kTick) {
+      sinceTick -= kTick;
+      t += 0.033;
+      for (int i = 0; i < n; ++i) setPos(i, t);
+    }
+    al.renderSamples(al.device, out.data(), kChunk);
+    sinceTick += kChunk;
+  }
+  const double s = std::chrono::duration<double>(Clock::now() - start).count();
+  alSourceStopv(n, src.data());
+  alDeleteSources(n, src.data());
+  alDeleteBuffers(1, &buffer);
+  return s;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const double seconds = argc > 1 ? std::atof(argv[1]) : 2.0;
+  // Same work on both sides: full per-source HRTF, Catmull-Rom resampling.
+  const std::string conf = "/tmp/trivox-bench-alsoft.conf";
+  {
+    std::ofstream f(conf);
+    f << "[general]\nhrtf = true\nhrtf-mode = full\nhrtf-size = 0\nresampler = cubic\n";
+  }
+  setenv("ALSOFT_CONF", conf.c_str(), 1);
+
+  std::string error;
+  trivox::HrtfSet set;
+  if (!trivox::loadMhrFile("/usr/share/openal/hrtf/default-48000.mhr", set, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  const auto pcm = trivox::testsig::pcm16(trivox::testsig::noise(kSourceRate, 1, 0.25f));
+  OpenAl al;
+  if (!al.open(256)) {
+    std::fprintf(stderr, "OpenAL Soft loopback device with HRTF unavailable\n");
+    return 1;
+  }
+  std::printf("Trivox mixer vs OpenAL Soft loopback (HRTF \"%s\", %d taps both), %d Hz mix of %d Hz sources,\n",
+              al.hrtfName.c_str(), set.taps, kRate, kSourceRate);
+  std::printf("%g s of audio per run, best of 3, one thread. Cost = render time per source per second of audio.\n\n",
+              seconds);
+  std::printf("%-7s %8s %14s %14s %8s %16s\n", "scene", "sources", "Trivox us/s", "OpenAL us/s", "ratio",
+              "Trivox RT srcs");
+  for (bool moving : {false, true}) {
+    for (int n : {1, 8, 64, 256}) {
+      double best[2] = {1e30, 1e30};
+      for (int rep = 0; rep < 3; ++rep) {
+        best[0] = std::min(best[0], renderTrivox(set, pcm, n, seconds, moving));
+        const double a = renderOpenAl(al, pcm, n, seconds, moving);
+        if (a < 0) return 1;
+        best[1] = std::min(best[1], a);
+      }
+      const double ours = best[0] / n / seconds * 1e6;
+      const double theirs = best[1] / n / seconds * 1e6;
+      std::printf("%-7s %8d %14.1f %14.1f %7.2fx %16.0f\n", moving ? "moving" : "still", n, ours, theirs,
+                  theirs / ours, 1e6 / ours);
+    }
+  }
+  std::printf("\nratio = OpenAL cost / Trivox cost (above 1: Trivox faster). RT srcs = sources one core renders in real time.\n");
+  return 0;
+}

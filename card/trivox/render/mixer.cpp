@@ -62,6 +62,7 @@ struct Mixer::Voice {
 
   std::atomic<uint32_t> frame{0};
   std::atomic<uint32_t> endedGen{0};
+  std::atomic<uint32_t> seekGen{0};
 
   // Render side.
   VoiceParams p;
@@ -116,6 +117,7 @@ int Mixer::addVoice() {
       v.dirty = true;
       v.frame.store(0);
       v.endedGen.store(0);
+      v.seekGen.store(0);
       return i;
     }
   }
@@ -156,6 +158,7 @@ VoiceStatus Mixer::status(int id) const {
   const Voice& v = m_voices[static_cast<size_t>(id)];
   s.frame = v.frame.load();
   s.endedGen = v.endedGen.load();
+  s.seekGen = v.seekGen.load();
   return s;
 }
 
@@ -171,6 +174,13 @@ void Mixer::render(float* out, int frames) {
     for (int i = 0; i < m_voiceCount; ++i) {
       Voice& v = m_voices[static_cast<size_t>(i)];
       if (!v.dirty) continue;
+      if (v.inUse && !v.live) {
+        // A slot taken anew starts from nothing.
+        v.pos = 0;
+        v.appliedSeek = 0;
+        v.ended = 0;
+        v.running = false;
+      }
       v.p = v.pending;
       v.live = v.inUse;
       v.dirty = false;
@@ -309,6 +319,7 @@ void Mixer::renderVoice(Voice& v, int n) {
     const uint32_t frames = bpf > 0 ? p.bytes / static_cast<uint32_t>(bpf) : 0;
     if (v.pos >= frames) v.pos = 0;
     v.frame.store(static_cast<uint32_t>(v.pos));
+    v.seekGen.store(p.seekGen);
   }
   const bool active = p.playing && v.ended != p.playGen;
   if (!active) {

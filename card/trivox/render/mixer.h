@@ -39,6 +39,7 @@ struct VoiceParams {
 struct VoiceStatus {
   uint32_t frame = 0;     // play position
   uint32_t endedGen = 0;  // playGen of the last start that ran to its end
+  uint32_t seekGen = 0;   // last seekGen the renderer has applied
 };
 
 struct Kernels;

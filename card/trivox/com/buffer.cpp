@@ -1,0 +1,631 @@
+#include <algorithm>
+#include <cmath>
+
+#include "ds_rules.h"
+#include "objects.h"
+
+namespace trivox {
+namespace {
+
+D3DVECTOR vec(Vec3 v) {
+  D3DVECTOR d;
+  d.x = v.x;
+  d.y = v.y;
+  d.z = v.z;
+  return d;
+}
+Vec3 vec(const D3DVECTOR& d) { return {d.x, d.y, d.z}; }
+
+Mode3D mode(DWORD m) { return m == DS3DMODE_HEADRELATIVE ? Mode3D::HeadRelative : m == DS3DMODE_DISABLE ? Mode3D::Disabled : Mode3D::Normal; }
+DWORD mode(Mode3D m) { return m == Mode3D::HeadRelative ? DS3DMODE_HEADRELATIVE : m == Mode3D::Disabled ? DS3DMODE_DISABLE : DS3DMODE_NORMAL; }
+
+}  // namespace
+
+// The caller holds the device lock.
+Buffer::Buffer(Device* device, DWORD flags, const WAVEFORMATEX& fmt, std::shared_ptr<std::vector<uint8_t>> data,
+               int voice)
+    : m_device(device), m_primary(false), m_flags(flags), m_fmt(fmt), m_data(std::move(data)), m_voice(voice) {
+  moduleLock(true);
+  m_device->holdInternal();
+  m_device->attach(this);
+  m_params.data = m_data->data();
+  m_params.bytes = static_cast<uint32_t>(m_data->size());
+  m_params.channels = fmt.nChannels;
+  m_params.bits = fmt.wBitsPerSample;
+  m_params.frequency = fmt.nSamplesPerSec;
+  m_params.is3d = (flags & DSBCAPS_CTRL3D) != 0;
+  m_params.source.muteAtMaxDistance = (flags & DSBCAPS_MUTE3DATMAXDISTANCE) != 0;
+  m_deferred = m_params.source;
+  apply();
+}
+
+Buffer::Buffer(Device* device, DWORD flags) : m_device(device), m_primary(true), m_flags(flags) {
+  moduleLock(true);
+  m_device->holdInternal();
+  m_device->attach(this);
+  // What the output runs at until SetFormat says otherwise.
+  m_fmt.wFormatTag = WAVE_FORMAT_PCM;
+  m_fmt.nChannels = 2;
+  m_fmt.nSamplesPerSec = 22050;
+  m_fmt.wBitsPerSample = 8;
+  m_fmt.nBlockAlign = 2;
+  m_fmt.nAvgBytesPerSec = 44100;
+}
+
+Buffer::~Buffer() {
+  {
+    std::lock_guard<std::mutex> g(m_device->lock());
+    if (m_voice >= 0) m_device->engine()->mixer().removeVoice(m_voice);
+    m_device->detach(this);
+  }
+  m_device->dropInternal();
+  moduleLock(false);
+}
+
+HRESULT Buffer::QueryInterface(REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDirectSoundBuffer)) {
+    *ppv = static_cast<IDirectSoundBuffer*>(this);
+  } else if (IsEqualIID(riid, IID_IDirectSound3DBuffer) && !m_primary && (m_flags & DSBCAPS_CTRL3D)) {
+    *ppv = static_cast<IDirectSound3DBuffer*>(&m_3d);
+  } else if (IsEqualIID(riid, IID_IDirectSound3DListener) && m_primary && (m_flags & DSBCAPS_CTRL3D)) {
+    *ppv = static_cast<IDirectSound3DListener*>(&m_listener);
+  } else {
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  return S_OK;
+}
+
+ULONG Buffer::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&m_ref)); }
+
+ULONG Buffer::Release() {
+  const LONG n = InterlockedDecrement(&m_ref);
+  if (n == 0) delete this;
+  return static_cast<ULONG>(std::max<LONG>(n, 0));
+}
+
+void Buffer::apply() {
+  if (m_voice >= 0) m_device->engine()->mixer().setVoice(m_voice, m_params);
+}
+
+void Buffer::applyMaster() {
+  const float v = millibelsToGain(m_params.volume);
+  const float l = m_params.pan > 0 ? millibelsToGain(-m_params.pan) : 1.0f;
+  const float r = m_params.pan < 0 ? millibelsToGain(m_params.pan) : 1.0f;
+  m_device->engine()->setMasterGain(v * l, v * r);
+}
+
+void Buffer::commitDeferred() {
+  if (!m_hasDeferred) return;
+  m_params.source = m_deferred;
+  m_hasDeferred = false;
+  apply();
+}
+
+DWORD Buffer::cursor() {
+  const VoiceStatus s = m_device->engine()->mixer().status(m_voice);
+  // A new position counts from the call, before the renderer takes it up.
+  const uint32_t frame = s.seekGen == m_params.seekGen ? s.frame : m_params.seekFrame;
+  return static_cast<DWORD>(static_cast<uint64_t>(frame) * m_fmt.nBlockAlign % m_data->size());
+}
+
+bool Buffer::playing() {
+  if (m_primary) return m_primaryPlaying;
+  if (!m_params.playing) return false;
+  if (m_device->engine()->mixer().status(m_voice).endedGen == m_params.playGen) {
+    m_params.playing = false;  // ran to its end
+    apply();
+    return false;
+  }
+  return true;
+}
+
+HRESULT Buffer::GetCaps(LPDSBCAPS caps) {
+  if (!caps || caps->dwSize != sizeof(DSBCAPS)) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> g(m_device->lock());
+  caps->dwFlags = m_flags | DSBCAPS_LOCHARDWARE;
+  caps->dwBufferBytes = m_primary ? m_fmt.nAvgBytesPerSec / 10 - (m_fmt.nAvgBytesPerSec / 10) % m_fmt.nBlockAlign
+                                  : static_cast<DWORD>(m_data->size());
+  caps->dwUnlockTransferRate = 0;
+  caps->dwPlayCpuOverhead = 0;
+  return DS_OK;
+}
+
+HRESULT Buffer::GetCurrentPosition(LPDWORD play, LPDWORD write) {
+  std::lock_guard<std::mutex> g(m_device->lock());
+  DWORD p = 0, w = 0;
+  if (m_primary) {
+    const DWORD size = m_fmt.nAvgBytesPerSec / 10 - (m_fmt.nAvgBytesPerSec / 10) % m_fmt.nBlockAlign;
+    const uint64_t frames = m_device->engine()->framesQueued() * m_fmt.nSamplesPerSec / kMixRate;
+    p = static_cast<DWORD>(frames * m_fmt.nBlockAlign % size);
+    w = (p + m_fmt.nBlockAlign * (m_fmt.nSamplesPerSec / 100)) % size;
+  } else {
+    const DWORD size = static_cast<DWORD>(m_data->size());
+    const bool on = playing();
+    p = cursor();
+    // The mixer takes changes at its next 10 ms block: write beyond that.
+    const DWORD ahead = on ? (m_fmt.nSamplesPerSec / 100 + 1) * m_fmt.nBlockAlign : 0;
+    w = static_cast<DWORD>((static_cast<uint64_t>(p) + ahead) % size);
+  }
+  if (play) *play = p;
+  if (write) *write = w;
+  return DS_OK;
+}
+
+HRESULT Buffer::GetFormat(LPWAVEFORMATEX fmt, DWORD size, LPDWORD written) {
+  std::lock_guard<std::mutex> g(m_device->lock());
+  if (!fmt) {
+    if (!written) return DSERR_INVALIDPARAM;
+    *written = sizeof(WAVEFORMATEX);
+    return DS_OK;
+  }
+  const DWORD n = std::min<DWORD>(size, sizeof(WAVEFORMATEX));
+  CopyMemory(fmt, &m_fmt, n);
+  if (written) *written = n;
+  return DS_OK;
+}
+
+HRESULT Buffer::GetVolume(LPLONG volume) {
+  if (!volume) return DSERR_INVALIDPARAM;
+  if (!(m_flags & DSBCAPS_CTRLVOLUME)) return DSERR_CONTROLUNAVAIL;
+  std::lock_guard<std::mutex> g(m_device->lock());
+  *volume = m_params.volume;
+  return DS_OK;
+}
+
+HRESULT Buffer::GetPan(LPLONG pan) {
+  if (!pan) return DSERR_INVALIDPARAM;
+  if (!(m_flags & DSBCAPS_CTRLPAN)) return DSERR_CONTROLUNAVAIL;
+  std::lock_guard<std::mutex> g(m_device->lock());
+  *pan = m_params.pan;
+  return DS_OK;
+}
+
+HRESULT Buffer::GetFrequency(LPDWORD freq) {
+  if (!freq) return DSERR_INVALIDPARAM;
+  if (m_primary || !(m_flags & DSBCAPS_CTRLFREQUENCY)) return DSERR_CONTROLUNAVAIL;
+  std::lock_guard<std::mutex> g(m_device->lock());
+  *freq = m_params.frequency;
+  return DS_OK;
+}
+
+HRESULT Buffer::GetStatus(LPDWORD status) {
+  if (!status) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> g(m_device->lock());
+  DWORD s = 0;
+  if (playing()) {
+    s = DSBSTATUS_PLAYING | DSBSTATUS_LOCHARDWARE;
+    if (m_primary || m_params.looping) s |= DSBSTATUS_LOOPING;
+  }
+  *status = s;
+  return DS_OK;
+}
+
+HRESULT Buffer::Initialize(LPDIRECTSOUND, LPCDSBUFFERDESC) { return DSERR_ALREADYINITIALIZED; }
+
+HRESULT Buffer::Lock(DWORD offset, DWORD bytes, LPVOID* p1, LPDWORD n1, LPVOID* p2, LPDWORD n2, DWORD flags) {
+  if (!p1 || !n1) return DSERR_INVALIDPARAM;
+  *p1 = nullptr;
+  *n1 = 0;
+  if (p2) *p2 = nullptr;
+  if (n2) *n2 = 0;
+  if (m_primary) return DSERR_PRIOLEVELNEEDED;  // no DSSCL_WRITEPRIMARY mixing of our own
+  std::lock_guard<std::mutex> g(m_device->lock());
+  const DWORD size = static_cast<DWORD>(m_data->size());
+  if (flags & DSBLOCK_FROMWRITECURSOR) {
+    const bool on = playing();
+    const DWORD play = cursor();
+    offset = static_cast<DWORD>((static_cast<uint64_t>(play) + (on ? (m_fmt.nSamplesPerSec / 100 + 1) * m_fmt.nBlockAlign : 0)) % size);
+  }
+  ds::LockRegion r;
+  if (!ds::lockRegion(size, offset, bytes, (flags & DSBLOCK_ENTIREBUFFER) != 0, r)) return DSERR_INVALIDPARAM;
+  if (r.second && (!p2 || !n2)) return DSERR_INVALIDPARAM;
+  *p1 = m_data->data() + r.offset;
+  *n1 = r.first;
+  if (p2 && n2 && r.second) {
+    *p2 = m_data->data();
+    *n2 = r.second;
+  }
+  return DS_OK;
+}
+
+HRESULT Buffer::Unlock(LPVOID p1, DWORD n1, LPVOID p2, DWORD n2) {
+  if (m_primary) return DSERR_INVALIDCALL;
+  std::lock_guard<std::mutex> g(m_device->lock());
+  const uint8_t* base = m_data->data();
+  const int64_t o1 = p1 ? static_cast<const uint8_t*>(p1) - base : 0;
+  const int64_t o2 = p2 ? static_cast<const uint8_t*>(p2) - base : 0;
+  if (!p1 || !ds::unlockFits(static_cast<uint32_t>(m_data->size()), o1, n1, o2, n2, p2 != nullptr))
+    return DSERR_INVALIDPARAM;
+  // The mixer reads the buffer's memory directly: nothing to copy.
+  return DS_OK;
+}
+
+HRESULT Buffer::Play(DWORD reserved, DWORD priority, DWORD flags) {
+  if (reserved != 0) return DSERR_INVALIDPARAM;
+  if (priority != 0 && !(m_flags & DSBCAPS_LOCDEFER)) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> g(m_device->lock());
+  if (m_primary) {
+    if (!(flags & DSBPLAY_LOOPING)) return DSERR_INVALIDPARAM;  // the primary buffer only loops
+    m_primaryPlaying = true;
+    return DS_OK;
+  }
+  if (!playing()) {
+    m_params.playGen++;
+    m_params.playing = true;
+  }
+  m_params.looping = (flags & DSBPLAY_LOOPING) != 0;
+  apply();
+  return DS_OK;
+}
+
+HRESULT Buffer::Stop() {
+  std::lock_guard<std::mutex> g(m_device->lock());
+  if (m_primary) {
+    m_primaryPlaying = false;  // the output runs on: other applications' mixing never stops
+    return DS_OK;
+  }
+  m_params.playing = false;
+  apply();
+  return DS_OK;
+}
+
+HRESULT Buffer::SetCurrentPosition(DWORD pos) {
+  if (m_primary) return DSERR_INVALIDCALL;
+  std::lock_guard<std::mutex> g(m_device->lock());
+  if (pos >= m_data->size()) return DSERR_INVALIDPARAM;
+  m_params.seekFrame = pos / m_fmt.nBlockAlign;
+  m_params.seekGen++;
+  apply();
+  return DS_OK;
+}
+
+HRESULT Buffer::SetFormat(LPCWAVEFORMATEX fmt) {
+  if (!m_primary) return DSERR_INVALIDCALL;
+  if (!fmt) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> g(m_device->lock());
+  if (m_device->cooperativeLevel() < DSSCL_PRIORITY) return DSERR_PRIOLEVELNEEDED;
+  ds::PcmFormat f;
+  f.formatTag = fmt->wFormatTag;
+  f.channels = fmt->nChannels;
+  f.samplesPerSec = fmt->nSamplesPerSec;
+  f.avgBytesPerSec = fmt->nAvgBytesPerSec;
+  f.blockAlign = fmt->nBlockAlign;
+  f.bitsPerSample = fmt->wBitsPerSample;
+  if (!ds::validPcm(f)) return DSERR_BADFORMAT;
+  // Recorded and reported; the engine keeps mixing at 48 kHz float and
+  // converts once at the output, which loses nothing.
+  m_fmt = *fmt;
+  m_fmt.cbSize = 0;
+  return DS_OK;
+}
+
+HRESULT Buffer::SetVolume(LONG volume) {
+  if (!(m_flags & DSBCAPS_CTRLVOLUME)) return DSERR_CONTROLUNAVAIL;
+  if (!ds::validVolume(volume)) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> g(m_device->lock());
+  m_params.volume = volume;
+  if (m_primary) {
+    applyMaster();
+  } else {
+    apply();
+  }
+  return DS_OK;
+}
+
+HRESULT Buffer::SetPan(LONG pan) {
+  if (!(m_flags & DSBCAPS_CTRLPAN)) return DSERR_CONTROLUNAVAIL;
+  if (!ds::validPan(pan)) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> g(m_device->lock());
+  m_params.pan = pan;
+  if (m_primary) {
+    applyMaster();
+  } else {
+    apply();
+  }
+  return DS_OK;
+}
+
+HRESULT Buffer::SetFrequency(DWORD freq) {
+  if (m_primary || !(m_flags & DSBCAPS_CTRLFREQUENCY)) return DSERR_CONTROLUNAVAIL;
+  if (!ds::validFrequency(freq)) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> g(m_device->lock());
+  m_params.frequency = freq == DSBFREQUENCY_ORIGINAL ? m_fmt.nSamplesPerSec : freq;
+  apply();
+  return DS_OK;
+}
+
+HRESULT Buffer::Restore() { return DS_OK; }
+
+// --- IDirectSound3DBuffer ---
+
+template <typename F>
+HRESULT Buffer::Buffer3D::set(DWORD apply, F change) {
+  if (!ds::validApply(apply)) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> g(m_owner->m_device->lock());
+  if (apply == DS3D_DEFERRED) {
+    if (!m_owner->m_hasDeferred) m_owner->m_deferred = m_owner->m_params.source;
+    change(m_owner->m_deferred);
+    m_owner->m_hasDeferred = true;
+  } else {
+    change(m_owner->m_params.source);
+    if (m_owner->m_hasDeferred) change(m_owner->m_deferred);  // a later commit keeps this value
+    m_owner->apply();
+  }
+  return DS_OK;
+}
+
+HRESULT Buffer::Buffer3D::GetAllParameters(LPDS3DBUFFER p) {
+  if (!p || p->dwSize != sizeof(DS3DBUFFER)) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> g(m_owner->m_device->lock());
+  const Source3D& s = m_owner->view();
+  p->vPosition = vec(s.position);
+  p->vVelocity = vec(s.velocity);
+  p->dwInsideConeAngle = s.coneInside;
+  p->dwOutsideConeAngle = s.coneOutside;
+  p->vConeOrientation = vec(s.coneOrientation);
+  p->lConeOutsideVolume = s.coneOutsideVolume;
+  p->flMinDistance = s.minDistance;
+  p->flMaxDistance = s.maxDistance;
+  p->dwMode = mode(s.mode);
+  return DS_OK;
+}
+
+HRESULT Buffer::Buffer3D::SetAllParameters(LPCDS3DBUFFER p, DWORD apply) {
+  if (!p || p->dwSize != sizeof(DS3DBUFFER)) return DSERR_INVALIDPARAM;
+  if (!ds::validCone(p->dwInsideConeAngle, p->dwOutsideConeAngle) || !ds::validConeVolume(p->lConeOutsideVolume) ||
+      !ds::validDistance(p->flMinDistance) || !ds::validDistance(p->flMaxDistance) || !ds::validMode(p->dwMode))
+    return DSERR_INVALIDPARAM;
+  const DS3DBUFFER v = *p;
+  return set(apply, [&](Source3D& s) {
+    s.position = vec(v.vPosition);
+    s.velocity = vec(v.vVelocity);
+    s.coneInside = v.dwInsideConeAngle;
+    s.coneOutside = v.dwOutsideConeAngle;
+    s.coneOrientation = vec(v.vConeOrientation);
+    s.coneOutsideVolume = v.lConeOutsideVolume;
+    s.minDistance = v.flMinDistance;
+    s.maxDistance = v.flMaxDistance;
+    s.mode = mode(v.dwMode);
+  });
+}
+
+HRESULT Buffer::Buffer3D::GetConeAngles(LPDWORD inside, LPDWORD outside) {
+  if (!inside || !outside) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> g(m_owner->m_device->lock());
+  *inside = m_owner->view().coneInside;
+  *outside = m_owner->view().coneOutside;
+  return DS_OK;
+}
+
+HRESULT Buffer::Buffer3D::SetConeAngles(DWORD inside, DWORD outside, DWORD apply) {
+  if (!ds::validCone(inside, outside)) return DSERR_INVALIDPARAM;
+  return set(apply, [&](Source3D& s) {
+    s.coneInside = inside;
+    s.coneOutside = outside;
+  });
+}
+
+HRESULT Buffer::Buffer3D::GetConeOrientation(LPD3DVECTOR v) {
+  if (!v) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> g(m_owner->m_device->lock());
+  *v = vec(m_owner->view().coneOrientation);
+  return DS_OK;
+}
+
+HRESULT Buffer::Buffer3D::SetConeOrientation(D3DVALUE x, D3DVALUE y, D3DVALUE z, DWORD apply) {
+  if (!ds::finite3(x, y, z)) return DSERR_INVALIDPARAM;
+  return set(apply, [&](Source3D& s) { s.coneOrientation = {x, y, z}; });
+}
+
+HRESULT Buffer::Buffer3D::GetConeOutsideVolume(LPLONG v) {
+  if (!v) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> g(m_owner->m_device->lock());
+  *v = m_owner->view().coneOutsideVolume;
+  return DS_OK;
+}
+
+HRESULT Buffer::Buffer3D::SetConeOutsideVolume(LONG v, DWORD apply) {
+  if (!ds::validConeVolume(v)) return DSERR_INVALIDPARAM;
+  return set(apply, [&](Source3D& s) { s.coneOutsideVolume = v; });
+}
+
+HRESULT Buffer::Buffer3D::GetMaxDistance(LPD3DVALUE d) {
+  if (!d) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> g(m_owner->m_device->lock());
+  *d = m_owner->view().maxDistance;
+  return DS_OK;
+}
+
+HRESULT Buffer::Buffer3D::SetMaxDistance(D3DVALUE d, DWORD apply) {
+  if (!ds::validDistance(d)) return DSERR_INVALIDPARAM;
+  return set(apply, [&](Source3D& s) { s.maxDistance = d; });
+}
+
+HRESULT Buffer::Buffer3D::GetMinDistance(LPD3DVALUE d) {
+  if (!d) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> g(m_owner->m_device->lock());
+  *d = m_owner->view().minDistance;
+  return DS_OK;
+}
+
+HRESULT Buffer::Buffer3D::SetMinDistance(D3DVALUE d, DWORD apply) {
+  if (!ds::validDistance(d)) return DSERR_INVALIDPARAM;
+  return set(apply, [&](Source3D& s) { s.minDistance = d; });
+}
+
+HRESULT Buffer::Buffer3D::GetMode(LPDWORD m) {
+  if (!m) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> g(m_owner->m_device->lock());
+  *m = mode(m_owner->view().mode);
+  return DS_OK;
+}
+
+HRESULT Buffer::Buffer3D::SetMode(DWORD m, DWORD apply) {
+  if (!ds::validMode(m)) return DSERR_INVALIDPARAM;
+  return set(apply, [&](Source3D& s) { s.mode = mode(m); });
+}
+
+HRESULT Buffer::Buffer3D::GetPosition(LPD3DVECTOR v) {
+  if (!v) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> g(m_owner->m_device->lock());
+  *v = vec(m_owner->view().position);
+  return DS_OK;
+}
+
+HRESULT Buffer::Buffer3D::SetPosition(D3DVALUE x, D3DVALUE y, D3DVALUE z, DWORD apply) {
+  if (!ds::finite3(x, y, z)) return DSERR_INVALIDPARAM;
+  return set(apply, [&](Source3D& s) { s.position = {x, y, z}; });
+}
+
+HRESULT Buffer::Buffer3D::GetVelocity(LPD3DVECTOR v) {
+  if (!v) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> g(m_owner->m_device->lock());
+  *v = vec(m_owner->view().velocity);
+  return DS_OK;
+}
+
+HRESULT Buffer::Buffer3D::SetVelocity(D3DVALUE x, D3DVALUE y, D3DVALUE z, DWORD apply) {
+  if (!ds::finite3(x, y, z)) return DSERR_INVALIDPARAM;
+  return set(apply, [&](Source3D& s) { s.velocity = {x, y, z}; });
+}
+
+// --- IDirectSound3DListener ---
+
+template <typename F>
+HRESULT Buffer::Listener3D::set(DWORD apply, F change) {
+  if (!ds::validApply(apply)) return DSERR_INVALIDPARAM;
+  Device* d = m_owner->m_device;
+  std::lock_guard<std::mutex> g(d->lock());
+  if (apply == DS3D_DEFERRED) {
+    change(d->deferredListener());
+    d->markListenerDeferred();
+  } else {
+    change(d->listener());
+    change(d->deferredListener());
+    d->applyListener();
+  }
+  return DS_OK;
+}
+
+HRESULT Buffer::Listener3D::GetAllParameters(LPDS3DLISTENER p) {
+  if (!p || p->dwSize != sizeof(DS3DLISTENER)) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> g(m_owner->m_device->lock());
+  const ListenerState& l = m_owner->m_device->deferredListener();
+  p->vPosition = vec(l.position);
+  p->vVelocity = vec(l.velocity);
+  p->vOrientFront = vec(l.front);
+  p->vOrientTop = vec(l.top);
+  p->flDistanceFactor = l.distanceFactor;
+  p->flRolloffFactor = l.rolloffFactor;
+  p->flDopplerFactor = l.dopplerFactor;
+  return DS_OK;
+}
+
+HRESULT Buffer::Listener3D::SetAllParameters(LPCDS3DLISTENER p, DWORD apply) {
+  if (!p || p->dwSize != sizeof(DS3DLISTENER)) return DSERR_INVALIDPARAM;
+  if (!ds::validDistanceFactor(p->flDistanceFactor) || !ds::validFactor(p->flRolloffFactor) ||
+      !ds::validFactor(p->flDopplerFactor))
+    return DSERR_INVALIDPARAM;
+  const DS3DLISTENER v = *p;
+  return set(apply, [&](ListenerState& l) {
+    l.position = vec(v.vPosition);
+    l.velocity = vec(v.vVelocity);
+    l.front = vec(v.vOrientFront);
+    l.top = vec(v.vOrientTop);
+    l.distanceFactor = v.flDistanceFactor;
+    l.rolloffFactor = v.flRolloffFactor;
+    l.dopplerFactor = v.flDopplerFactor;
+  });
+}
+
+HRESULT Buffer::Listener3D::GetDistanceFactor(LPD3DVALUE f) {
+  if (!f) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> g(m_owner->m_device->lock());
+  *f = m_owner->m_device->deferredListener().distanceFactor;
+  return DS_OK;
+}
+
+HRESULT Buffer::Listener3D::SetDistanceFactor(D3DVALUE f, DWORD apply) {
+  if (!ds::validDistanceFactor(f)) return DSERR_INVALIDPARAM;
+  return set(apply, [&](ListenerState& l) { l.distanceFactor = f; });
+}
+
+HRESULT Buffer::Listener3D::GetDopplerFactor(LPD3DVALUE f) {
+  if (!f) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> g(m_owner->m_device->lock());
+  *f = m_owner->m_device->deferredListener().dopplerFactor;
+  return DS_OK;
+}
+
+HRESULT Buffer::Listener3D::SetDopplerFactor(D3DVALUE f, DWORD apply) {
+  if (!ds::validFactor(f)) return DSERR_INVALIDPARAM;
+  return set(apply, [&](ListenerState& l) { l.dopplerFactor = f; });
+}
+
+HRESULT Buffer::Listener3D::GetRolloffFactor(LPD3DVALUE f) {
+  if (!f) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> g(m_owner->m_device->lock());
+  *f = m_owner->m_device->deferredListener().rolloffFactor;
+  return DS_OK;
+}
+
+HRESULT Buffer::Listener3D::SetRolloffFactor(D3DVALUE f, DWORD apply) {
+  if (!ds::validFactor(f)) return DSERR_INVALIDPARAM;
+  return set(apply, [&](ListenerState& l) { l.rolloffFactor = f; });
+}
+
+HRESULT Buffer::Listener3D::GetOrientation(LPD3DVECTOR front, LPD3DVECTOR top) {
+  if (!front || !top) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> g(m_owner->m_device->lock());
+  *front = vec(m_owner->m_device->deferredListener().front);
+  *top = vec(m_owner->m_device->deferredListener().top);
+  return DS_OK;
+}
+
+HRESULT Buffer::Listener3D::SetOrientation(D3DVALUE xf, D3DVALUE yf, D3DVALUE zf, D3DVALUE xt, D3DVALUE yt,
+                                           D3DVALUE zt, DWORD apply) {
+  if (!ds::finite3(xf, yf, zf) || !ds::finite3(xt, yt, zt)) return DSERR_INVALIDPARAM;
+  // Front and top must span a plane.
+  const Vec3 f{xf, yf, zf}, t{xt, yt, zt};
+  const Vec3 c = cross(t, f);
+  if (!(dot(c, c) > 1e-12f * dot(f, f) * dot(t, t))) return DSERR_INVALIDPARAM;
+  return set(apply, [&](ListenerState& l) {
+    l.front = f;
+    l.top = t;
+  });
+}
+
+HRESULT Buffer::Listener3D::GetPosition(LPD3DVECTOR v) {
+  if (!v) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> g(m_owner->m_device->lock());
+  *v = vec(m_owner->m_device->deferredListener().position);
+  return DS_OK;
+}
+
+HRESULT Buffer::Listener3D::SetPosition(D3DVALUE x, D3DVALUE y, D3DVALUE z, DWORD apply) {
+  if (!ds::finite3(x, y, z)) return DSERR_INVALIDPARAM;
+  return set(apply, [&](ListenerState& l) { l.position = {x, y, z}; });
+}
+
+HRESULT Buffer::Listener3D::GetVelocity(LPD3DVECTOR v) {
+  if (!v) return DSERR_INVALIDPARAM;
+  std::lock_guard<std::mutex> g(m_owner->m_device->lock());
+  *v = vec(m_owner->m_device->deferredListener().velocity);
+  return DS_OK;
+}
+
+HRESULT Buffer::Listener3D::SetVelocity(D3DVALUE x, D3DVALUE y, D3DVALUE z, DWORD apply) {
+  if (!ds::finite3(x, y, z)) return DSERR_INVALIDPARAM;
+  return set(apply, [&](ListenerState& l) { l.velocity = {x, y, z}; });
+}
+
+HRESULT Buffer::Listener3D::CommitDeferredSettings() {
+  std::lock_guard<std::mutex> g(m_owner->m_device->lock());
+  m_owner->m_device->commitDeferred();
+  return DS_OK;
+}
+
+}  // namespace trivox

@@ -1,0 +1,118 @@
+#include "engine.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace trivox {
+namespace {
+
+std::string narrow(const std::wstring& w) {
+  std::string s;
+  for (wchar_t c : w) s.push_back(c < 128 ? static_cast<char>(c) : '?');
+  return s;
+}
+
+HrtfSet loadSet(const std::wstring& dir, std::string& origin) {
+  std::string note;
+  for (const wchar_t* name : {L"default-48000.mhr", L"default-44100.mhr"}) {
+    HrtfSet set;
+    std::string error;
+    // The loader takes narrow paths; the install folder is plain ASCII.
+    if (loadMhrFile(narrow(dir + name), set, error)) {
+      origin = set.origin;
+      return set;
+    }
+    note += error + "; ";
+  }
+  origin = note + "spherical head model";
+  OutputDebugStringA(("Trivox: " + origin + "\n").c_str());
+  return makeSphericalHead(kMixRate);
+}
+
+}  // namespace
+
+std::shared_ptr<Engine> Engine::start(const std::wstring& dataDir, std::string& why) {
+  std::shared_ptr<Engine> e(new Engine());
+  const HrtfSet set = loadSet(dataDir, e->m_origin);
+  e->m_mixer = std::make_unique<Mixer>(set, kMixRate, kMaxVoices);
+  e->m_event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  if (!e->m_event) {
+    why = "no event";
+    return nullptr;
+  }
+  WAVEFORMATEX fmt = {};
+  fmt.wFormatTag = WAVE_FORMAT_PCM;
+  fmt.nChannels = 2;
+  fmt.nSamplesPerSec = kMixRate;
+  fmt.wBitsPerSample = 16;
+  fmt.nBlockAlign = 4;
+  fmt.nAvgBytesPerSec = kMixRate * 4;
+  const MMRESULT r = waveOutOpen(&e->m_wave, WAVE_MAPPER, &fmt, reinterpret_cast<DWORD_PTR>(e->m_event), 0,
+                                 CALLBACK_EVENT);
+  if (r != MMSYSERR_NOERROR) {
+    e->m_wave = nullptr;
+    why = "waveOutOpen failed (" + std::to_string(r) + ")";
+    return nullptr;
+  }
+  e->m_pcm.assign(static_cast<size_t>(kOutputFrames) * 2 * kOutputBuffers, 0);
+  e->m_float.assign(static_cast<size_t>(kOutputFrames) * 2, 0.0f);
+  for (int i = 0; i < kOutputBuffers; ++i) {
+    WAVEHDR& h = e->m_hdr[i];
+    h.lpData = reinterpret_cast<LPSTR>(e->m_pcm.data() + static_cast<size_t>(i) * kOutputFrames * 2);
+    h.dwBufferLength = kOutputFrames * 4;
+    if (waveOutPrepareHeader(e->m_wave, &h, sizeof h) != MMSYSERR_NOERROR) {
+      why = "waveOutPrepareHeader failed";
+      return nullptr;  // the destructor unprepares what was prepared
+    }
+  }
+  e->m_thread = std::thread([raw = e.get()] { raw->run(); });
+  return e;
+}
+
+Engine::~Engine() {
+  m_stop.store(true);
+  if (m_event) SetEvent(m_event);
+  if (m_thread.joinable()) m_thread.join();
+  if (m_wave) {
+    waveOutReset(m_wave);
+    for (WAVEHDR& h : m_hdr)
+      if (h.dwFlags & WHDR_PREPARED) waveOutUnprepareHeader(m_wave, &h, sizeof h);
+    waveOutClose(m_wave);
+  }
+  if (m_event) CloseHandle(m_event);
+}
+
+void Engine::setMasterGain(float left, float right) {
+  m_gainL.store(left);
+  m_gainR.store(right);
+}
+
+void Engine::fill(WAVEHDR& hdr) {
+  m_mixer->render(m_float.data(), kOutputFrames);
+  const float gl = m_gainL.load() * 32767.0f, gr = m_gainR.load() * 32767.0f;
+  int16_t* out = reinterpret_cast<int16_t*>(hdr.lpData);
+  for (int i = 0; i < kOutputFrames; ++i) {
+    const float l = std::clamp(m_float[2 * static_cast<size_t>(i)] * gl, -32768.0f, 32767.0f);
+    const float r = std::clamp(m_float[2 * static_cast<size_t>(i) + 1] * gr, -32768.0f, 32767.0f);
+    out[2 * i] = static_cast<int16_t>(std::lrint(l));
+    out[2 * i + 1] = static_cast<int16_t>(std::lrint(r));
+  }
+  hdr.dwFlags &= ~WHDR_DONE;
+  if (waveOutWrite(m_wave, &hdr, sizeof hdr) == MMSYSERR_NOERROR) m_framesQueued += kOutputFrames;
+}
+
+void Engine::run() {
+  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+  int next = 0;
+  for (WAVEHDR& h : m_hdr) fill(h);
+  while (!m_stop.load()) {
+    WaitForSingleObject(m_event, 50);
+    // Refill in queue order, as each block comes back played.
+    while (!m_stop.load() && (m_hdr[next].dwFlags & WHDR_DONE)) {
+      fill(m_hdr[next]);
+      next = (next + 1) % kOutputBuffers;
+    }
+  }
+}
+
+}  // namespace trivox

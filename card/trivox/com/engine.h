@@ -1,0 +1,54 @@
+// The device's audio engine: the binaural mixer and the thread that feeds it
+// to the platform's wave output in 10 ms blocks.
+#pragma once
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "mixer.h"
+
+namespace trivox {
+
+constexpr uint32_t kMixRate = 48000;
+constexpr int kMaxVoices = 256;
+constexpr int kOutputFrames = 240;  // 5 ms: one mixer block
+constexpr int kOutputBuffers = 4;
+
+class Engine {
+ public:
+  // Null when the wave output cannot be opened.
+  static std::shared_ptr<Engine> start(const std::wstring& dataDir, std::string& why);
+  ~Engine();
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  Mixer& mixer() { return *m_mixer; }
+  const std::string& hrtfOrigin() const { return m_origin; }
+  void setMasterGain(float left, float right);
+  uint64_t framesQueued() const { return m_framesQueued.load(); }
+
+ private:
+  Engine() = default;
+  void run();
+  void fill(WAVEHDR& hdr);
+
+  std::unique_ptr<Mixer> m_mixer;
+  std::string m_origin;
+  HWAVEOUT m_wave = nullptr;
+  HANDLE m_event = nullptr;
+  std::vector<int16_t> m_pcm;
+  std::vector<float> m_float;
+  WAVEHDR m_hdr[kOutputBuffers] = {};
+  std::thread m_thread;
+  std::atomic<bool> m_stop{false};
+  std::atomic<float> m_gainL{1.0f}, m_gainR{1.0f};
+  std::atomic<uint64_t> m_framesQueued{0};
+};
+
+}  // namespace trivox

@@ -20,7 +20,6 @@ trap cleanup EXIT
 zw_prefix "${TRIVOX_PREFIX:-$root/out/prefix-trivox-$shape}" "$shape" || exit 1
 trivox_audio_start "$work" || exit 1
 zw_session_start
-"$here/../install-trivox.sh" "$build" || exit 1
 rc=0
 (cd "$build" && ctest --output-on-failure -L "$shape" -R trivox_) || rc=1
 exit $rc

@@ -273,6 +273,16 @@ TEST_P(Contract, BadDescriptionsAreRefused) {
   EXPECT_EQ(m_ds->CreateSoundBuffer(&d, nullptr, nullptr), DSERR_INVALIDPARAM);
 }
 
+TEST_P(Contract, StereoAndEightBitBuffers) {
+  init();
+  WAVEFORMATEX stereo = pcm(2, 44100, 16);
+  EXPECT_STRICT(tryCreate(sizeof(DSBUFFERDESC), 0x40F2, 44100, &stereo), DS_OK,
+                "a stereo 3D buffer is placed as its mono downmix");
+  EXPECT_EQ(tryCreate(sizeof(DSBUFFERDESC), DSBCAPS_STATIC | DSBCAPS_CTRLVOLUME, 44100, &stereo), DS_OK);
+  WAVEFORMATEX eight = pcm(1, 11025, 8);
+  EXPECT_EQ(tryCreate(sizeof(DSBUFFERDESC), 0x40F2, 11025, &eight), DS_OK);
+}
+
 TEST_P(Contract, LockAndUnlockIncludingTheWrap) {
   init();
   const DWORD size = 8000;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "kernels.h"
 #include "mixer.h"
 #include "test_signal.h"
 
@@ -39,8 +40,8 @@ struct Result {
 };
 
 double renderTrivox(const trivox::HrtfSet& set, const std::vector<uint8_t>& pcm, int n, double audioSeconds,
-                    bool moving) {
-  trivox::Mixer m(set, kRate, n);
+                    bool moving, const trivox::Kernels* kernels) {
+  trivox::Mixer m(set, kRate, n, kernels);
   std::vector<int> ids;
   trivox::VoiceParams p;
   p.data = pcm.data();
@@ -178,23 +179,28 @@ int main(int argc, char** argv) {
               al.hrtfName.c_str(), set.taps, kRate, kSourceRate);
   std::printf("%g s of audio per run, best of 3, one thread. Cost = render time per source per second of audio.\n\n",
               seconds);
-  std::printf("%-7s %8s %14s %14s %8s %16s\n", "scene", "sources", "Trivox us/s", "OpenAL us/s", "ratio",
-              "Trivox RT srcs");
+  const trivox::Kernels& best = trivox::kernels();
+  const trivox::Kernels& base = trivox::baselineKernels();
+  std::printf("Trivox kernels: %s (also shown: %s, what a processor without AVX2 runs)\n\n", best.name, base.name);
+  std::printf("%-7s %8s %13s %13s %13s %8s %8s %15s\n", "scene", "sources", "Trivox us/s", "baseline us/s",
+              "OpenAL us/s", "ratio", "ratio bl", "Trivox RT srcs");
   for (bool moving : {false, true}) {
     for (int n : {1, 8, 64, 256}) {
-      double best[2] = {1e30, 1e30};
+      double t[3] = {1e30, 1e30, 1e30};
       for (int rep = 0; rep < 3; ++rep) {
-        best[0] = std::min(best[0], renderTrivox(set, pcm, n, seconds, moving));
+        t[0] = std::min(t[0], renderTrivox(set, pcm, n, seconds, moving, &best));
+        t[1] = std::min(t[1], renderTrivox(set, pcm, n, seconds, moving, &base));
         const double a = renderOpenAl(al, pcm, n, seconds, moving);
         if (a < 0) return 1;
-        best[1] = std::min(best[1], a);
+        t[2] = std::min(t[2], a);
       }
-      const double ours = best[0] / n / seconds * 1e6;
-      const double theirs = best[1] / n / seconds * 1e6;
-      std::printf("%-7s %8d %14.1f %14.1f %7.2fx %16.0f\n", moving ? "moving" : "still", n, ours, theirs,
-                  theirs / ours, 1e6 / ours);
+      const double ours = t[0] / n / seconds * 1e6;
+      const double plain = t[1] / n / seconds * 1e6;
+      const double theirs = t[2] / n / seconds * 1e6;
+      std::printf("%-7s %8d %13.1f %13.1f %13.1f %7.2fx %7.2fx %15.0f\n", moving ? "moving" : "still", n, ours, plain,
+                  theirs, theirs / ours, theirs / plain, 1e6 / ours);
     }
   }
-  std::printf("\nratio = OpenAL cost / Trivox cost (above 1: Trivox faster). RT srcs = sources one core renders in real time.\n");
+  std::printf("\nratio = OpenAL cost / Trivox cost (above 1: Trivox faster), bl = with baseline kernels.\nRT srcs = sources one core renders in real time.\n");
   return 0;
 }

@@ -31,6 +31,7 @@ for f in controlpanel/ZephraCtrl.exe controlpanel/ZephraHook.dll; do
 done
 
 "$root/card/install-card.sh" "$build" "${card_args[@]}"
+"$root/card/trivox/install-trivox.sh" "$build" >/dev/null
 
 # Values the card's installer owns.
 zw_reg_text <<'REG'

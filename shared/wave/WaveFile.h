@@ -1,0 +1,27 @@
+// RIFF WAVE reader shared by the control panel and the player: one call reads the
+// format fields and the whole sample block of a file.
+#pragma once
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+struct WaveInfo {
+  uint32_t nSamplesPerSec;
+  uint16_t wBitsPerSample;
+  uint16_t nBlockAlign;
+  uint16_t nChannels;
+  uint16_t wFormatTag;
+  uint32_t nAvgBytesPerSec;
+  int32_t dwDataLength;  // sample bytes actually read
+};
+
+// Reads "fmt " directly after the 12-byte header and "data" directly after "fmt ".
+// Returns a block from malloc (the caller frees it) holding the data chunk's declared
+// size, of which info->dwDataLength bytes were read; info is written only then.
+// Null when the file cannot be read that way; info is left untouched.
+unsigned char* ReadWaveFile(const char* path, WaveInfo* info);
+
+struct FreeDeleter {
+  void operator()(void* p) const { std::free(p); }
+};
+using WaveData = std::unique_ptr<unsigned char, FreeDeleter>;

@@ -1,6 +1,7 @@
 #include "shared/wave/WaveFile.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #ifdef _WIN32
@@ -83,7 +84,7 @@ bool IdIs(const unsigned char* p, const char* id) { return std::memcmp(p, id, 4)
 
 }  // namespace
 
-unsigned char* ReadWaveFile(const char* path, WaveInfo* info) {
+void* ReadWaveFile(const char* path, WaveInfo* info) {
   if (path == nullptr || info == nullptr) return nullptr;
   File file(path);
   if (!file.IsOpen()) return nullptr;
@@ -114,7 +115,8 @@ unsigned char* ReadWaveFile(const char* path, WaveInfo* info) {
     const uint32_t dataSize = Le32(chunk + 4);
     // The count read must fit the record's signed length.
     if (dataSize > 0x7FFFFFFFu) break;
-    WaveData block(static_cast<unsigned char*>(std::malloc(dataSize == 0 ? 1 : dataSize)));
+    // An empty data chunk still yields a block: malloc(0) may return null.
+    WaveBlock block(std::malloc(dataSize == 0 ? 1 : dataSize));
     if (!block) break;
     const uint32_t read = file.Read(block.get(), dataSize);
 
@@ -125,7 +127,8 @@ unsigned char* ReadWaveFile(const char* path, WaveInfo* info) {
     info->nBlockAlign = Le16(fmt + 12);
     info->wBitsPerSample = Le16(fmt + 14);
     info->dwDataLength = static_cast<int32_t>(read);
-    // The first fmt/data pair is the file's sound; anything after it is ignored.
+    // The first fmt/data pair is the file's sound; a second pair after it is not read,
+    // so no earlier block can be dropped on the way.
     return block.release();
   }
   return nullptr;

@@ -16,12 +16,14 @@ struct WaveInfo {
 };
 
 // Reads "fmt " directly after the 12-byte header and "data" directly after "fmt ".
-// Returns a block from malloc (the caller frees it) holding the data chunk's declared
-// size, of which info->dwDataLength bytes were read; info is written only then.
-// Null when the file cannot be read that way; info is left untouched.
-unsigned char* ReadWaveFile(const char* path, WaveInfo* info);
+// Returns a block from malloc (release it with free) of the data chunk's declared size,
+// of which info->dwDataLength bytes were read; info is written only then. Null when the
+// file cannot be read that way; info is then left untouched. Only the first fmt/data
+// pair is read.
+void* ReadWaveFile(const char* path, WaveInfo* info);
 
-struct FreeDeleter {
+// Owner for the block ReadWaveFile returns.
+struct WaveFree {
   void operator()(void* p) const { std::free(p); }
 };
-using WaveData = std::unique_ptr<unsigned char, FreeDeleter>;
+using WaveBlock = std::unique_ptr<void, WaveFree>;

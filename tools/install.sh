@@ -29,6 +29,8 @@ mkdir -p "$progdir/help"
 for f in controlpanel/ZephraCtrl.exe controlpanel/ZephraHook.dll; do
   cp -f "$build/$f" "$progdir/"
 done
+# The output test's tones beside the program.
+cp -f "$build/controlpanel/l.wav" "$build/controlpanel/r.wav" "$progdir/"
 
 "$root/card/install-card.sh" "$build" "${card_args[@]}"
 "$root/card/trivox/install-trivox.sh" "$build" >/dev/null

@@ -1,0 +1,183 @@
+#include "controlpanel/wave/Playfree.h"
+
+#include <mmsystem.h>
+#include <dsound.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "controlpanel/app/DebugTrace.h"
+#include "controlpanel/app/ZephraCtrlApp.h"
+#include "controlpanel/res/resource.h"
+#include "framework/Util.h"
+#include "shared/wave/WaveFile.h"
+
+namespace {
+
+using DirectSoundCreateFn = HRESULT(WINAPI*)(LPCGUID, LPDIRECTSOUND*, LPUNKNOWN);
+
+// The format the primary buffer is given, and the record's values before a file is read.
+constexpr WaveInfo kDefaultFormat = {44100, 16, 2, 1, WAVE_FORMAT_PCM, 88200, 0};
+
+WAVEFORMATEX FormatOf(const WaveInfo& w) {
+  WAVEFORMATEX f = {};
+  f.wFormatTag = w.wFormatTag;
+  f.nChannels = w.nChannels;
+  f.nSamplesPerSec = w.nSamplesPerSec;
+  f.nAvgBytesPerSec = w.nAvgBytesPerSec;
+  f.nBlockAlign = w.nBlockAlign;
+  f.wBitsPerSample = w.wBitsPerSample;
+  f.cbSize = 0;
+  return f;
+}
+
+DSBUFFERDESC Description(DWORD flags, DWORD bytes, WAVEFORMATEX* format) {
+  DSBUFFERDESC d = {};
+  d.dwSize = 20;  // the first DirectSound's record, which every version accepts
+  d.dwFlags = flags;
+  d.dwBufferBytes = bytes;
+  d.lpwfxFormat = format;
+  return d;
+}
+
+// The window of the active property page: the one last given to the tooltip relay.
+// Owns the sample block of the reader, which comes from malloc.
+struct FreeBlock {
+  void operator()(void* p) const { std::free(p); }
+};
+using SampleBlock = std::unique_ptr<void, FreeBlock>;
+
+HWND ActivePageWindow() {
+  CZephraCtrlApp* app = ZephraApp();
+  return app ? app->m_hToolTipOwner : nullptr;
+}
+
+}  // namespace
+
+CTonePlayer::CTonePlayer() : m_hDSoundLib(LoadLibraryA("DSOUND.DLL")) {}
+
+CTonePlayer::~CTonePlayer() {
+  ReleaseAll();
+  if (m_hDSoundLib) FreeLibrary(m_hDSoundLib);
+}
+
+int CTonePlayer::LoadWave(const char* path) {
+  if (!m_hDSoundLib) {
+    fw::AfxMessageBox(IDS_NO_DSOUND, MB_OK);
+    return 0;
+  }
+  ReleaseAll();
+
+  auto create = reinterpret_cast<DirectSoundCreateFn>(
+      reinterpret_cast<void (*)()>(GetProcAddress(m_hDSoundLib, "DirectSoundCreate")));
+  if (!create) {
+    DebugTrace("DSOUND.DLL does not implement DirectSoundCreate()");
+    return 0;
+  }
+  if (FAILED(create(nullptr, &m_pDirectSound, nullptr))) {
+    m_pDirectSound = nullptr;
+    DebugTrace("Failed Creating DirectSound");
+    return 0;
+  }
+  if (FAILED(m_pDirectSound->SetCooperativeLevel(ActivePageWindow(), DSSCL_PRIORITY))) {
+    DebugTrace("Failed Setting DirectSound CooperativeLevel");
+    return 0;
+  }
+
+  // The primary buffer only sets the mixer's format; without it the tone still plays.
+  DSBUFFERDESC primary = Description(DSBCAPS_PRIMARYBUFFER, 0, nullptr);
+  if (SUCCEEDED(m_pDirectSound->CreateSoundBuffer(&primary, &m_pPrimaryBuffer, nullptr))) {
+    WAVEFORMATEX format = FormatOf(kDefaultFormat);
+    m_pPrimaryBuffer->SetFormat(&format);
+  } else {
+    m_pPrimaryBuffer = nullptr;
+  }
+
+  WaveInfo info = kDefaultFormat;
+  SampleBlock data(ReadWaveFile(path, &info));
+  if (!data) {
+    DebugTrace("could not load the wave file!");
+    return 0;
+  }
+  const DWORD length = static_cast<DWORD>(info.dwDataLength);
+
+  WAVEFORMATEX format = FormatOf(info);
+  DSBUFFERDESC desc = Description(DSBCAPS_STATIC | DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME,
+                                  length, &format);
+  if (FAILED(m_pDirectSound->CreateSoundBuffer(&desc, &m_pSoundBuffer, nullptr))) {
+    m_pSoundBuffer = nullptr;
+    DebugTrace("Failed: CreateSoundBuffer");
+    return 0;
+  }
+
+  void* first = nullptr;
+  void* second = nullptr;
+  DWORD firstBytes = 0;
+  DWORD secondBytes = 0;
+  if (FAILED(m_pSoundBuffer->Lock(0, length, &first, &firstBytes, &second, &secondBytes, 0))) {
+    if (first) {
+      m_pSoundBuffer->Unlock(first, length, second, 0);
+    } else {
+      m_pSoundBuffer->Release();
+      m_pSoundBuffer = nullptr;
+    }
+    return 0;
+  }
+  // A static buffer of exactly `length` bytes comes back in one piece; never copy past
+  // what the lock handed out.
+  std::memcpy(first, data.get(), firstBytes < length ? firstBytes : length);
+  data.reset();
+  if (FAILED(m_pSoundBuffer->Unlock(first, firstBytes, second, 0))) {
+    if (first) {
+      m_pSoundBuffer->Unlock(first, firstBytes, second, 0);
+    } else {
+      m_pSoundBuffer->Release();
+      m_pSoundBuffer = nullptr;
+    }
+    return 0;
+  }
+  return 1;
+}
+
+int CTonePlayer::Play() {
+  if (!m_pSoundBuffer) return 0;
+  if (FAILED(m_pSoundBuffer->Play(0, 0, 0))) {
+    DebugTrace("Fail playing sound!");
+    return 0;
+  }
+  return 1;
+}
+
+void CTonePlayer::Stop() {
+  if (m_pSoundBuffer) m_pSoundBuffer->Stop();
+}
+
+bool CTonePlayer::IsDone() {
+  if (!m_pSoundBuffer) return true;
+  DWORD status = 0;
+  if (FAILED(m_pSoundBuffer->GetStatus(&status))) {
+    DebugTrace("Failed to GetStaus");
+    return true;
+  }
+  return (status & DSBSTATUS_PLAYING) == 0;
+}
+
+void CTonePlayer::SetPan(LONG pan) {
+  if (m_pSoundBuffer && FAILED(m_pSoundBuffer->SetPan(pan))) DebugTrace("Failed Seting Pan");
+}
+
+void CTonePlayer::ReleaseAll() {
+  if (m_pPrimaryBuffer) {
+    m_pPrimaryBuffer->Release();
+    m_pPrimaryBuffer = nullptr;
+  }
+  if (m_pSoundBuffer) {
+    m_pSoundBuffer->Release();
+    m_pSoundBuffer = nullptr;
+  }
+  if (m_pDirectSound) {
+    m_pDirectSound->Release();
+    m_pDirectSound = nullptr;
+  }
+}

@@ -1,0 +1,267 @@
+#include "E2eSupport.h"
+
+#include <commctrl.h>
+#include <prsht.h>
+#include <tlhelp32.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "card/cardctl/CardClient.h"
+
+namespace e2e {
+
+const char kProgram[] = "C:\\Program Files\\Resonix Trivox\\ZephraCtrl.exe";
+const char kFrameTitle[] = "MeridalMultimediaGrendorControl";
+const char kSheetTitle[] = "Resonix Trivox";
+const char kWarningTitle[] = "Resonix Trivox Warning";
+const char kPrefsKey[] = "Software\\Meridal\\Resonix Trivox\\Resonix Trivox Control\\Preferences";
+const char kInstallKey[] = "Software\\Meridal\\Resonix Trivox";
+
+bool IsNT() {
+  const char* shape = std::getenv("ZEPHRA_SHAPE");
+  return shape && std::strcmp(shape, "nt") == 0;
+}
+
+bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (cond()) return true;
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(15);
+  }
+}
+
+Process::~Process() {
+  if (pi_.hProcess) {
+    if (!WaitExit(0)) TerminateProcess(pi_.hProcess, 1);
+    CloseHandle(pi_.hProcess);
+    CloseHandle(pi_.hThread);
+  }
+}
+
+Process Process::Start(const std::string& args) {
+  Process p;
+  std::string cmd = std::string("\"") + kProgram + "\"" + (args.empty() ? "" : " " + args);
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  if (!CreateProcessA(kProgram, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &p.pi_))
+    p.pi_ = {};
+  return p;
+}
+
+bool Process::WaitExit(DWORD timeoutMs) const {
+  return !pi_.hProcess || WaitForSingleObject(pi_.hProcess, timeoutMs) == WAIT_OBJECT_0;
+}
+
+HWND FindFrame() { return FindWindowA(nullptr, kFrameTitle); }
+
+namespace {
+struct Search {
+  const char* cls;
+  const char* title;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND w, LPARAM l) {
+  auto* s = reinterpret_cast<Search*>(l);
+  char c[64] = {}, t[128] = {};
+  GetClassNameA(w, c, sizeof c);
+  GetWindowTextA(w, t, sizeof t);
+  if (IsWindowVisible(w) && (!s->cls || !std::strcmp(c, s->cls)) && (!s->title || !std::strcmp(t, s->title)))
+    s->found.push_back(w);
+  return TRUE;
+}
+}  // namespace
+
+std::vector<HWND> FindAllVisible(const char* cls, const char* title) {
+  Search s{cls, title, {}};
+  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+HWND FindVisible(const char* cls, const char* title) {
+  std::vector<HWND> all = FindAllVisible(cls, title);
+  return all.empty() ? nullptr : all.front();
+}
+
+HWND WaitForSheet(DWORD timeoutMs) {
+  HWND sheet = nullptr;
+  WaitUntil([&] { return (sheet = FindVisible("#32770", kSheetTitle)) != nullptr; }, timeoutMs);
+  return sheet;
+}
+
+std::string Text(HWND w) {
+  char buf[512] = {};
+  SendMessageA(w, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf));
+  return buf;
+}
+
+Process StartResident(const std::string& args) {
+  Process p = Process::Start(args);
+  WaitUntil([] { return FindFrame() != nullptr; });
+  return p;
+}
+
+namespace {
+std::vector<DWORD> RunningCopies() {
+  std::vector<DWORD> pids;
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return pids;
+  PROCESSENTRY32 pe{};
+  pe.dwSize = sizeof pe;
+  for (BOOL ok = Process32First(snap, &pe); ok; ok = Process32Next(snap, &pe))
+    if (!lstrcmpiA(pe.szExeFile, "ZephraCtrl.exe")) pids.push_back(pe.th32ProcessID);
+  CloseHandle(snap);
+  return pids;
+}
+}  // namespace
+
+void EndAll() {
+  if (FindFrame()) {
+    Process u = Process::Start("/U");
+    u.WaitExit(10000);
+    WaitUntil([] { return FindFrame() == nullptr; }, 5000);
+  }
+  for (DWORD pid : RunningCopies()) {
+    HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    if (h) {
+      TerminateProcess(h, 1);
+      WaitForSingleObject(h, 5000);
+      CloseHandle(h);
+    }
+  }
+  // Modal boxes left by a failed test go with their process; the frame's title too.
+  WaitUntil([] { return FindFrame() == nullptr; }, 5000);
+}
+
+HWND TrayIcon() {
+  HWND tray = FindWindowA("__winex11_standalone_tray", nullptr);
+  return tray ? FindWindowExA(tray, nullptr, "__winex11_tray_icon", nullptr) : nullptr;
+}
+
+void TrayMouse(HWND icon, UINT down, UINT up, bool doubleClick) {
+  LPARAM at = MAKELPARAM(8, 8);
+  PostMessageA(icon, down, 0, at);
+  PostMessageA(icon, up, 0, at);
+  if (doubleClick) {
+    PostMessageA(icon, down + 2, 0, at);  // the double-click message follows button-up
+    PostMessageA(icon, up, 0, at);
+  }
+}
+
+int PageCount(HWND sheet) {
+  HWND tab = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
+  return tab ? static_cast<int>(SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0)) : -1;
+}
+
+std::vector<std::string> TabTexts(HWND sheet) {
+  // Pages not shown yet have no window: ask the tab control, whose item texts live in the
+  // program's own memory.
+  std::vector<std::string> texts;
+  HWND tab = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
+  DWORD pid = 0;
+  if (!tab || !GetWindowThreadProcessId(tab, &pid)) return texts;
+  HANDLE proc = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  if (!proc) return texts;
+  const SIZE_T kText = 128;
+  auto* remote = static_cast<char*>(VirtualAllocEx(proc, nullptr, sizeof(TCITEMA) + kText, MEM_COMMIT, PAGE_READWRITE));
+  if (remote) {
+    int count = static_cast<int>(SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+      TCITEMA item{};
+      item.mask = TCIF_TEXT;
+      item.pszText = remote + sizeof(TCITEMA);
+      item.cchTextMax = static_cast<int>(kText);
+      char text[kText] = {};
+      SIZE_T n = 0;
+      WriteProcessMemory(proc, remote, &item, sizeof item, &n);
+      WriteProcessMemory(proc, remote + sizeof(TCITEMA), text, kText, &n);
+      bool ok = SendMessageA(tab, TCM_GETITEMA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote)) != 0 &&
+                ReadProcessMemory(proc, remote + sizeof(TCITEMA), text, kText - 1, &n);
+      texts.push_back(ok ? text : "?");
+    }
+    VirtualFreeEx(proc, remote, 0, MEM_RELEASE);
+  }
+  CloseHandle(proc);
+  return texts;
+}
+
+int ActivePage(HWND sheet) {
+  HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+  return page ? static_cast<int>(SendMessageA(sheet, PSM_HWNDTOINDEX, reinterpret_cast<WPARAM>(page), 0)) : -1;
+}
+
+void CloseSheet(HWND sheet, int button) {
+  PostMessageA(sheet, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+}
+
+RegistryGuard::RegistryGuard(HKEY root, const char* path, std::vector<std::string> names) : root_(root), path_(path) {
+  for (auto& n : names) {
+    Saved s{n, false, 0, {}};
+    s.present = ReadValue(root, path, n.c_str(), &s.data, &s.type);
+    saved_.push_back(s);
+  }
+}
+
+RegistryGuard::~RegistryGuard() {
+  HKEY k;
+  if (RegCreateKeyExA(root_, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) != ERROR_SUCCESS)
+    return;
+  for (const auto& s : saved_) {
+    if (s.present)
+      RegSetValueExA(k, s.name.c_str(), 0, s.type, reinterpret_cast<const BYTE*>(s.data.data()),
+                     static_cast<DWORD>(s.data.size()));
+    else
+      RegDeleteValueA(k, s.name.c_str());
+  }
+  RegCloseKey(k);
+}
+
+bool SetDword(HKEY root, const char* path, const char* name, DWORD value) {
+  HKEY k;
+  if (RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) != ERROR_SUCCESS) return false;
+  LONG rc = RegSetValueExA(k, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+  RegCloseKey(k);
+  return rc == ERROR_SUCCESS;
+}
+
+bool SetString(HKEY root, const char* path, const char* name, const std::string& value) {
+  HKEY k;
+  if (RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) != ERROR_SUCCESS) return false;
+  LONG rc = RegSetValueExA(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                           static_cast<DWORD>(value.size() + 1));
+  RegCloseKey(k);
+  return rc == ERROR_SUCCESS;
+}
+
+void DeleteValue(HKEY root, const char* path, const char* name) {
+  HKEY k;
+  if (RegOpenKeyExA(root, path, 0, KEY_SET_VALUE, &k) != ERROR_SUCCESS) return;
+  RegDeleteValueA(k, name);
+  RegCloseKey(k);
+}
+
+bool ReadValue(HKEY root, const char* path, const char* name, std::string* data, DWORD* type) {
+  HKEY k;
+  if (RegOpenKeyExA(root, path, 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+  char buf[1024];
+  DWORD size = sizeof buf;
+  LONG rc = RegQueryValueExA(k, name, nullptr, type, reinterpret_cast<BYTE*>(buf), &size);
+  RegCloseKey(k);
+  if (rc != ERROR_SUCCESS) return false;
+  data->assign(buf, size);
+  return true;
+}
+
+bool SetCardDevices(DWORD mask, DWORD* previous) {
+  kv22::CardClient card;
+  kv22::CardStatus status{};
+  if (!card.Open() || !card.GetStatus(status)) return false;
+  kv22::CardConfig cfg = status.config;
+  if (previous) *previous = cfg.deviceMask;
+  cfg.deviceMask = mask;
+  return card.SetConfig(cfg);
+}
+
+}  // namespace e2e

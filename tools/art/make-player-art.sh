@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Draws TrivoxPlay's icon and bitmaps with ImageMagick into OUT_DIR.
+# Usage: make-player-art.sh OUT_DIR
+set -euo pipefail
+out=$1
+mkdir -p "$out"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+CONVERT=${CONVERT:-convert}
+
+# 8 bits per pixel with a palette, as the player's bitmaps are.
+bitmap() {
+  local name=$1 w=$2 h=$3
+  shift 3
+  "$CONVERT" -size "${w}x${h}" "$@" -alpha off -type Palette -colors 256 -compress None "BMP3:$out/$name.bmp"
+}
+
+# The room from above: a grey floor, the walls leaning outward in perspective toward the
+# frame, and the listener's head in the centre with the nose toward the top (the front).
+bitmap player-room 263 240 xc:'#8c8c8c' \
+  -fill '#b4b4b4' -draw 'polygon 0,0 262,0 222,34 40,34' \
+  -fill '#a4a4a4' -draw 'polygon 0,0 40,34 40,205 0,239' \
+  -fill '#a4a4a4' -draw 'polygon 262,0 262,239 222,205 222,34' \
+  -fill '#7a7a7a' -draw 'polygon 0,239 40,205 222,205 262,239' \
+  -fill '#9a9a9a' -draw 'rectangle 40,34 222,205' \
+  -stroke '#5a5a5a' -strokewidth 1 -fill none \
+  -draw 'rectangle 40,34 222,205' -draw 'line 0,0 40,34' -draw 'line 262,0 222,34' \
+  -draw 'line 0,239 40,205' -draw 'line 262,239 222,205' \
+  -stroke '#929292' -draw 'line 131,34 131,205' -draw 'line 40,120 222,120' \
+  -stroke '#3a2a20' -fill '#e0b890' -draw 'ellipse 131,120 13,15 0,360' \
+  -fill '#e0b890' -draw 'polygon 126,106 131,98 136,106' \
+  -fill '#d0a880' -draw 'ellipse 117,120 3,6 0,360' -draw 'ellipse 145,120 3,6 0,360' \
+  -stroke none -fill '#5a3a20' -draw 'ellipse 131,126 11,8 0,360'
+
+# The product's logo for the About box.
+bitmap player-logo 117 177 gradient:'#10284a'-'#3f7fc0' \
+  -fill none -stroke '#7fc4ff' -strokewidth 3 -draw 'circle 58,70 58,22' \
+  -stroke '#bfe2ff' -strokewidth 2 -draw 'circle 58,70 58,38' \
+  -stroke none -fill '#ffd040' -draw 'circle 58,70 58,56' \
+  -fill '#4060ff' -draw 'circle 22,34 22,27' -fill '#fa4632' -draw 'circle 96,106 96,99' \
+  -fill '#ffffff' -draw 'polygon 20,140 58,126 96,140 58,154' \
+  -fill '#ffd040' -draw 'rectangle 20,162 96,165'
+
+# The program icon: two coloured sources circling a head.
+"$CONVERT" -size 32x32 xc:none -fill '#1d3f72' -draw 'circle 16,16 16,1' \
+  -fill none -stroke '#7fc4ff' -strokewidth 2 -draw 'circle 16,16 16,6' -stroke none \
+  -fill '#e0b890' -draw 'circle 16,16 16,11' -fill '#4060ff' -draw 'circle 7,8 7,4' \
+  -fill '#fa4632' -draw 'circle 25,24 25,20' "$tmp/player-32.png"
+"$CONVERT" "$tmp/player-32.png" -resize 16x16 "$tmp/player-16.png"
+"$CONVERT" "$tmp/player-16.png" "$tmp/player-32.png" "$out/player.ico"

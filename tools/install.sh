@@ -29,6 +29,8 @@ mkdir -p "$progdir/help"
 for f in controlpanel/ZephraCtrl.exe controlpanel/ZephraHook.dll; do
   cp -f "$build/$f" "$progdir/"
 done
+mkdir -p "$progdir/demos"
+if [ -f "$build/player/TrivoxPlay.exe" ]; then cp -f "$build/player/TrivoxPlay.exe" "$progdir/demos/"; fi
 # The output test's tones beside the program.
 cp -f "$build/controlpanel/l.wav" "$build/controlpanel/r.wav" "$progdir/"
 
@@ -43,6 +45,7 @@ zw_reg_text <<'REG'
 "SoftwareVersion"="1.07.01"
 
 [HKEY_LOCAL_MACHINE\Software\Orvane\Trivox]
+"EnableDS3D"=dword:00000001
 
 [HKEY_LOCAL_MACHINE\Software\Orvane\Zephra\DriverNames]
 "MidiDriverName"="Zephra MPU-401"

@@ -283,12 +283,28 @@ TEST_F(Shell, RightButtonShowsTheMenuAndExitEnds) {
   EXPECT_TRUE(WaitUntil([] { return TrayIcon() == nullptr; }, 5000)) << "the icon goes with the program";
 }
 
-// A window of the test takes the keyboard so that the hook sees the keys.
+// A window of the test takes the keyboard so that the hook sees the keys; it counts the
+// F12 releases that reach it.
+int g_f12Releases = 0;
+
+LRESULT CALLBACK FocusProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  if ((msg == WM_SYSKEYUP || msg == WM_KEYUP) && wp == VK_F12) ++g_f12Releases;
+  return DefWindowProcA(w, msg, wp, lp);
+}
+
 HWND MakeFocusWindow() {
-  HWND w = CreateWindowExA(0, "EDIT", "focus", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 500, 500, 200, 80, nullptr, nullptr,
-                           GetModuleHandleA(nullptr), nullptr);
+  static ATOM cls = [] {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = FocusProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "ZephraE2eFocus";
+    return RegisterClassA(&wc);
+  }();
+  HWND w = CreateWindowExA(0, MAKEINTATOM(cls), "focus", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 500, 500, 200, 80,
+                           nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
   SetForegroundWindow(w);
   SetFocus(w);
+  g_f12Releases = 0;
   return w;
 }
 
@@ -334,6 +350,8 @@ TEST_F(Shell, AltF12OpensTheSheetOnlyWithTheSystemKeyOn) {
       return (sheet = FindVisible("#32770", kSheetTitle)) != nullptr;
     }, enabled == 1 ? 10000 : 700);
     EXPECT_EQ(opened, enabled == 1) << "SysKeyEnable=" << static_cast<int>(enabled);
+    // The hook swallows the keystroke it acts on; without it the window sees the release.
+    EXPECT_EQ(g_f12Releases, enabled == 1 ? 0 : 1) << "SysKeyEnable=" << static_cast<int>(enabled);
     DestroyWindow(focus);
     EndAll();
   }

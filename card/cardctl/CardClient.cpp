@@ -68,4 +68,8 @@ bool CardClient::SetConfig(const CardConfig& cfg) {
   return Call(kCtlSetConfig, &cfg, sizeof cfg, nullptr, 0, nullptr);
 }
 
+bool CardClient::EqSetConfig(const EqRequest& req) {
+  return Call(kCtlEqSetConfig, &req, sizeof req, nullptr, 0, nullptr);
+}
+
 }  // namespace kv22

@@ -28,6 +28,8 @@ class CardClient {
   bool ResetState();
   // Applied at once, links included, and kept in the service key.
   bool SetConfig(const CardConfig& cfg);
+  // The equaliser as the speaker-interface library sets it.
+  bool EqSetConfig(const EqRequest& req);
 
  private:
   bool Call(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize, DWORD* returned);

@@ -16,7 +16,8 @@ int Usage() {
   std::fprintf(stderr,
                "usage: cardctl state | log | clear | reset | config\n"
                "       cardctl set [level=N] [class=N] [feature=N] [devices=wave,core,wt,nt|all|none]\n"
-               "                   [fail=CODE,DEV:CODE,...|-]\n");
+               "                   [fail=CODE,DEV:CODE,...|-] [board=N] [inputs=NAME|NAME...|-]\n"
+               "                   [eqinit=ok|fail] [unavailable=0|1] [refuse=INDEX,...|-]\n");
   return 2;
 }
 
@@ -65,10 +66,12 @@ int main(int argc, char** argv) {
     if (!card.GetStatus(status)) return NoCard(card, "reading the state");
     Line(kv22::FormatConfig(status.config));
     Line(kv22::FormatLinks(status.linkMask));
+    Line(kv22::FormatEqConfig(status.config));
     return 0;
   }
   if (cmd == "config") {
     Line(kv22::FormatConfig(status.config));
+    Line(kv22::FormatEqConfig(status.config));
     return 0;
   }
   Line(kv22::FormatState(status.state));
@@ -76,6 +79,8 @@ int main(int argc, char** argv) {
   Line(kv22::FormatHandles(status.state));
   Line(kv22::FormatConfig(status.config));
   Line(kv22::FormatLinks(status.linkMask));
+  Line(kv22::FormatEqConfig(status.config));
+  Line(kv22::FormatEqState(status.state));
   Line("log count=" + std::to_string(status.logCount) + " last=" + std::to_string(status.lastSeq));
   return 0;
 }

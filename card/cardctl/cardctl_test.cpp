@@ -6,6 +6,7 @@
 #include <string>
 
 #include "card/cardctl/CardClient.h"
+#include "card/core/CardText.h"
 
 namespace {
 
@@ -110,13 +111,29 @@ TEST_F(CardctlTest, SetChangesTheRunningCard) {
   EXPECT_EQ(r.out,
             "config devices=wt,nt level=150 class=" + std::to_string(saved_.config.perfClass) +
                 " feature=" + std::to_string(saved_.config.feature) +
-                " fail=nt:0x39930000\nlinks wt,nt\n");
+                " fail=nt:0x39930000\nlinks wt,nt\n" + kv22::FormatEqConfig(saved_.config) + "\n");
   DWORD level = 0;
   Send(0x39910000, nullptr, 0, &level, 4);
   EXPECT_EQ(level, 150u);
   kv22::CardStatus now;
   ASSERT_TRUE(card_.GetStatus(now));
   EXPECT_EQ(now.linkMask, kv22::DeviceBit(kv22::kDevWavetable) | kv22::DeviceBit(kv22::kDevWavetableNt));
+}
+
+TEST_F(CardctlTest, SetChangesTheEqualiserAndStateShowsIt) {
+  RunResult r = RunCardctl("set board=0x2100 \"inputs=Mic|Line 2\" unavailable=1 refuse=-1,1 eqinit=fail");
+  ASSERT_EQ(r.exitCode, 0u) << r.out;
+  EXPECT_NE(r.out.find("\neq board=0x2100 init=fail unavailable=1 refuse=-1,1 inputs=\"Mic|Line 2\"\n"),
+            std::string::npos)
+      << r.out;
+  kv22::CardStatus now;
+  ASSERT_TRUE(card_.GetStatus(now));
+  EXPECT_EQ(now.config.eq.boardId, 0x2100u);
+  EXPECT_EQ(now.config.eq.inputCount, 2u);
+  EXPECT_EQ(now.config.level, saved_.config.level) << "other keys keep their value";
+  r = RunCardctl("state");
+  EXPECT_NE(r.out.find("\neqstate on=0 input=-1 inits=0 status=0 configs=0\n"), std::string::npos) << r.out;
+  EXPECT_EQ(RunCardctl("set refuse=9").exitCode, 2u);
 }
 
 TEST_F(CardctlTest, BadUsageChangesNothing) {

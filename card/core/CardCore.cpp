@@ -46,6 +46,12 @@ void DefaultConfig(CardConfig& cfg) {
   cfg.level = kDefaultLevel;
   cfg.perfClass = kDefaultClass;
   cfg.feature = kDefaultFeature;
+  cfg.eq.boardId = kDefaultBoardId;
+  static const char* const kNames[] = {"Line In", "CD Audio", "Aux In"};
+  cfg.eq.inputCount = sizeof kNames / sizeof kNames[0];
+  for (uint32_t i = 0; i < cfg.eq.inputCount; ++i) {
+    for (uint32_t j = 0; kNames[i][j]; ++j) cfg.eq.names[i][j] = kNames[i][j];
+  }
 }
 
 bool ConfigValid(const CardConfig& cfg) {
@@ -53,6 +59,14 @@ bool ConfigValid(const CardConfig& cfg) {
   for (uint32_t i = 0; i < cfg.failCount; ++i) {
     uint32_t d = cfg.fail[i].devices;
     if (d == 0 || (d & ~kAllDevices) != 0) return false;
+  }
+  const EqConfig& eq = cfg.eq;
+  if (eq.boardId > 0xFFFF || eq.inputCount > kEqMaxInputs ||
+      (eq.flags & ~uint32_t(kEqInitFails | kEqUnavailable)) != 0 ||
+      (eq.refuseMask >> (kEqMaxInputs + 1)) != 0)
+    return false;
+  for (uint32_t i = 0; i < kEqMaxInputs; ++i) {
+    if (eq.names[i][kEqNameSize - 1] != 0) return false;
   }
   return true;
 }
@@ -101,6 +115,7 @@ void Card::Init(const CardConfig& cfg, FileProbe probe, void* probeContext) {
   probe_ = probe;
   probeContext_ = probeContext;
   Zero(&state_, sizeof state_);
+  state_.eqInput = -1;
   SetConfig(cfg);
   ClearLog();
 }
@@ -122,7 +137,40 @@ void Card::ResetState() {
   Copy(handles, state_.handles, sizeof handles);
   Zero(&state_, sizeof state_);
   Copy(state_.handles, handles, sizeof handles);
+  state_.eqInput = -1;
   ClearLog();
+}
+
+Status Card::EqInitialize(EqInfo& out) {
+  ++state_.eqInits;
+  if (config_.eq.flags & kEqInitFails) return kRefused;
+  Zero(&out, sizeof out);
+  out.boardId = config_.eq.boardId;
+  out.inputCount = config_.eq.inputCount;
+  Copy(out.names, config_.eq.names, sizeof out.names);
+  return kOk;
+}
+
+Status Card::EqGetStatus(EqStatus& out) {
+  ++state_.eqStatusCalls;
+  out.flags = state_.eqOn ? 1u : 0u;
+  out.input = state_.eqInput;
+  out.status = (config_.eq.flags & kEqUnavailable) ? kEqStatusUnavailable : 0u;
+  return kOk;
+}
+
+Status Card::EqSetConfig(const EqRequest& req) {
+  ++state_.eqConfigCalls;
+  if (config_.eq.flags & kEqUnavailable) return kRefused;
+  if (req.mask & kEqMaskInput) {
+    int32_t count = int32_t(config_.eq.inputCount);
+    if (req.input < -1 || req.input >= count) return kRefused;
+    if (config_.eq.refuseMask & (1u << uint32_t(req.input + 1))) return kRefused;
+  }
+  // Both parts are checked before either is applied.
+  if (req.mask & kEqMaskOnOff) state_.eqOn = req.flags & 1u;
+  if (req.mask & kEqMaskInput) state_.eqInput = req.input;
+  return kOk;
 }
 
 void Card::ClearLog() {

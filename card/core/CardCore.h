@@ -52,6 +52,24 @@ struct FailRule {
 
 constexpr uint32_t kMaxFailRules = 16;
 
+// The speaker equaliser, reached by the speaker-interface library (Kv20DAL).
+constexpr uint32_t kEqMaxInputs = 6;
+constexpr uint32_t kEqNameSize = 64;  // including the zero
+constexpr uint32_t kDefaultBoardId = 0x2200;
+
+enum EqConfigFlags : uint32_t {
+  kEqInitFails = 1,    // the library's Initialize fails
+  kEqUnavailable = 2,  // the equaliser reports itself unavailable now
+};
+
+struct EqConfig {
+  uint32_t boardId;     // 16 bits
+  uint32_t inputCount;  // analog inputs, 0..kEqMaxInputs
+  uint32_t flags;       // EqConfigFlags
+  uint32_t refuseMask;  // bit (index + 1): selecting that input is refused; bit 0 is "none" (-1)
+  char names[kEqMaxInputs][kEqNameSize];
+};
+
 struct CardConfig {
   uint32_t deviceMask;  // which devices are visible (DeviceBit mask)
   uint32_t level;       // GetPerformanceLevel
@@ -59,6 +77,7 @@ struct CardConfig {
   uint32_t feature;     // GetPerformanceFeature
   uint32_t failCount;
   FailRule fail[kMaxFailRules];
+  EqConfig eq;
 };
 
 // A capable card: every device present, class 6, level 200, feature present.
@@ -67,7 +86,8 @@ constexpr uint32_t kDefaultClass = 6;
 constexpr uint32_t kDefaultFeature = 1;
 void DefaultConfig(CardConfig& cfg);
 
-// False when the config cannot be used (too many rules, a rule for no device).
+// False when the config cannot be used (too many rules, a rule for no device, an
+// equaliser with too many inputs or a name without its zero).
 bool ConfigValid(const CardConfig& cfg);
 
 // Fail rules as stored in the service key: 8-byte records {code, devices},
@@ -91,6 +111,36 @@ struct CardState {
   char bank[kBankPathMax];  // last bank downloaded, "" when none
   uint32_t opens[kDeviceCount];    // opens since the last reset
   uint32_t handles[kDeviceCount];  // handles open now
+  // The equaliser: on/off and the selected input (-1 none), and how often the library asked.
+  uint32_t eqOn;
+  int32_t eqInput;
+  uint32_t eqInits;
+  uint32_t eqStatusCalls;
+  uint32_t eqConfigCalls;
+};
+
+// What the library's Initialize, GetStatus and SetConfig exchange with the card.
+struct EqInfo {
+  uint32_t boardId;
+  uint32_t inputCount;
+  char names[kEqMaxInputs][kEqNameSize];
+};
+
+constexpr uint32_t kEqStatusUnavailable = 0x08;
+
+struct EqStatus {
+  uint32_t flags;   // bit 0: on
+  int32_t input;    // -1 none
+  uint32_t status;  // kEqStatusUnavailable
+};
+
+constexpr uint32_t kEqMaskOnOff = 0x10;
+constexpr uint32_t kEqMaskInput = 0x20;
+
+struct EqRequest {
+  uint32_t mask;   // kEqMaskOnOff, kEqMaskInput
+  uint32_t flags;  // bit 0: on
+  int32_t input;
 };
 
 constexpr uint32_t kLogInBytes = 64;
@@ -122,6 +172,13 @@ class Card {
   // read before anything is written. *written gets the output byte count.
   Status Request(uint32_t dev, uint32_t code, const void* in, uint32_t inLength, void* out,
                  uint32_t outLength, uint32_t* written);
+
+  // The equaliser. Initialize fails (kRefused) when so configured; SetConfig refuses an
+  // input outside -1..inputCount-1, one named in refuseMask, and anything while the
+  // equaliser is unavailable. Every call is counted, failed or not.
+  Status EqInitialize(EqInfo& out);
+  Status EqGetStatus(EqStatus& out);
+  Status EqSetConfig(const EqRequest& req);
 
   void NoteOpen(uint32_t dev);
   void NoteClose(uint32_t dev);
@@ -163,9 +220,12 @@ enum CtlCode : uint32_t {
   kCtlClearLog = 0x00222008,
   kCtlResetState = 0x0022200C,  // state, open counters and log
   kCtlSetConfig = 0x00222010,   // in: CardConfig; kept in the service key too
+  kCtlEqInitialize = 0x00222014,  // out: EqInfo
+  kCtlEqGetStatus = 0x00222018,   // out: EqStatus
+  kCtlEqSetConfig = 0x0022201C,   // in: EqRequest
 };
 
-constexpr uint32_t kStatusVersion = 1;
+constexpr uint32_t kStatusVersion = 2;
 
 struct CardStatus {
   uint32_t version;

@@ -409,3 +409,109 @@ TEST(CardConfigTest, InvalidConfigFallsBackToDefaults) {
 }
 
 }  // namespace
+
+namespace {
+
+class EqTest : public CardTest {
+ protected:
+  void Apply() { card->SetConfig(cfg); }
+  Status Select(int32_t input) { return card->EqSetConfig(EqRequest{kEqMaskInput, 0, input}); }
+};
+
+TEST_F(EqTest, PowerOnBoardAndInputs) {
+  EqInfo info;
+  std::memset(&info, 0xCC, sizeof info);
+  ASSERT_EQ(card->EqInitialize(info), kOk);
+  EXPECT_EQ(info.boardId, kDefaultBoardId);
+  ASSERT_EQ(info.inputCount, 3u);
+  EXPECT_STREQ(info.names[0], "Line In");
+  EXPECT_STREQ(info.names[2], "Aux In");
+  EXPECT_EQ(info.names[5][0], 0) << "unused names are cleared";
+  EqStatus st{};
+  ASSERT_EQ(card->EqGetStatus(st), kOk);
+  EXPECT_EQ(st.flags, 0u);
+  EXPECT_EQ(st.input, -1);
+  EXPECT_EQ(st.status, 0u);
+  EXPECT_EQ(card->State().eqInits, 1u);
+  EXPECT_EQ(card->State().eqStatusCalls, 1u);
+}
+
+TEST_F(EqTest, ConfiguredFailureAndUnavailableBitFollowTheConfig) {
+  cfg.eq.flags = kEqInitFails;
+  Apply();
+  EqInfo info{};
+  EXPECT_EQ(card->EqInitialize(info), kRefused);
+  EXPECT_EQ(card->State().eqInits, 1u) << "a failed call is counted too";
+
+  cfg.eq.flags = kEqUnavailable;
+  Apply();
+  EqStatus st{};
+  ASSERT_EQ(card->EqGetStatus(st), kOk);
+  EXPECT_EQ(st.status, kEqStatusUnavailable);
+  EXPECT_EQ(card->EqSetConfig(EqRequest{kEqMaskOnOff, 1, 0}), kRefused);
+  EXPECT_EQ(card->State().eqOn, 0u);
+
+  cfg.eq.flags = 0;
+  Apply();
+  ASSERT_EQ(card->EqGetStatus(st), kOk);
+  EXPECT_EQ(st.status, 0u);
+}
+
+TEST_F(EqTest, SetConfigChangesOnlyTheMaskedField) {
+  ASSERT_EQ(card->EqSetConfig(EqRequest{kEqMaskOnOff, 1, 2}), kOk);
+  EXPECT_EQ(card->State().eqOn, 1u);
+  EXPECT_EQ(card->State().eqInput, -1) << "input not in the mask";
+  ASSERT_EQ(card->EqSetConfig(EqRequest{kEqMaskInput, 0, 2}), kOk);
+  EXPECT_EQ(card->State().eqOn, 1u) << "flags not in the mask";
+  EXPECT_EQ(card->State().eqInput, 2);
+  EqStatus st{};
+  ASSERT_EQ(card->EqGetStatus(st), kOk);
+  EXPECT_EQ(st.flags, 1u);
+  EXPECT_EQ(st.input, 2);
+  EXPECT_EQ(card->State().eqConfigCalls, 2u);
+}
+
+TEST_F(EqTest, InputsOutsideTheBoardAndRefusedOnesAreRefused) {
+  EXPECT_EQ(Select(-2), kRefused);
+  EXPECT_EQ(Select(3), kRefused) << "three inputs: 0..2";
+  EXPECT_EQ(Select(0x7FFFFFFF), kRefused);
+  EXPECT_EQ(Select(-1), kOk);
+  cfg.eq.refuseMask = 1u << 0 | 1u << 2;  // "none" and input 1
+  Apply();
+  EXPECT_EQ(Select(1), kRefused);
+  EXPECT_EQ(Select(0), kOk);
+  EXPECT_EQ(Select(-1), kRefused);
+  EXPECT_EQ(card->State().eqInput, 0);
+  // A refused input leaves the on/off part of the same request alone too.
+  EXPECT_EQ(card->EqSetConfig(EqRequest{kEqMaskOnOff | kEqMaskInput, 1, 1}), kRefused);
+  EXPECT_EQ(card->State().eqOn, 0u);
+}
+
+TEST_F(EqTest, ResetGoesBackToPowerOn) {
+  ASSERT_EQ(card->EqSetConfig(EqRequest{kEqMaskOnOff | kEqMaskInput, 1, 1}), kOk);
+  card->ResetState();
+  EXPECT_EQ(card->State().eqOn, 0u);
+  EXPECT_EQ(card->State().eqInput, -1);
+  EXPECT_EQ(card->State().eqConfigCalls, 0u);
+}
+
+TEST_F(EqTest, OddEqualiserConfigsAreRejected) {
+  CardConfig bad = cfg;
+  bad.eq.inputCount = kEqMaxInputs + 1;
+  EXPECT_FALSE(ConfigValid(bad));
+  bad = cfg;
+  bad.eq.boardId = 0x10000;
+  EXPECT_FALSE(ConfigValid(bad));
+  bad = cfg;
+  bad.eq.flags = 4;
+  EXPECT_FALSE(ConfigValid(bad));
+  bad = cfg;
+  bad.eq.refuseMask = 1u << (kEqMaxInputs + 1);
+  EXPECT_FALSE(ConfigValid(bad));
+  bad = cfg;
+  std::memset(bad.eq.names[4], 'x', kEqNameSize);  // no zero
+  EXPECT_FALSE(ConfigValid(bad));
+  EXPECT_TRUE(ConfigValid(cfg));
+}
+
+}  // namespace

@@ -202,6 +202,32 @@ std::string FormatConfig(const CardConfig& cfg) {
 
 std::string FormatLinks(uint32_t linkMask) { return "links " + FormatDeviceMask(linkMask); }
 
+std::string FormatEqConfig(const CardConfig& cfg) {
+  char board[16];
+  std::snprintf(board, sizeof board, "0x%04x", unsigned(cfg.eq.boardId & 0xFFFF));
+  std::string refuse;
+  for (uint32_t bit = 0; bit <= kEqMaxInputs; ++bit) {
+    if (!(cfg.eq.refuseMask & (1u << bit))) continue;
+    if (!refuse.empty()) refuse += ',';
+    refuse += std::to_string(int(bit) - 1);
+  }
+  std::string inputs;
+  uint32_t count = cfg.eq.inputCount <= kEqMaxInputs ? cfg.eq.inputCount : kEqMaxInputs;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (i) inputs += '|';
+    inputs.append(cfg.eq.names[i], strnlen(cfg.eq.names[i], kEqNameSize));
+  }
+  return std::string("eq board=") + board + " init=" + ((cfg.eq.flags & kEqInitFails) ? "fail" : "ok") +
+         " unavailable=" + ((cfg.eq.flags & kEqUnavailable) ? "1" : "0") +
+         " refuse=" + (refuse.empty() ? "-" : refuse) + " inputs=\"" + inputs + "\"";
+}
+
+std::string FormatEqState(const CardState& s) {
+  return "eqstate on=" + std::to_string(s.eqOn) + " input=" + std::to_string(s.eqInput) +
+         " inits=" + std::to_string(s.eqInits) + " status=" + std::to_string(s.eqStatusCalls) +
+         " configs=" + std::to_string(s.eqConfigCalls);
+}
+
 bool ApplySetting(const std::string& arg, CardConfig& cfg, std::string& error) {
   auto eq = arg.find('=');
   if (eq == std::string::npos || eq == 0) {
@@ -233,7 +259,61 @@ bool ApplySetting(const std::string& arg, CardConfig& cfg, std::string& error) {
     }
     return true;
   }
-  error = "unknown key (level, class, feature, devices, fail): " + arg;
+  if (key == "board") {
+    if (!ParseU32(value, n) || n > 0xFFFF) {
+      error = "board takes a 16-bit number: " + arg;
+      return false;
+    }
+    cfg.eq.boardId = n;
+    return true;
+  }
+  if (key == "eqinit" || key == "unavailable") {
+    uint32_t bit = key == "eqinit" ? kEqInitFails : kEqUnavailable;
+    bool on;
+    if (key == "eqinit" ? value == "fail" : value == "1") {
+      on = true;
+    } else if (key == "eqinit" ? value == "ok" : value == "0") {
+      on = false;
+    } else {
+      error = (key == "eqinit" ? "eqinit takes ok or fail: " : "unavailable takes 0 or 1: ") + arg;
+      return false;
+    }
+    cfg.eq.flags = on ? (cfg.eq.flags | bit) : (cfg.eq.flags & ~bit);
+    return true;
+  }
+  if (key == "refuse") {
+    uint32_t mask = 0;
+    if (value != "-") {
+      for (const auto& part : Split(value, ',')) {
+        errno = 0;
+        char* end = nullptr;
+        long v = std::strtol(part.c_str(), &end, 10);
+        if (part.empty() || errno != 0 || *end != 0 || v < -1 || v >= long(kEqMaxInputs)) {
+          error = "refuse takes input indexes -1.." + std::to_string(kEqMaxInputs - 1) + " or -: " + arg;
+          return false;
+        }
+        mask |= 1u << uint32_t(v + 1);
+      }
+    }
+    cfg.eq.refuseMask = mask;
+    return true;
+  }
+  if (key == "inputs") {
+    std::vector<std::string> names;
+    if (value != "-") names = Split(value, '|');
+    bool ok = names.size() <= kEqMaxInputs;
+    for (const auto& name : names) ok = ok && !name.empty() && name.size() < kEqNameSize;
+    if (!ok) {
+      error = "inputs takes up to " + std::to_string(kEqMaxInputs) + " names of 1.." +
+              std::to_string(kEqNameSize - 1) + " characters joined by |, or -: " + arg;
+      return false;
+    }
+    std::memset(cfg.eq.names, 0, sizeof cfg.eq.names);
+    for (size_t i = 0; i < names.size(); ++i) std::memcpy(cfg.eq.names[i], names[i].data(), names[i].size());
+    cfg.eq.inputCount = uint32_t(names.size());
+    return true;
+  }
+  error = "unknown key (level, class, feature, devices, fail, board, inputs, eqinit, unavailable, refuse): " + arg;
   return false;
 }
 

@@ -31,7 +31,14 @@ std::string FormatConfig(const CardConfig& cfg);
 // links <list>: device names that can be opened now
 std::string FormatLinks(uint32_t linkMask);
 
-// One "key=value" of `cardctl set`: level, class, feature, fail, devices.
+// eq board=0x<hhhh> init=<ok|fail> unavailable=<0|1> refuse=<list|-> inputs="<name|name...>"
+std::string FormatEqConfig(const CardConfig& cfg);
+// eqstate on=<n> input=<n> inits=<n> status=<n> configs=<n>
+std::string FormatEqState(const CardState& s);
+
+// One "key=value" of `cardctl set`: level, class, feature, fail, devices, and for the
+// equaliser board, inputs ("A|B|C" or -), eqinit (ok|fail), unavailable (0|1) and
+// refuse (input indexes, -1 for none, comma list, or -).
 // Numbers are decimal or 0x-hex. On failure cfg is unchanged and error says why.
 bool ApplySetting(const std::string& arg, CardConfig& cfg, std::string& error);
 

@@ -123,3 +123,50 @@ TEST(CardTextTest, LinksAndStatusNames) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CardTextTest, EqualiserLines) {
+  CardConfig cfg;
+  DefaultConfig(cfg);
+  EXPECT_EQ(FormatEqConfig(cfg), "eq board=0x2200 init=ok unavailable=0 refuse=- inputs=\"Line In|CD Audio|Aux In\"");
+  CardState s{};
+  s.eqOn = 1;
+  s.eqInput = -1;
+  s.eqStatusCalls = 7;
+  EXPECT_EQ(FormatEqState(s), "eqstate on=1 input=-1 inits=0 status=7 configs=0");
+}
+
+TEST(CardTextTest, EqualiserSettingsRoundTrip) {
+  CardConfig cfg;
+  DefaultConfig(cfg);
+  std::string error;
+  for (const char* arg : {"board=0x2100", "inputs=Mic|Line 2", "eqinit=fail", "unavailable=1", "refuse=-1,1"})
+    ASSERT_TRUE(ApplySetting(arg, cfg, error)) << arg << ": " << error;
+  EXPECT_EQ(FormatEqConfig(cfg), "eq board=0x2100 init=fail unavailable=1 refuse=-1,1 inputs=\"Mic|Line 2\"");
+  EXPECT_TRUE(ConfigValid(cfg));
+  ASSERT_TRUE(ApplySetting("inputs=-", cfg, error));
+  ASSERT_TRUE(ApplySetting("refuse=-", cfg, error));
+  ASSERT_TRUE(ApplySetting("unavailable=0", cfg, error));
+  EXPECT_EQ(FormatEqConfig(cfg), "eq board=0x2100 init=fail unavailable=0 refuse=- inputs=\"\"");
+}
+
+TEST(CardTextTest, BadEqualiserSettingsChangeNothing) {
+  CardConfig cfg;
+  DefaultConfig(cfg);
+  const std::string before = FormatEqConfig(cfg);
+  std::string error;
+  for (const char* arg : {"board=0x10000", "board=-1", "eqinit=maybe", "unavailable=2", "refuse=6", "refuse=-2",
+                          "refuse=1,,2", "inputs=a|b|c|d|e|f|g", "inputs=a||b", "inputs="}) {
+    error.clear();
+    EXPECT_FALSE(ApplySetting(arg, cfg, error)) << arg;
+    EXPECT_FALSE(error.empty()) << arg;
+  }
+  std::string longName(kEqNameSize, 'n');
+  EXPECT_FALSE(ApplySetting("inputs=" + longName, cfg, error));
+  EXPECT_TRUE(ApplySetting("inputs=" + longName.substr(1), cfg, error)) << error;
+  DefaultConfig(cfg);
+  EXPECT_EQ(FormatEqConfig(cfg), before);
+}
+
+}  // namespace

@@ -98,7 +98,7 @@ HANDLE OpenServiceKey(ACCESS_MASK access) {
 int32_t QueryValue(HANDLE key, const wchar_t* name, ULONG type, uint8_t* data, uint32_t capacity) {
   union {
     KEY_VALUE_PARTIAL_INFORMATION info;
-    uint8_t bytes[sizeof(KEY_VALUE_PARTIAL_INFORMATION) + 8 * kv22::kMaxFailRules + 16];
+    uint8_t bytes[sizeof(KEY_VALUE_PARTIAL_INFORMATION) + sizeof(kv22::EqConfig::names) + 16];
   } buf;
   UNICODE_STRING valueName;
   InitName(valueName, name);
@@ -131,6 +131,20 @@ void ReadConfig(CardConfig& cfg) {
   uint8_t rules[8 * kv22::kMaxFailRules];
   int32_t n = QueryValue(key, L"FailCodes", REG_BINARY, rules, sizeof rules);
   if (n >= 0) kv22::FailRulesFromBytes(rules, uint32_t(n), cfg);
+
+  // The equaliser: each value checked on its own, an odd one keeps the default.
+  kv22::CardConfig eq = cfg;
+  ReadDword(key, L"EqBoardId", eq.eq.boardId);
+  ReadDword(key, L"EqFlags", eq.eq.flags);
+  ReadDword(key, L"EqRefuse", eq.eq.refuseMask);
+  uint32_t count = eq.eq.inputCount;
+  ReadDword(key, L"EqInputCount", count);
+  uint8_t names[sizeof eq.eq.names];
+  if (QueryValue(key, L"EqInputNames", REG_BINARY, names, sizeof names) == int32_t(sizeof names)) {
+    for (uint32_t i = 0; i < sizeof names; ++i) (&eq.eq.names[0][0])[i] = char(names[i]);
+    eq.eq.inputCount = count;
+  }
+  if (kv22::ConfigValid(eq)) cfg = eq;
   ZwClose(key);
 }
 
@@ -152,6 +166,14 @@ void WriteConfig(const CardConfig& cfg) {
   UNICODE_STRING valueName;
   InitName(valueName, L"FailCodes");
   ZwSetValueKey(key, &valueName, 0, REG_BINARY, rules, n);
+  WriteDword(key, L"EqBoardId", cfg.eq.boardId);
+  WriteDword(key, L"EqFlags", cfg.eq.flags);
+  WriteDword(key, L"EqRefuse", cfg.eq.refuseMask);
+  WriteDword(key, L"EqInputCount", cfg.eq.inputCount);
+  UNICODE_STRING namesName;
+  InitName(namesName, L"EqInputNames");
+  ZwSetValueKey(key, &namesName, 0, REG_BINARY, const_cast<char*>(&cfg.eq.names[0][0]),
+                sizeof cfg.eq.names);
   ZwFlushKey(key);
   ZwClose(key);
 }
@@ -234,6 +256,27 @@ NTSTATUS ControlRequest(uint32_t code, void* buffer, uint32_t inLength, uint32_t
       UpdateLinks(g_card.Config().deviceMask);
       WriteConfig(g_card.Config());
       return STATUS_SUCCESS;
+    }
+    case kv22::kCtlEqInitialize: {
+      if (outLength < sizeof(kv22::EqInfo)) return STATUS_BUFFER_TOO_SMALL;
+      kv22::EqInfo info;
+      if (g_card.EqInitialize(info) != kv22::kOk) return STATUS_UNSUCCESSFUL;
+      *static_cast<kv22::EqInfo*>(buffer) = info;
+      information = sizeof info;
+      return STATUS_SUCCESS;
+    }
+    case kv22::kCtlEqGetStatus: {
+      if (outLength < sizeof(kv22::EqStatus)) return STATUS_BUFFER_TOO_SMALL;
+      kv22::EqStatus st;
+      if (g_card.EqGetStatus(st) != kv22::kOk) return STATUS_UNSUCCESSFUL;
+      *static_cast<kv22::EqStatus*>(buffer) = st;
+      information = sizeof st;
+      return STATUS_SUCCESS;
+    }
+    case kv22::kCtlEqSetConfig: {
+      if (inLength != sizeof(kv22::EqRequest)) return STATUS_INVALID_PARAMETER;
+      kv22::EqRequest req = *static_cast<const kv22::EqRequest*>(buffer);
+      return g_card.EqSetConfig(req) == kv22::kOk ? STATUS_SUCCESS : STATUS_UNSUCCESSFUL;
     }
     default: return STATUS_INVALID_DEVICE_REQUEST;
   }

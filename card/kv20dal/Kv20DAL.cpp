@@ -1,0 +1,67 @@
+#include "card/kv20dal/Kv20DAL.h"
+
+#include <windows.h>
+
+#include "card/core/CardCore.h"
+
+namespace {
+
+HANDLE OpenCard() {
+  // The NT arguments work in both shapes; the 9x loader-style open is the fallback.
+  HANDLE h = CreateFileA("\\\\.\\Kv22Ctl", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE)
+    h = CreateFileA("\\\\.\\Kv22Ctl", 0, 0, nullptr, 0, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  return h;
+}
+
+bool Call(void* card, DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize) {
+  if (!card) return false;
+  DWORD got = 0;
+  return DeviceIoControl(static_cast<HANDLE>(card), code, const_cast<void*>(in), inSize, out, outSize, &got,
+                         nullptr) &&
+         got == outSize;
+}
+
+}  // namespace
+
+CSpeakerInterface::CSpeakerInterface() : m_hCard(nullptr), m_bReady(0), m_reserved{} {}
+
+CSpeakerInterface::~CSpeakerInterface() {
+  if (m_hCard) CloseHandle(static_cast<HANDLE>(m_hCard));
+}
+
+TKvRetCode CSpeakerInterface::Initialize(TAudioInfo* info, uint32_t*) {
+  m_bReady = 0;
+  if (!info) return kKvFailed;
+  if (!m_hCard) {
+    HANDLE h = OpenCard();
+    if (h == INVALID_HANDLE_VALUE) return kKvFailed;
+    m_hCard = h;
+  }
+  kv22::EqInfo eq{};
+  if (!Call(m_hCard, kv22::kCtlEqInitialize, nullptr, 0, &eq, sizeof eq)) return kKvFailed;
+  ZeroMemory(info, sizeof *info);
+  info->boardId = static_cast<uint16_t>(eq.boardId);
+  const uint32_t count = eq.inputCount < kAudioInfoInputs ? eq.inputCount : kAudioInfoInputs;
+  info->inputCount = static_cast<uint8_t>(count);
+  for (uint32_t i = 0; i < count; ++i) lstrcpynA(info->inputNames[i], eq.names[i], kAudioInfoNameSize);
+  m_bReady = 1;
+  return kKvOk;
+}
+
+TKvRetCode CSpeakerInterface::GetStatus(AUDIOSTATUS* status, uint32_t) {
+  if (!m_bReady || !status) return kKvFailed;
+  kv22::EqStatus st{};
+  if (!Call(m_hCard, kv22::kCtlEqGetStatus, nullptr, 0, &st, sizeof st)) return kKvFailed;
+  status->flags = static_cast<uint16_t>(st.flags);
+  status->input = st.input;
+  status->status = static_cast<uint8_t>(st.status);
+  return kKvOk;
+}
+
+TKvRetCode CSpeakerInterface::SetConfig(const AUDIOCONFIG* config, uint32_t) {
+  if (!m_bReady || !config) return kKvFailed;
+  kv22::EqRequest req{config->mask, config->flags, config->input};
+  return Call(m_hCard, kv22::kCtlEqSetConfig, &req, sizeof req, nullptr, 0) ? kKvOk : kKvFailed;
+}

@@ -1,9 +1,10 @@
 #include "controlpanel/shell/AboutDlg.h"
 
-#include <stdio.h>
+#include <memory>
+#include <string>
 
-#include <vector>
-
+#include "card/kv20dal/Kv20DAL.h"
+#include "controlpanel/pages/PagePrefsRules.h"
 #include "controlpanel/res/resource.h"
 #include "controlpanel/settings/Settings.h"
 #include "controlpanel/shell/MainFrame.h"
@@ -66,11 +67,16 @@ void CAboutDlg::ShowRelease() {
 }
 
 void CAboutDlg::ShowBoardId() {
-  char text[16] = "";
+  std::string text;
   if (IsWindowsNT()) {
-    lstrcpyA(text, "Unavailable");
+    text = "Unavailable";
   } else if (auto* frame = dynamic_cast<CMainFrame*>(GetParentFrame()); frame && frame->m_wBoardId != 0) {
-    snprintf(text, sizeof text, "%x", frame->m_wBoardId);
+    text = prefs::BoardIdText(frame->m_wBoardId);
+  } else {
+    // Asked for this box only; the frame keeps what the Preferences page found.
+    auto speaker = std::make_unique<CSpeakerInterface>();
+    TAudioInfo info{};
+    if (speaker->Initialize(&info, nullptr) == kKvOk) text = prefs::BoardIdText(info.boardId);
   }
-  if (text[0]) ::SetWindowTextA(GetDlgItem(IDC_ABOUT_BOARD_ID), text);
+  if (!text.empty()) ::SetWindowTextA(GetDlgItem(IDC_ABOUT_BOARD_ID), text.c_str());
 }

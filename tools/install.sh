@@ -26,7 +26,7 @@ zw_prefix "$prefix" "$shape"
 # The program directory; ProgramDir is its short form.
 progdir="$WINEPREFIX/drive_c/Program Files/Resonix Trivox"
 mkdir -p "$progdir/help"
-for f in controlpanel/ZephraCtrl.exe controlpanel/ZephraHook.dll; do
+for f in controlpanel/ZephraCtrl.exe controlpanel/ZephraHook.dll controlpanel/Kv20DAL.dll; do
   cp -f "$build/$f" "$progdir/"
 done
 mkdir -p "$progdir/demos"

@@ -1,0 +1,306 @@
+// TrivoxPlay driven through its real dialog, file dialog and room view.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kExe[] = "C:\\Program Files\\Resonix Trivox\\demos\\TrivoxPlay.exe";
+const char kTitle[] = "Trivox Player (Hit F1 For Help)";
+const char kKey[] = "Software\\Orvane\\Trivox";
+
+bool WaitUntil(const std::function<bool()>& cond, DWORD ms = 10000) {
+  DWORD start = GetTickCount();
+  while (!cond()) {
+    if (GetTickCount() - start > ms) return false;
+    Sleep(20);
+  }
+  return true;
+}
+
+std::string Text(HWND w) {
+  char buf[512] = {};
+  SendMessageTimeoutA(w, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 2000, nullptr);
+  return buf;
+}
+
+HWND FindVisible(const char* cls, const char* title) {
+  HWND w = FindWindowA(cls, title);
+  return w && IsWindowVisible(w) ? w : nullptr;
+}
+
+// Writes a 16-bit mono RIFF WAVE of a tone; with a LIST chunk between "fmt " and "data"
+// when asked.
+void WriteWave(const std::string& path, bool listFirst) {
+  const uint32_t rate = 22050, n = rate;  // one second
+  std::vector<int16_t> samples(n);
+  for (uint32_t i = 0; i < n; ++i) samples[i] = static_cast<int16_t>(12000 * std::sin(2 * 3.14159265358979 * 440 * i / rate));
+  std::string list = listFirst ? std::string("LIST\x04\x00\x00\x00INFO", 12) : std::string();
+  auto u32 = [](uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
+  auto u16 = [](uint16_t v) { return std::string(reinterpret_cast<const char*>(&v), 2); };
+  std::string fmt = "fmt " + u32(16) + u16(1) + u16(1) + u32(rate) + u32(rate * 2) + u16(2) + u16(16);
+  std::string data = "data" + u32(n * 2) + std::string(reinterpret_cast<const char*>(samples.data()), n * 2);
+  std::string body = "WAVE" + fmt + list + data;
+  std::ofstream f(path, std::ios::binary);
+  f << "RIFF" << u32(static_cast<uint32_t>(body.size())) << body;
+}
+
+std::string TempDir() {
+  char buf[MAX_PATH];
+  GetTempPathA(sizeof buf, buf);
+  return buf;
+}
+
+BOOL CALLBACK FirstVisibleEdit(HWND w, LPARAM out) {
+  char cls[16] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  if (lstrcmpiA(cls, "Edit") != 0 || !IsWindowVisible(w)) return TRUE;
+  *reinterpret_cast<HWND*>(out) = w;
+  return FALSE;
+}
+
+void SetEnableDS3D(const DWORD* value) {
+  HKEY key;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    return;
+  if (value)
+    RegSetValueExA(key, "EnableDS3D", 0, REG_DWORD, reinterpret_cast<const BYTE*>(value), 4);
+  else
+    RegDeleteValueA(key, "EnableDS3D");
+  RegCloseKey(key);
+}
+
+void RunAndWait(const std::string& cmd) {
+  STARTUPINFOA si{};
+    si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  std::string line = cmd;
+  if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    WaitForSingleObject(pi.hProcess, 20000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+  }
+}
+
+class Player : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    DWORD one = 1;
+    SetEnableDS3D(&one);
+  }
+  void TearDown() override {
+    Close();
+    DWORD one = 1;
+    SetEnableDS3D(&one);
+  }
+
+  void Start() {
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    std::string line = std::string("\"") + kExe + "\"";
+    ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_));
+    ASSERT_TRUE(WaitUntil([&] { return (dlg_ = FindVisible("#32770", kTitle)) != nullptr; }, 15000));
+  }
+  void Close() {
+    if (dlg_ && IsWindow(dlg_)) PostMessageA(dlg_, WM_SYSCOMMAND, SC_CLOSE, 0);
+    if (pi_.hProcess) {
+      if (WaitForSingleObject(pi_.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(pi_.hProcess, 1);
+      GetExitCodeProcess(pi_.hProcess, &exitCode_);
+      CloseHandle(pi_.hThread);
+      CloseHandle(pi_.hProcess);
+      pi_ = {};
+    }
+    dlg_ = nullptr;
+  }
+  HWND Item(int id) const { return GetDlgItem(dlg_, id); }
+  std::string ItemText(int id) const { return Text(Item(id)); }
+  bool Checked(int id) const { return SendMessageA(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+  HWND Room() const { return FindWindowExA(dlg_, nullptr, nullptr, "3D Room"); }
+
+  // Chooses a file through the real file dialog opened by the given "Wave" button.
+  void ChooseFile(int button, const std::string& path) {
+    PostMessageA(Item(button), BM_CLICK, 0, 0);
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = FindVisible("#32770", "Open a Wave file")) != nullptr; }));
+    HWND edit = nullptr;
+    // The file name edit: the first visible edit among the box's descendants.
+    ASSERT_TRUE(WaitUntil([&] {
+      EnumChildWindows(box, &FirstVisibleEdit, reinterpret_cast<LPARAM>(&edit));
+      return edit != nullptr;
+    }));
+    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }));
+  }
+
+  // The text of the player's message box, closed after reading; empty when none came.
+  std::string TakeMessage(DWORD ms = 5000) {
+    HWND box = nullptr;
+    if (!WaitUntil([&] { return (box = FindVisible("#32770", "Trivox Player")) != nullptr; }, ms)) return "";
+    std::string text = Text(GetDlgItem(box, 0xFFFF));
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    WaitUntil([&] { return !IsWindow(box); });
+    return text;
+  }
+
+  PROCESS_INFORMATION pi_{};
+  HWND dlg_ = nullptr;
+  DWORD exitCode_ = 0;
+};
+
+TEST_F(Player, StartsWithBothSourcesAtTheSidesAndPlayDisabled) {
+  Start();
+  EXPECT_EQ(ItemText(1001), "-2.00");
+  EXPECT_EQ(ItemText(1003), "0.00");
+  EXPECT_EQ(ItemText(1005), "0.00");
+  EXPECT_EQ(ItemText(1002), "2.00");
+  EXPECT_EQ(ItemText(1004), "0.00");
+  EXPECT_EQ(ItemText(1012), "0.00");
+  EXPECT_FALSE(IsWindowEnabled(Item(1009)));
+  EXPECT_FALSE(IsWindowEnabled(Item(1025)));
+  EXPECT_TRUE(Checked(1008));
+  EXPECT_TRUE(Checked(1028));
+  for (int id : {1007, 1008, 1027, 1028, 1029}) EXPECT_TRUE(IsWindowVisible(Item(id))) << id;
+  EXPECT_FALSE(IsWindowEnabled(Item(1027)));
+  EXPECT_EQ(SendMessageA(Item(1014), CB_GETCOUNT, 0, 0), 4);
+  EXPECT_EQ(SendMessageA(Item(1021), CB_GETCURSEL, 0, 0), 0);
+  EXPECT_EQ(SendMessageA(Item(1019), TBM_GETPOS, 0, 0), 0);
+  ASSERT_NE(Room(), nullptr);
+  EXPECT_EQ(TakeMessage(300), "") << "both devices start";
+}
+
+TEST_F(Player, WithoutEnableDS3DTheEngineButtonsGoAndTheDialogIs24Shorter) {
+  Start();
+  RECT full;
+  GetWindowRect(dlg_, &full);
+  Close();
+  for (int variant = 0; variant < 2; ++variant) {
+    DWORD two = 2;
+    SetEnableDS3D(variant == 0 ? nullptr : &two);
+    Start();
+    RECT r;
+    GetWindowRect(dlg_, &r);
+    EXPECT_EQ(r.bottom - r.top, full.bottom - full.top - 24) << variant;
+    for (int id : {1007, 1008, 1027, 1028, 1029}) EXPECT_FALSE(IsWindowVisible(Item(id))) << id;
+    Close();
+  }
+}
+
+TEST_F(Player, ChosenFileStartsBlueAndIsListedForBoth) {
+  std::string path = TempDir() + "e2e blue.wav";
+  WriteWave(path, false);
+  Start();
+  ChooseFile(1030, path);
+  ASSERT_TRUE(WaitUntil([&] { return Checked(1009); }));
+  EXPECT_TRUE(IsWindowEnabled(Item(1009)));
+  EXPECT_TRUE(IsWindowEnabled(Item(1025)));
+  EXPECT_FALSE(Checked(1025)) << "Red does not start";
+  EXPECT_EQ(ItemText(1013), "e2e blue.wav");
+  EXPECT_EQ(ItemText(1026), "e2e blue.wav");
+  EXPECT_EQ(TakeMessage(500), "");
+  // The same path again adds nothing.
+  ChooseFile(1031, path);
+  ASSERT_TRUE(WaitUntil([&] { return Checked(1025); }));
+  EXPECT_EQ(SendMessageA(Item(1013), CB_GETCOUNT, 0, 0), 1);
+  // Switching engines while playing raises no message and keeps the play state.
+  SendMessageA(Item(1007), BM_CLICK, 0, 0);
+  EXPECT_TRUE(Checked(1007));
+  EXPECT_TRUE(Checked(1009));
+  EXPECT_EQ(TakeMessage(300), "");
+}
+
+TEST_F(Player, ListChunkBeforeTheDataShowsTheLoadFailureWithTheFullPath) {
+  std::string path = TempDir() + "e2e list.wav";
+  WriteWave(path, true);
+  Start();
+  ChooseFile(1030, path);
+  EXPECT_EQ(TakeMessage(), "Failed to load \\\"" + path + "\\\".");
+  EXPECT_TRUE(Checked(1009)) << "the play button stays checked";
+  EXPECT_TRUE(IsWindow(dlg_));
+}
+
+TEST_F(Player, ClockwiseFollowsTheCircleAndRefusesDrags) {
+  Start();
+  SendMessageA(Item(1010), BM_CLICK, 0, 0);
+  ASSERT_TRUE(Checked(1010));
+  // The source leaves its start at the first tick.
+  ASSERT_TRUE(WaitUntil([&] { return ItemText(1001) != "-2.00"; }, 2000));
+  std::vector<double> xs;
+  DWORD start = GetTickCount();
+  int mismatches = 0;
+  while (GetTickCount() - start < 1500) {
+    // Read x again after z: a tick between the reads would mix two points.
+    std::string x1 = ItemText(1001), zText = ItemText(1005), x2 = ItemText(1001), z2 = ItemText(1005);
+    EXPECT_EQ(ItemText(1003), "0.00");
+    if (x1 != x2 || zText != z2) continue;
+    double x = std::atof(x1.c_str()), z = std::atof(zText.c_str());
+    // Two decimals on both axes: the radius holds to about 0.01.
+    if (std::fabs(std::hypot(x, z) - 1.98) > 0.011) {
+      ++mismatches;
+      ADD_FAILURE() << "off the circle: " << x1 << ", " << zText;
+    }
+    xs.push_back(x);
+    Sleep(40);
+  }
+  EXPECT_EQ(mismatches, 0);
+  ASSERT_GT(xs.size(), 10u);
+  EXPECT_GT(xs.back(), xs.front()) << "from the left toward the front";
+
+  // The room view refuses a drag while a source moves.
+  HWND room = Room();
+  RECT rc;
+  GetClientRect(room, &rc);
+  std::string redX = ItemText(1002);
+  int rx = rc.right / 2 + rc.right / 3, ry = rc.bottom / 2;  // Red's dot at x = 2
+  SendMessageA(room, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(rx, ry));
+  SendMessageA(room, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(rx - 40, ry - 40));
+  SendMessageA(room, WM_LBUTTONUP, 0, MAKELPARAM(rx - 40, ry - 40));
+  EXPECT_EQ(ItemText(1002), redX);
+
+  // With the motion off the same drag moves Red.
+  SendMessageA(Item(1010), BM_CLICK, 0, 0);
+  ASSERT_FALSE(Checked(1010));
+  SendMessageA(room, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(rx, ry));
+  SendMessageA(room, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(rc.right, 0));
+  SendMessageA(room, WM_LBUTTONUP, 0, MAKELPARAM(rc.right, 0));
+  EXPECT_EQ(ItemText(1002), "3.00");
+  EXPECT_EQ(ItemText(1012), "3.00");
+}
+
+TEST_F(Player, HeightSliderSetsY) {
+  Start();
+  SendMessageA(Item(1019), TBM_SETPOS, TRUE, 150);
+  SendMessageA(dlg_, WM_VSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 150), reinterpret_cast<LPARAM>(Item(1019)));
+  EXPECT_EQ(ItemText(1003), "-1.50");
+  SendMessageA(Item(1018), TBM_SETPOS, TRUE, -300);
+  SendMessageA(dlg_, WM_VSCROLL, MAKEWPARAM(TB_THUMBPOSITION, -300), reinterpret_cast<LPARAM>(Item(1018)));
+  EXPECT_EQ(ItemText(1004), "3.00");
+}
+
+TEST_F(Player, WithoutTheTrivoxObjectStartUpWarnsOnceAndRunsOn) {
+  const char dll[] = "C:\\Program Files\\Resonix Trivox\\card\\trivox3d.dll";
+  RunAndWait(std::string("regsvr32 /s /u \"") + dll + "\"");
+  STARTUPINFOA si{};
+    si.cb = sizeof si;
+  std::string line = std::string("\"") + kExe + "\"";
+  ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_));
+  EXPECT_EQ(TakeMessage(15000), "Could not get an Trivox object.");
+  EXPECT_TRUE(WaitUntil([&] { return (dlg_ = FindVisible("#32770", kTitle)) != nullptr; }));
+  EXPECT_EQ(TakeMessage(1000), "") << "once";
+  SendMessageA(Item(1010), BM_CLICK, 0, 0);
+  Sleep(200);
+  Close();
+  EXPECT_EQ(exitCode_, 0u) << "closes without a crash";
+  RunAndWait(std::string("regsvr32 /s \"") + dll + "\"");
+}
+
+}  // namespace

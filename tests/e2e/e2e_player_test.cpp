@@ -4,9 +4,12 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <iterator>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -89,6 +92,59 @@ void RunAndWait(const std::string& cmd) {
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
   }
+}
+
+
+// Records the null sink for the given time into a WAV file by running the Unix recorder
+// beside the test (Wine starts Unix programs too); returns the samples, interleaved L R.
+std::vector<int16_t> Record(double seconds, const std::function<void()>& during = nullptr) {
+  std::string file = "/tmp/e2e-player-" + std::to_string(GetCurrentProcessId()) + ".wav";
+  char cmd[512];
+  std::snprintf(cmd, sizeof cmd,
+                "/usr/bin/timeout %.1f /usr/bin/parec -d cap.monitor --rate=48000 --channels=2 --format=s16le "
+                "--latency-msec=10 --file-format=wav %s",
+                seconds, file.c_str());
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  std::vector<int16_t> out;
+  if (!CreateProcessA(nullptr, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return out;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  DWORD start = GetTickCount();
+  if (during) during();
+  // The recorder is a Unix process: wait out its time, then for the file to settle.
+  DWORD total = static_cast<DWORD>(seconds * 1000) + 700;
+  while (GetTickCount() - start < total) Sleep(50);
+  std::string win = "Z:" + file;
+  for (char& c : win)
+    if (c == '/') c = '\\';
+  std::ifstream f(win, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  f.close();
+  DeleteFileA(win.c_str());
+  size_t at = bytes.find("data");
+  if (at == std::string::npos || bytes.size() < at + 8) return out;
+  out.resize((bytes.size() - at - 8) / 2);
+  std::memcpy(out.data(), bytes.data() + at + 8, out.size() * 2);
+  return out;
+}
+
+struct Levels {
+  double left, right;
+};
+
+// RMS of each channel over [from, to) seconds of a 48 kHz stereo recording.
+Levels Rms(const std::vector<int16_t>& s, double from, double to) {
+  size_t a = static_cast<size_t>(from * 48000) * 2, b = static_cast<size_t>(to * 48000) * 2;
+  if (b > s.size()) b = s.size() & ~size_t{1};
+  double l = 0, r = 0;
+  size_t n = 0;
+  for (size_t i = a; i + 1 < b; i += 2, ++n) {
+    l += double(s[i]) * s[i];
+    r += double(s[i + 1]) * s[i + 1];
+  }
+  return n ? Levels{std::sqrt(l / n), std::sqrt(r / n)} : Levels{0, 0};
 }
 
 class Player : public ::testing::Test {
@@ -284,6 +340,76 @@ TEST_F(Player, HeightSliderSetsY) {
   SendMessageA(Item(1018), TBM_SETPOS, TRUE, -300);
   SendMessageA(dlg_, WM_VSCROLL, MAKEWPARAM(TB_THUMBPOSITION, -300), reinterpret_cast<LPARAM>(Item(1018)));
   EXPECT_EQ(ItemText(1004), "3.00");
+}
+
+
+TEST_F(Player, BlueAtTheLeftSoundsLeftOnBothEnginesAndAcrossASwitch) {
+  std::string path = TempDir() + "e2e tone.wav";
+  WriteWave(path, false);
+  Start();
+  ChooseFile(1030, path);
+  ASSERT_TRUE(WaitUntil([&] { return Checked(1009); }));
+  Sleep(300);
+  std::vector<int16_t> trivox = Record(1.5);
+  Levels t = Rms(trivox, 0.3, 1.4);
+  std::printf("Trivox, Blue at x = -2: left %.0f right %.0f RMS\n", t.left, t.right);
+  EXPECT_GT(t.left, 300.0) << "it sounds";
+  // The head model's level difference at 440 Hz is a few dB (measured about 5).
+  EXPECT_GT(t.left, 1.4 * t.right);
+
+  SendMessageA(Item(1007), BM_CLICK, 0, 0);  // DS3D while playing
+  Sleep(300);
+  Levels d = Rms(Record(1.5), 0.3, 1.4);
+  std::printf("DS3D, Blue at x = -2: left %.0f right %.0f RMS\n", d.left, d.right);
+  EXPECT_GT(d.left, 300.0);
+  EXPECT_GT(d.left, 2.0 * d.right);
+
+  SendMessageA(Item(1008), BM_CLICK, 0, 0);  // and back
+  Sleep(300);
+  Levels b = Rms(Record(1.5), 0.3, 1.4);
+  std::printf("Trivox again: left %.0f right %.0f RMS\n", b.left, b.right);
+  EXPECT_GT(b.left, 1.4 * b.right);
+  EXPECT_GT(b.left, 300.0);
+}
+
+TEST_F(Player, ClockwiseSwingsTheBalanceWithAPeriodOfAbout6Point6Seconds) {
+  std::string path = TempDir() + "e2e tone.wav";
+  WriteWave(path, false);
+  Start();
+  ChooseFile(1030, path);
+  ASSERT_TRUE(WaitUntil([&] { return Checked(1009); }));
+  SendMessageA(Item(1007), BM_CLICK, 0, 0);  // DS3D: plain level panning
+  Sleep(300);
+  std::vector<int16_t> rec = Record(11.0, [&] { SendMessageA(Item(1010), BM_CLICK, 0, 0); });
+  ASSERT_GT(rec.size(), 48000u * 2 * 10);
+  // Balance (L - R) / (L + R) in 100 ms steps, then the lag of its best self-match.
+  std::vector<double> bal;
+  for (double t = 0.5; t + 0.1 <= 10.5; t += 0.1) {
+    Levels l = Rms(rec, t, t + 0.1);
+    bal.push_back(l.left + l.right > 1 ? (l.left - l.right) / (l.left + l.right) : 0.0);
+  }
+  double mean = 0, lo = 1, hi = -1;
+  for (double v : bal) {
+    mean += v / bal.size();
+    lo = std::min(lo, v);
+    hi = std::max(hi, v);
+  }
+  std::printf("balance from %.2f to %.2f\n", lo, hi);
+  EXPECT_GT(hi, 0.5) << "fully left at times";
+  EXPECT_LT(lo, -0.5) << "fully right at times";
+  size_t bestLag = 0;
+  double best = -1e9;
+  for (size_t lag = 40; lag <= 90 && lag < bal.size(); ++lag) {
+    double c = 0;
+    for (size_t i = 0; i + lag < bal.size(); ++i) c += (bal[i] - mean) * (bal[i + lag] - mean);
+    c /= double(bal.size() - lag);
+    if (c > best) {
+      best = c;
+      bestLag = lag;
+    }
+  }
+  std::printf("balance period %.1f s\n", bestLag * 0.1);
+  EXPECT_NEAR(bestLag * 0.1, 6.6, 0.8);
 }
 
 TEST_F(Player, WithoutTheTrivoxObjectStartUpWarnsOnceAndRunsOn) {

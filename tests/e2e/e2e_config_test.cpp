@@ -256,6 +256,33 @@ Blinks WatchTest(HWND page, DWORD timeoutMs = 6000) {
   return b;
 }
 
+TEST_F(Config, InstalledTonesAreShortMonoPcmAt44100) {
+  for (const char* name : {"l.wav", "r.wav"}) {
+    const std::string path = std::string(kProgramDir) + name;
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE) << name;
+    unsigned char h[44] = {};
+    DWORD got = 0;
+    ReadFile(f, h, sizeof h, &got, nullptr);
+    const DWORD size = GetFileSize(f, nullptr);
+    CloseHandle(f);
+    ASSERT_EQ(got, 44u) << name;
+    auto u16 = [&](int at) { return h[at] | (h[at + 1] << 8); };
+    auto u32 = [&](int at) { return static_cast<DWORD>(u16(at) | (u16(at + 2) << 16)); };
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(h) + 8, 8), "WAVEfmt ") << name;
+    EXPECT_EQ(u32(16), 16u);
+    EXPECT_EQ(u16(20), 1);      // PCM
+    EXPECT_EQ(u16(22), 1);      // mono
+    EXPECT_EQ(u32(24), 44100u);
+    EXPECT_EQ(u16(34), 16);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(h) + 36, 4), "data");
+    EXPECT_EQ(u32(40), size - 44);
+    const double seconds = (size - 44) / 88200.0;
+    EXPECT_GT(seconds, 0.3) << name;
+    EXPECT_LT(seconds, 2.0) << name;
+  }
+}
+
 TEST_F(Config, OutputTestPlaysLeftThenRightOnTheirOwnChannels) {
   ASSERT_TRUE(capture_.Available()) << "run under e2e_config_capture.sh";
   HWND page = OpenPage();

@@ -36,7 +36,9 @@ void Put16(Bytes& b, uint16_t v) {
 void Put32(Bytes& b, uint32_t v) {
   for (int i = 0; i < 4; ++i) b.push_back(static_cast<unsigned char>(v >> (8 * i)));
 }
-void PutId(Bytes& b, const char* id) { b.insert(b.end(), id, id + 4); }
+void PutId(Bytes& b, const char* id) {
+  for (int i = 0; i < 4; ++i) b.push_back(static_cast<unsigned char>(id[i]));
+}
 void Append(Bytes& b, const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); }
 
 struct Format {

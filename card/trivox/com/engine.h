@@ -18,7 +18,7 @@ namespace trivox {
 constexpr uint32_t kMixRate = 48000;
 constexpr int kMaxVoices = 256;
 constexpr int kOutputFrames = 240;  // 5 ms: one mixer block
-constexpr int kOutputBuffers = 4;
+constexpr int kOutputBuffers = 6;  // 30 ms queued: rides out a busy second core
 
 class Engine {
  public:

@@ -23,7 +23,8 @@ shift
 : "${WINEPREFIX:?set WINEPREFIX (source tools/wine-env.sh; zw_prefix PATH SHAPE)}"
 sys="$build/card/driver/kv22card.sys"
 ctl="$build/card/cardctl/cardctl.exe"
-for f in "$sys" "$ctl"; do
+vxd="$build/card/wavedll/brs4wave.vxd"
+for f in "$sys" "$ctl" "$vxd"; do
   [ -f "$f" ] || { echo "install-card: missing $f (build the kv22card and cardctl targets)" >&2; exit 1; }
 done
 
@@ -104,6 +105,7 @@ sysdir="$WINEPREFIX/drive_c/windows/system32"
 mkdir -p "$sysdir/drivers"
 cp -f "$sys" "$sysdir/drivers/kv22card.sys"
 cp -f "$ctl" "$sysdir/cardctl.exe"
+cp -f "$vxd" "$sysdir/brs4wave.vxd"
 
 zw_reg_text <<REG
 [HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\kv22card]

@@ -26,8 +26,10 @@ struct DeviceExt {
 const wchar_t* const kDeviceNames[kDeviceObjects] = {
     L"\\Device\\Kv22Wave", L"\\Device\\Kv22Core", L"\\Device\\Kv22Wt", L"\\Device\\Kv22Mid0",
     L"\\Device\\Kv22Ctl"};
+// No link named brs4wave.vxd: in the 9x shape Wine then loads the DLL of that name
+// (card/wavedll), which can write GetDisableDsHwBuf's answer where the caller reads it.
 const wchar_t* const kLinkNames[kDeviceObjects] = {
-    L"\\DosDevices\\brs4wave.vxd", L"\\DosDevices\\brs4core.vxd", L"\\DosDevices\\brs4wt.vxd",
+    L"\\DosDevices\\Kv22Wave", L"\\DosDevices\\brs4core.vxd", L"\\DosDevices\\brs4wt.vxd",
     L"\\DosDevices\\Kv22Mid0", L"\\DosDevices\\Kv22Ctl"};
 
 // One card per driver; zero-initialised, set up in DriverEntry.

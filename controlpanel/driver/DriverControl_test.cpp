@@ -104,16 +104,18 @@ TEST_F(DriverControlTest, WaveDeviceSwitchOn9x) {
   EXPECT_EQ(SetDisableDsHwBuf(h, 1), 1);
   DWORD flag = 0;
   EXPECT_EQ(GetDisableDsHwBuf(h, &flag), 1);
+  EXPECT_EQ(flag, 1u) << "brs4wave.vxd writes the state into the input buffer";
   EXPECT_EQ(SetDisableDsHwBuf(h, 0), 1);
 
+  // The VxD's DLL asks the driver with an output buffer of its own.
   auto log = Log();
   ASSERT_EQ(log.size(), 3u);
   ExpectRequest(log[0], kv22::kDevWave, 0x00000001, Le32(1), 0, true);
-  ExpectRequest(log[1], kv22::kDevWave, 0x00000002, Le32(0), 0, true);
+  ExpectRequest(log[1], kv22::kDevWave, 0x00000002, Le32(0), 4, true);
   ExpectRequest(log[2], kv22::kDevWave, 0x00000001, Le32(0), 0, true);
   kv22::CardStatus s = Status();
   EXPECT_EQ(s.state.disableDsHwBuf, 0u);
-  EXPECT_EQ(s.state.opens[kv22::kDevWave], 1u);
+  EXPECT_GE(s.state.opens[kv22::kDevWave], 3u) << "the DLL opens the device for each request";
 
   CloseDevice(h);
   EXPECT_EQ(h, INVALID_HANDLE_VALUE);
@@ -309,7 +311,7 @@ TEST_F(DriverControlTest, On9xTheVxdNamesOpen) {
     EXPECT_TRUE(h.IsValid()) << file << " error " << GetLastError();
   }
   kv22::CardState s = Status().state;
-  EXPECT_EQ(s.opens[kv22::kDevWave], 1u);
+  // brs4wave.vxd is a DLL in the caller's process: its open does not reach the driver.
   EXPECT_EQ(s.opens[kv22::kDevCore], 1u);
   EXPECT_EQ(s.opens[kv22::kDevWavetable], 1u);
   EXPECT_EQ(s.opens[kv22::kDevWavetableNt], 0u);
@@ -320,9 +322,12 @@ TEST_F(DriverControlTest, MissingCardDevicesDoNotOpen) {
   HANDLE wt = OpenWavetableDevice();
   EXPECT_EQ(wt, INVALID_HANDLE_VALUE);
   CloseDevice(wt);
-  HANDLE wave = OpenDevice9x(kWaveDriverFile);
-  EXPECT_EQ(wave, INVALID_HANDLE_VALUE);
-  CloseDevice(wave);
+  if (!nt_) {
+    // brs4wave.vxd stays loaded once a process has opened it: its requests fail instead.
+    HANDLE wave = OpenDevice9x(kWaveDriverFile);
+    EXPECT_EQ(SetDisableDsHwBuf(wave, 1), 0);
+    CloseDevice(wave);
+  }
 
   // Names come back with the configuration.
   Configure([&](CardConfig& cfg) { cfg.deviceMask = saved_.config.deviceMask; });

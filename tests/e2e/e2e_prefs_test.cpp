@@ -201,6 +201,24 @@ TEST_F(Prefs, AccelerationBoxOpensAsTheCardHasIt) {
   }
 }
 
+TEST_F(Prefs, WithoutTheWaveDeviceTheBoxCannotChange) {
+  if (IsNT()) GTEST_SKIP() << "hidden on NT";
+  DeleteValue(HKEY_LOCAL_MACHINE, kInstallSettings, "DisableDsHwBuf");
+  Configure([](kv22::CardConfig& c) { c.deviceMask = kv22::kAllDevices & ~kv22::DeviceBit(kv22::kDevWave); });
+  Process p = StartWithSheet();
+  HWND page = OpenPrefs();
+  ASSERT_NE(page, nullptr);
+  EXPECT_FALSE(Checked(page, kDisableDsHwBuf));
+  Click(page, kDisableDsHwBuf);
+  EXPECT_FALSE(Checked(page, kDisableDsHwBuf)) << "put back";
+  EXPECT_TRUE(WaveLog().empty());
+  std::string data;
+  DWORD type = 0;
+  EXPECT_FALSE(ReadValue(HKEY_LOCAL_MACHINE, kInstallSettings, "DisableDsHwBuf", &data, &type));
+  CloseSheet(sheet_, IDCANCEL);
+  EXPECT_TRUE(p.WaitExit(10000));
+}
+
 // ---- speaker equaliser
 
 TEST_F(Prefs, EqualiserGroupOnlyForBoard2200AndThenWithItsPoll) {

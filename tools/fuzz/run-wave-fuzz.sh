@@ -63,6 +63,17 @@ export WAVE_FUZZ_TMP=$build/tmp
 # a 2 GiB mapping per run. libFuzzer's own limits stay as a backstop.
 export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}max_allocation_size_mb=32:allocator_may_return_null=1:detect_leaks=1
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}print_stacktrace=1:halt_on_error=1
+set +e
 "$bin" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=512 -malloc_limit_mb=64 \
   -dict="$root/tools/fuzz/wave.dict" -print_final_stats=1 -artifact_prefix="$build/" \
-  "$build/corpus" "$build/seeds"
+  "$build/corpus" "$build/seeds" 2>&1 |
+  grep -v -e 'failed to allocate' -e '^#[0-9]*[[:space:]]*\(NEW\|REDUCE\)' | tee "$build/last-run.log"
+status=${PIPESTATUS[0]}
+rm -f "$build/tmp"/wave_fuzz_*.wav
+done_line=$(grep -E '^#[0-9]+[[:space:]]+DONE' "$build/last-run.log" | tail -1)
+if [ "$status" = 0 ]; then
+  echo "wave fuzz: no findings; $done_line"
+else
+  echo "wave fuzz: FAILED (status $status); see $build/last-run.log and the artifact above"
+fi
+exit "$status"

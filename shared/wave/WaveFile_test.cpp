@@ -156,6 +156,7 @@ class WaveReadTest : public ::testing::Test {
   WaveBlock Read(const Bytes& content, WaveInfo* info) {
     const std::string path = Write("in" + std::to_string(m_files++) + ".wav", content);
     const int before = NextFreeDescriptor(m_probe);
+    EXPECT_GE(before, 0) << "probe file cannot be opened";
     WaveBlock block(ReadWaveFile(path.c_str(), info));
     EXPECT_EQ(NextFreeDescriptor(m_probe), before) << "file left open";
     return block;

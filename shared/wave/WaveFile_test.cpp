@@ -461,6 +461,7 @@ std::vector<Unreadable> UnreadableFiles() {
       {"NoWaveForm", ForeignOnly(40)},
       {"ForeignFormSkipsPastEnd", ForeignOnly(0x7FFFFFF0u)},
       {"ForeignFormSizeBeyondTwoGiB", ForeignOnly(0xFFFFFFFFu)},
+      {"ForeignFormSizeBackToItself", ForeignOnly(0xFFFFFFF4u)},  // -12 as a signed offset
       {"ChunkBeforeFmt", FmtNotFirst()},
       {"ListBeforeData", WithChunkBeforeData("LIST")},
       {"FactBeforeData", WithChunkBeforeData("fact")},

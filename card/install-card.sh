@@ -2,7 +2,10 @@
 # Installs the virtual card into the current Wine prefix.
 #   WINEPREFIX=... card/install-card.sh BUILD_DIR [level=N] [class=N] [feature=N]
 #                                       [devices=wave,core,wt,nt|all|none] [fail=CODE,DEV:CODE,...|-]
-# BUILD_DIR is the Windows build directory (card/driver/kv22card.sys, card/cardctl/cardctl.exe).
+#   WINEPREFIX=... card/install-card.sh --config-only [options...]
+# BUILD_DIR is the Windows build directory (card/driver/kv22card.sys, card/cardctl/cardctl.exe,
+# card/wavedll/brs4wave.vxd). --config-only writes the configuration for files that the
+# setup program has installed.
 # Options not given take the card's defaults (all devices, level 200, class 6, feature 1,
 # nothing fails), so every run writes the whole configuration. Ends a running Wine session
 # first: the driver reads its configuration when the session starts.
@@ -13,7 +16,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../tools/wine-env.sh"
 
 usage() {
-  sed -n '2,8p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
+  sed -n '2,11p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
   exit 2
 }
 
@@ -21,12 +24,16 @@ usage() {
 build=$1
 shift
 : "${WINEPREFIX:?set WINEPREFIX (source tools/wine-env.sh; zw_prefix PATH SHAPE)}"
+files=1
+[ "$build" != "--config-only" ] || files=0
 sys="$build/card/driver/kv22card.sys"
 ctl="$build/card/cardctl/cardctl.exe"
 vxd="$build/card/wavedll/brs4wave.vxd"
-for f in "$sys" "$ctl" "$vxd"; do
-  [ -f "$f" ] || { echo "install-card: missing $f (build the kv22card and cardctl targets)" >&2; exit 1; }
-done
+if [ "$files" = 1 ]; then
+  for f in "$sys" "$ctl" "$vxd"; do
+    [ -f "$f" ] || { echo "install-card: missing $f (build the kv22card, cardctl and brs4wave targets)" >&2; exit 1; }
+  done
+fi
 
 number() {  # decimal or 0x-hex, 32 bits
   local v=$1
@@ -101,11 +108,13 @@ done
 timeout 30 wineserver -k >/dev/null 2>&1 || true
 timeout 60 wineserver -w >/dev/null 2>&1 || true
 
-sysdir="$WINEPREFIX/drive_c/windows/system32"
-mkdir -p "$sysdir/drivers"
-cp -f "$sys" "$sysdir/drivers/kv22card.sys"
-cp -f "$ctl" "$sysdir/cardctl.exe"
-cp -f "$vxd" "$sysdir/brs4wave.vxd"
+if [ "$files" = 1 ]; then
+  sysdir="$WINEPREFIX/drive_c/windows/system32"
+  mkdir -p "$sysdir/drivers"
+  cp -f "$sys" "$sysdir/drivers/kv22card.sys"
+  cp -f "$ctl" "$sysdir/cardctl.exe"
+  cp -f "$vxd" "$sysdir/brs4wave.vxd"
+fi
 
 zw_reg_text <<REG
 [HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\kv22card]
@@ -119,5 +128,10 @@ zw_reg_text <<REG
 "PerformanceClass"=dword:$class
 "PerformanceFeature"=dword:$feature
 "FailCodes"=hex:$fail
+"EqBoardId"=-
+"EqFlags"=-
+"EqRefuse"=-
+"EqInputCount"=-
+"EqInputNames"=-
 REG
 timeout 60 wineserver -w >/dev/null 2>&1 || true

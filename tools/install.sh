@@ -2,7 +2,7 @@
 # Installs the built programs and the virtual card into a Wine prefix.
 #   tools/install.sh [--prefix DIR] [--shape 9x|nt] [--build DIR] [card options...]
 # Card options are passed to card/install-card.sh (level=, class=, feature=, devices=, fail=).
-# Everything the install does lives here, so that a setup program can take it over.
+# The programs and the card come from the setup program (installer/), run with /S.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -23,33 +23,19 @@ done
 
 zw_prefix "$prefix" "$shape"
 
-# The program directory; ProgramDir is its short form.
-progdir="$WINEPREFIX/drive_c/Program Files/Resonix Trivox"
-mkdir -p "$progdir/help"
-for f in controlpanel/ZephraCtrl.exe controlpanel/ZephraHook.dll controlpanel/Kv20DAL.dll; do
-  cp -f "$build/$f" "$progdir/"
-done
-mkdir -p "$progdir/demos"
-if [ -f "$build/player/TrivoxPlay.exe" ]; then cp -f "$build/player/TrivoxPlay.exe" "$progdir/demos/"; fi
-# The output test's tones beside the program.
-cp -f "$build/controlpanel/l.wav" "$build/controlpanel/r.wav" "$progdir/"
-
-"$root/card/install-card.sh" "$build" "${card_args[@]}"
-"$root/card/trivox/install-trivox.sh" "$build" >/dev/null
-
-# Values the card's installer owns.
-zw_reg_text <<'REG'
-[HKEY_LOCAL_MACHINE\Software\Meridal\Resonix Trivox]
-
-[HKEY_LOCAL_MACHINE\Software\Meridal\Resonix Trivox\setup]
-"SoftwareVersion"="1.07.01"
-
-[HKEY_LOCAL_MACHINE\Software\Orvane\Trivox]
-"EnableDS3D"=dword:00000001
-
-[HKEY_LOCAL_MACHINE\Software\Orvane\Zephra\DriverNames]
-"MidiDriverName"="Zephra MPU-401"
-"WavetableDriverName"="Zephra Wavetable"
-REG
+# The setup program installs the control panel, the card's software and the values the
+# installation owns; run silently, as a user could run it by hand.
+setup=$("$root/installer/build-setup.sh" "$build" "$build/ResonixTrivoxSetup.exe" 2>/dev/null) ||
+  { echo "install: building the setup program failed" >&2; exit 1; }
+# A running session holds the loaded driver image: replace it with the session ended.
+timeout 30 wineserver -k >/dev/null 2>&1 || true
 timeout 60 wineserver -w >/dev/null 2>&1 || true
+cp -f "$setup" "$WINEPREFIX/drive_c/ResonixTrivoxSetup.exe"
+zw_wine 'C:\ResonixTrivoxSetup.exe' /S >/dev/null 2>&1 || { echo "install: setup failed" >&2; exit 1; }
+rm -f "$WINEPREFIX/drive_c/ResonixTrivoxSetup.exe"
+timeout 60 wineserver -w >/dev/null 2>&1 || true
+
+# The card's configuration for this run (read by the driver when the next session starts).
+"$root/card/install-card.sh" --config-only "${card_args[@]}"
+"$root/card/trivox/install-trivox.sh" "$build" >/dev/null
 echo "installed into $WINEPREFIX (shape $shape)"

@@ -1,0 +1,142 @@
+; Setup of the Resonix Trivox control panel and the (virtual) card's software.
+; Built by installer/build-setup.sh: makensis -DBUILD=<windows build dir> -DOUTFILE=<setup.exe>.
+; Run by hand, or silently with /S. Running it over an installation upgrades in place and
+; leaves the user's settings alone (they are the program's, not ours).
+
+Unicode false
+SetCompressor /SOLID lzma
+RequestExecutionLevel admin
+
+!ifndef BUILD
+  !error "define BUILD, the Windows build directory"
+!endif
+!ifndef OUTFILE
+  !define OUTFILE "ResonixTrivoxSetup.exe"
+!endif
+
+!define PRODUCT "Resonix Trivox"
+!define VERSION "1.07.01"
+!define PUBLISHER "Meridal Multimedia"
+!define FRAME_TITLE "MeridalMultimediaGrendorControl"
+!define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\ResonixTrivox"
+!define SERVICE_KEY "System\CurrentControlSet\Services\kv22card"
+!define K3 "Software\Meridal\Resonix Trivox"
+!define K4 "Software\Meridal\Resonix Trivox\setup"
+!define K5 "Software\Microsoft\Windows\CurrentVersion\Run"
+!define K6 "Software\Orvane\Trivox"
+!define K9 "Software\Orvane\Zephra\DriverNames"
+
+Name "${PRODUCT}"
+Caption "${PRODUCT} Setup"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES\${PRODUCT}"
+InstallDirRegKey HKLM "${UNINST_KEY}" "InstallLocation"
+ShowInstDetails show
+ShowUninstDetails show
+
+Page directory
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+; Ends a running control panel the way its own command line does, and waits for it.
+!macro EndRunningPanel EXE
+  FindWindow $0 "" "${FRAME_TITLE}"
+  StrCmp $0 0 +4
+    IfFileExists "${EXE}" 0 +3
+      ExecWait '"${EXE}" /U'
+      Sleep 500
+!macroend
+
+Section "Control panel and card software" SecMain
+  SectionIn RO
+  !insertmacro EndRunningPanel "$INSTDIR\ZephraCtrl.exe"
+
+  SetOutPath "$INSTDIR"
+  File "${BUILD}\controlpanel\ZephraCtrl.exe"
+  File "${BUILD}\controlpanel\ZephraHook.dll"
+  ; The program does not start without its speaker-interface library.
+  File "${BUILD}\controlpanel\Kv20DAL.dll"
+  !if /FileExists "${BUILD}\controlpanel\l.wav"
+    File "${BUILD}\controlpanel\l.wav"
+  !endif
+  !if /FileExists "${BUILD}\controlpanel\r.wav"
+    File "${BUILD}\controlpanel\r.wav"
+  !endif
+  CreateDirectory "$INSTDIR\help"
+  !if /FileExists "${BUILD}\player\TrivoxPlay.exe"
+    SetOutPath "$INSTDIR\demos"
+    File "${BUILD}\player\TrivoxPlay.exe"
+  !endif
+
+  ; The card: kernel driver and its service, the wave device's DLL, the console tool.
+  SetOutPath "$SYSDIR\drivers"
+  File "${BUILD}\card\driver\kv22card.sys"
+  SetOutPath "$SYSDIR"
+  File "${BUILD}\card\wavedll\brs4wave.vxd"
+  File "${BUILD}\card\cardctl\cardctl.exe"
+  WriteRegDWORD HKLM "${SERVICE_KEY}" "Type" 1
+  WriteRegDWORD HKLM "${SERVICE_KEY}" "Start" 2
+  WriteRegDWORD HKLM "${SERVICE_KEY}" "ErrorControl" 1
+  WriteRegExpandStr HKLM "${SERVICE_KEY}" "ImagePath" "\SystemRoot\System32\drivers\kv22card.sys"
+  WriteRegStr HKLM "${SERVICE_KEY}" "DisplayName" "Virtual Trivox card"
+
+  ; Values the installation owns.
+  WriteRegStr HKLM "${K4}" "SoftwareVersion" "${VERSION}"
+  System::Call 'advapi32::RegCreateKeyA(i 0x80000002, t "${K6}", *i .r1) i .r0'
+  StrCmp $0 0 0 +2
+    System::Call 'advapi32::RegCloseKey(i r1)'
+  ReadRegDWORD $0 HKLM "${K6}" "EnableDS3D"
+  IfErrors 0 +2
+    WriteRegDWORD HKLM "${K6}" "EnableDS3D" 1
+  WriteRegStr HKLM "${K9}" "MidiDriverName" "Zephra MPU-401"
+  WriteRegStr HKLM "${K9}" "WavetableDriverName" "Zephra Wavetable"
+
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINST_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINST_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayIcon" "$INSTDIR\ZephraCtrl.exe,0"
+  WriteRegDWORD HKLM "${UNINST_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
+SectionEnd
+
+Section "Uninstall"
+  !insertmacro EndRunningPanel "$INSTDIR\ZephraCtrl.exe"
+
+  Delete "$INSTDIR\ZephraCtrl.exe"
+  Delete "$INSTDIR\ZephraHook.dll"
+  Delete "$INSTDIR\Kv20DAL.dll"
+  Delete "$INSTDIR\l.wav"
+  Delete "$INSTDIR\r.wav"
+  Delete "$INSTDIR\demos\TrivoxPlay.exe"
+  RMDir "$INSTDIR\demos"
+  RMDir "$INSTDIR\help"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+
+  ExecWait '"$SYSDIR\sc.exe" stop kv22card'
+  DeleteRegKey HKLM "${SERVICE_KEY}"
+  Delete /REBOOTOK "$SYSDIR\drivers\kv22card.sys"
+  Delete /REBOOTOK "$SYSDIR\brs4wave.vxd"
+  Delete "$SYSDIR\cardctl.exe"
+
+  ; A log-on start of a program that is gone would fail at every log-on.
+  DeleteRegValue HKLM "${K5}" "ResonixTrivoxControl"
+  DeleteRegValue HKLM "${K4}" "SoftwareVersion"
+  DeleteRegValue HKLM "${K4}" "SoftwareUpdatedToVersion"
+  DeleteRegKey /ifempty HKLM "${K4}"
+  DeleteRegKey /ifempty HKLM "${K3}"
+  DeleteRegKey /ifempty HKLM "Software\Meridal"
+  DeleteRegValue HKLM "${K6}" "EnableDS3D"
+  DeleteRegKey /ifempty HKLM "${K6}"
+  DeleteRegValue HKLM "${K9}" "MidiDriverName"
+  DeleteRegValue HKLM "${K9}" "WavetableDriverName"
+  DeleteRegKey /ifempty HKLM "${K9}"
+  DeleteRegKey /ifempty HKLM "Software\Orvane\Zephra"
+  DeleteRegKey /ifempty HKLM "Software\Orvane"
+  DeleteRegKey HKLM "${UNINST_KEY}"
+SectionEnd

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds the setup program from a Windows build directory.
+#   installer/build-setup.sh BUILD_DIR [OUTPUT.exe]   (default BUILD_DIR/ResonixTrivoxSetup.exe)
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+build=$(cd "${1:?usage: build-setup.sh BUILD_DIR [OUTPUT.exe]}" && pwd)
+out=${2:-$build/ResonixTrivoxSetup.exe}
+for f in controlpanel/ZephraCtrl.exe controlpanel/ZephraHook.dll controlpanel/Kv20DAL.dll \
+         card/driver/kv22card.sys card/wavedll/brs4wave.vxd card/cardctl/cardctl.exe; do
+  [ -f "$build/$f" ] || { echo "build-setup: missing $build/$f" >&2; exit 1; }
+done
+# makensis on Linux takes the script's Windows-style paths with '/' as well.
+makensis -V2 -NOCD -DBUILD="$build" -DOUTFILE="$out" "$here/ZephraSetup.nsi" | sed 's/\r$//' >&2
+echo "$out"

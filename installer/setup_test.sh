@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# The setup program in a fresh Wine prefix: installs, upgrades in place keeping the user's
+# settings, and its uninstaller (ending a running control panel first) leaves nothing of
+# ours behind, judged by comparing file and registry lists with the prefix before setup.
+#   installer/setup_test.sh WINDOWS_BUILD_DIR      (needs DISPLAY and an audio server as the
+#                                                   other Windows tests; prints "N passed, N failed")
+set -uo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+build=$(cd "${1:?usage: setup_test.sh WINDOWS_BUILD_DIR}" && pwd)
+source "$here/../tools/wine-env.sh"
+
+work=$(mktemp -d /tmp/zephra-setup-test.XXXXXX)
+trap 'WINEPREFIX=$work/prefix zw_session_end; rm -rf "$work"' EXIT
+passed=0 failed=0
+check() {  # check "what" command...
+  local what=$1; shift
+  if "$@"; then passed=$((passed + 1)); echo "ok: $what"; else failed=$((failed + 1)); echo "FAILED: $what"; fi
+}
+
+setup=$work/setup.exe
+"$here/build-setup.sh" "$build" "$setup" >/dev/null 2>"$work/makensis.log" || { cat "$work/makensis.log"; echo "0 passed, 1 failed"; exit 1; }
+
+zw_prefix "$work/prefix" 9x >/dev/null || { echo "0 passed, 1 failed"; exit 1; }
+timeout 60 wineserver -w
+c=$WINEPREFIX/drive_c
+prog="$c/Program Files/Resonix Trivox"
+cp "$setup" "$c/setup.exe"
+
+# What a prefix holds, as lists: files (without Wine's own scratch) and registry keys and
+# value names of both hives (without their time stamps).
+files() { (cd "$c" && find . -path ./windows/temp -prune -o -path './users/*/Temp' -prune -o -print | sort) > "$1"; }
+registry() {
+  local hive out=$1
+  : > "$out"
+  for hive in system.reg user.reg; do
+    awk -v h="$hive" '/^\[/ { key = $0; sub(/\] [0-9]+$/, "]", key); print h " " key; next }
+                      /^("|@)/ { name = $0; sub(/=.*/, "", name); print h " " key " " name }' "$WINEPREFIX/$hive"
+  done | sort > "$out"
+}
+flush() { timeout 60 wineserver -w; }
+# Processes of this prefix whose command line names the program.
+panel_running() {
+  local p
+  for p in /proc/[0-9]*; do
+    grep -qz "^WINEPREFIX=$WINEPREFIX\$" "$p/environ" 2>/dev/null || continue
+    tr '\0' ' ' < "$p/cmdline" 2>/dev/null | grep -qi 'ZephraCtrl.exe' && return 0
+  done
+  return 1
+}
+start_panel() { (timeout 120 wine 'C:\Program Files\Resonix Trivox\ZephraCtrl.exe' >/dev/null 2>&1 &); }
+panel_gone() { local i; for i in $(seq 1 50); do panel_running || return 0; sleep 0.2; done; return 1; }
+run() { zw_wine "$@" >/dev/null 2>&1; }
+value() { grep -A40 -F "[$1]" "$WINEPREFIX/$2" | sed -n '2,40p' | sed '/^\[/,$d' | grep -F "\"$3\"=" ; }
+
+flush
+files "$work/files0"
+registry "$work/reg0"
+
+# ---- fresh install
+run 'C:\setup.exe' /S
+flush
+for f in ZephraCtrl.exe ZephraHook.dll Kv20DAL.dll uninstall.exe; do check "installs $f" test -f "$prog/$f"; done
+[ -f "$build/controlpanel/l.wav" ] && check "installs the test tones" test -f "$prog/l.wav" -a -f "$prog/r.wav"
+[ -f "$build/player/TrivoxPlay.exe" ] && check "installs demos\\TrivoxPlay.exe" test -f "$prog/demos/TrivoxPlay.exe"
+for f in drivers/kv22card.sys brs4wave.vxd cardctl.exe; do check "installs system32\\$f" test -f "$c/windows/system32/$f"; done
+check "service key" value 'System\\CurrentControlSet\\Services\\kv22card' system.reg Start
+check "release in K4" value 'Software\\Meridal\\Resonix Trivox\\setup' system.reg SoftwareVersion
+check "MIDI names in K9" value 'Software\\Orvane\\Zephra\\DriverNames' system.reg WavetableDriverName
+for v in DisplayName DisplayVersion Publisher InstallLocation UninstallString; do
+  check "uninstall entry $v" value 'Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ResonixTrivox' system.reg "$v"
+done
+check "no log-on start written" bash -c "! grep -q ResonixTrivoxControl '$WINEPREFIX/system.reg'"
+
+# ---- the program runs from the installation; the card comes with the next session
+zw_session_start
+check "the card answers" bash -c "timeout 20 wine cardctl.exe config 2>/dev/null | grep -q '^config '"
+start_panel
+sleep 3
+check "the control panel stays resident" panel_running
+
+# ---- a second setup over it: in place, the user's settings kept
+zw_reg_text <<'REG'
+[HKEY_CURRENT_USER\Software\Meridal\Resonix Trivox\Resonix Trivox Control\Preferences]
+"ToolTipsEnable"=dword:00000000
+"PROPSHEET_PAGE"=dword:00000002
+
+[HKEY_LOCAL_MACHINE\Software\Orvane\Zephra\ControlPanel]
+"OutputMode"=dword:00000000
+REG
+run 'C:\setup.exe' /S
+check "second setup ended the running copy" panel_gone
+flush
+check "user's K2 kept" value 'Software\\Meridal\\Resonix Trivox\\Resonix Trivox Control\\Preferences' user.reg ToolTipsEnable
+check "user's K8 kept" value 'Software\\Orvane\\Zephra\\ControlPanel' system.reg OutputMode
+check "still one program directory" test "$(find "$c" -name ZephraCtrl.exe | wc -l)" = 1
+
+# ---- uninstall, with the control panel running
+zw_session_start
+start_panel
+sleep 3
+check "the control panel runs again" panel_running
+run 'C:\Program Files\Resonix Trivox\uninstall.exe' /S
+check "uninstaller ended the control panel" panel_gone
+flush
+# The program's own settings are the user's: take them out before comparing.
+zw_reg_text <<'REG'
+[-HKEY_CURRENT_USER\Software\Meridal]
+
+[-HKEY_LOCAL_MACHINE\Software\Orvane\Zephra\ControlPanel]
+
+[-HKEY_LOCAL_MACHINE\Software\Orvane\Zephra]
+
+[-HKEY_LOCAL_MACHINE\Software\Orvane]
+REG
+flush
+files "$work/files1"
+registry "$work/reg1"
+# Keys Wine itself touches while programs run are not ours.
+noise='^user\.reg \[Console\]|Software\\\\Wine|DynData|\\\\Enum\\\\|Control\\\\(Print|Session Manager|DeviceClasses)|ShellNoRoam|Explorer|Volatile Environment|MuiCache|UserAssist|MMDevices'
+grep -vE "$noise" "$work/reg0" > "$work/reg0f"
+grep -vE "$noise" "$work/reg1" > "$work/reg1f"
+check "no file of ours remains" diff -u "$work/files0" "$work/files1"
+check "no registry value of ours remains" diff -u "$work/reg0f" "$work/reg1f"
+
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]

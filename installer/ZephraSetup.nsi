@@ -34,6 +34,7 @@ InstallDirRegKey HKLM "${UNINST_KEY}" "InstallLocation"
 ShowInstDetails show
 ShowUninstDetails show
 
+Page components
 Page directory
 Page instfiles
 UninstPage uninstConfirm
@@ -86,9 +87,6 @@ Section "Control panel and card software" SecMain
   System::Call 'advapi32::RegCreateKeyA(i 0x80000002, t "${K6}", *i .r1) i .r0'
   StrCmp $0 0 0 +2
     System::Call 'advapi32::RegCloseKey(i r1)'
-  ReadRegDWORD $0 HKLM "${K6}" "EnableDS3D"
-  IfErrors 0 +2
-    WriteRegDWORD HKLM "${K6}" "EnableDS3D" 1
   WriteRegStr HKLM "${K9}" "MidiDriverName" "Zephra MPU-401"
   WriteRegStr HKLM "${K9}" "WavetableDriverName" "Zephra Wavetable"
 
@@ -102,6 +100,11 @@ Section "Control panel and card software" SecMain
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayIcon" "$INSTDIR\ZephraCtrl.exe,0"
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
+SectionEnd
+
+; On by default: the player then offers both engines, so users can switch while a source plays.
+Section "DirectSound 3D comparison in the Trivox Player" SecDS3D
+  WriteRegDWORD HKLM "${K6}" "EnableDS3D" 1
 SectionEnd
 
 Section "Uninstall"

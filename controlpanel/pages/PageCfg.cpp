@@ -40,7 +40,7 @@ BEGIN_MESSAGE_MAP(CPageCfg, fw::CPropertyPage)
   ON_BN_CLICKED(IDC_RENDER_SPEED, OnRenderModeClicked)
 END_MESSAGE_MAP()
 
-CPageCfg::CPageCfg() : fw::CPropertyPage(IDD_PAGE_CFG) {}
+CPageCfg::CPageCfg() : fw::CPropertyPage(IDD_PAGE_CFG), m_player(this) {}
 
 CPageCfg::~CPageCfg() {
   m_pToolTip.reset();

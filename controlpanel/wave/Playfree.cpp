@@ -3,15 +3,14 @@
 #include <mmsystem.h>
 #include <dsound.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <memory>
+#include <utility>
 
 #include "controlpanel/app/DebugTrace.h"
-#include "controlpanel/app/ZephraCtrlApp.h"
 #include "controlpanel/res/resource.h"
 #include "framework/Util.h"
-#include "shared/wave/WaveFile.h"
+#include "framework/Wnd.h"
+#include "shared/wave/WaveFormatEx.h"
 
 namespace {
 
@@ -19,18 +18,6 @@ using DirectSoundCreateFn = HRESULT(WINAPI*)(LPCGUID, LPDIRECTSOUND*, LPUNKNOWN)
 
 // The format the primary buffer is given, and the record's values before a file is read.
 constexpr WaveInfo kDefaultFormat = {44100, 16, 2, 1, WAVE_FORMAT_PCM, 88200, 0};
-
-WAVEFORMATEX FormatOf(const WaveInfo& w) {
-  WAVEFORMATEX f = {};
-  f.wFormatTag = w.wFormatTag;
-  f.nChannels = w.nChannels;
-  f.nSamplesPerSec = w.nSamplesPerSec;
-  f.nAvgBytesPerSec = w.nAvgBytesPerSec;
-  f.nBlockAlign = w.nBlockAlign;
-  f.wBitsPerSample = w.wBitsPerSample;
-  f.cbSize = 0;
-  return f;
-}
 
 DSBUFFERDESC Description(DWORD flags, DWORD bytes, WAVEFORMATEX* format) {
   DSBUFFERDESC d = {};
@@ -41,21 +28,9 @@ DSBUFFERDESC Description(DWORD flags, DWORD bytes, WAVEFORMATEX* format) {
   return d;
 }
 
-// The window of the active property page: the one last given to the tooltip relay.
-// Owns the sample block of the reader, which comes from malloc.
-struct FreeBlock {
-  void operator()(void* p) const { std::free(p); }
-};
-using SampleBlock = std::unique_ptr<void, FreeBlock>;
-
-HWND ActivePageWindow() {
-  CZephraCtrlApp* app = ZephraApp();
-  return app ? app->m_hToolTipOwner : nullptr;
-}
-
 }  // namespace
 
-CTonePlayer::CTonePlayer() : m_hDSoundLib(LoadLibraryA("DSOUND.DLL")) {}
+CTonePlayer::CTonePlayer(const fw::CWnd* owner) : m_hDSoundLib(LoadLibraryA("DSOUND.DLL")), m_pOwner(owner) {}
 
 CTonePlayer::~CTonePlayer() {
   ReleaseAll();
@@ -68,7 +43,20 @@ int CTonePlayer::LoadWave(const char* path) {
     return 0;
   }
   ReleaseAll();
+  if (!CreateDirectSound()) return 0;
+  CreatePrimaryBuffer();
 
+  WaveInfo info = kDefaultFormat;
+  WaveBlock data(ReadWaveFile(path, &info));
+  if (!data) {
+    DebugTrace("could not load the wave file!");
+    return 0;
+  }
+  if (!CreateSoundBuffer(info)) return 0;
+  return FillSoundBuffer(std::move(data), static_cast<DWORD>(info.dwDataLength));
+}
+
+int CTonePlayer::CreateDirectSound() {
   auto create = reinterpret_cast<DirectSoundCreateFn>(
       reinterpret_cast<void (*)()>(GetProcAddress(m_hDSoundLib, "DirectSoundCreate")));
   if (!create) {
@@ -80,48 +68,44 @@ int CTonePlayer::LoadWave(const char* path) {
     DebugTrace("Failed Creating DirectSound");
     return 0;
   }
-  if (FAILED(m_pDirectSound->SetCooperativeLevel(ActivePageWindow(), DSSCL_PRIORITY))) {
+  HWND window = m_pOwner ? m_pOwner->m_hWnd : nullptr;
+  if (FAILED(m_pDirectSound->SetCooperativeLevel(window, DSSCL_PRIORITY))) {
     DebugTrace("Failed Setting DirectSound CooperativeLevel");
     return 0;
   }
+  return 1;
+}
 
+void CTonePlayer::CreatePrimaryBuffer() {
   // The primary buffer only sets the mixer's format; without it the tone still plays.
   DSBUFFERDESC primary = Description(DSBCAPS_PRIMARYBUFFER, 0, nullptr);
-  if (SUCCEEDED(m_pDirectSound->CreateSoundBuffer(&primary, &m_pPrimaryBuffer, nullptr))) {
-    WAVEFORMATEX format = FormatOf(kDefaultFormat);
-    m_pPrimaryBuffer->SetFormat(&format);
-  } else {
+  if (FAILED(m_pDirectSound->CreateSoundBuffer(&primary, &m_pPrimaryBuffer, nullptr))) {
     m_pPrimaryBuffer = nullptr;
+    return;
   }
+  WAVEFORMATEX format = WaveFormatOf(kDefaultFormat);
+  m_pPrimaryBuffer->SetFormat(&format);
+}
 
-  WaveInfo info = kDefaultFormat;
-  SampleBlock data(ReadWaveFile(path, &info));
-  if (!data) {
-    DebugTrace("could not load the wave file!");
-    return 0;
-  }
-  const DWORD length = static_cast<DWORD>(info.dwDataLength);
-
-  WAVEFORMATEX format = FormatOf(info);
+int CTonePlayer::CreateSoundBuffer(const WaveInfo& info) {
+  WAVEFORMATEX format = WaveFormatOf(info);
   DSBUFFERDESC desc = Description(DSBCAPS_STATIC | DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME,
-                                  length, &format);
+                                  static_cast<DWORD>(info.dwDataLength), &format);
   if (FAILED(m_pDirectSound->CreateSoundBuffer(&desc, &m_pSoundBuffer, nullptr))) {
     m_pSoundBuffer = nullptr;
     DebugTrace("Failed: CreateSoundBuffer");
     return 0;
   }
+  return 1;
+}
 
+int CTonePlayer::FillSoundBuffer(WaveBlock data, DWORD length) {
   void* first = nullptr;
   void* second = nullptr;
   DWORD firstBytes = 0;
   DWORD secondBytes = 0;
   if (FAILED(m_pSoundBuffer->Lock(0, length, &first, &firstBytes, &second, &secondBytes, 0))) {
-    if (first) {
-      m_pSoundBuffer->Unlock(first, length, second, 0);
-    } else {
-      m_pSoundBuffer->Release();
-      m_pSoundBuffer = nullptr;
-    }
+    AbandonLock(first, length, second);
     return 0;
   }
   // A static buffer of exactly `length` bytes comes back in one piece; never copy past
@@ -129,15 +113,20 @@ int CTonePlayer::LoadWave(const char* path) {
   std::memcpy(first, data.get(), firstBytes < length ? firstBytes : length);
   data.reset();
   if (FAILED(m_pSoundBuffer->Unlock(first, firstBytes, second, 0))) {
-    if (first) {
-      m_pSoundBuffer->Unlock(first, firstBytes, second, 0);
-    } else {
-      m_pSoundBuffer->Release();
-      m_pSoundBuffer = nullptr;
-    }
+    AbandonLock(first, firstBytes, second);
     return 0;
   }
   return 1;
+}
+
+void CTonePlayer::AbandonLock(void* first, DWORD bytes, void* second) {
+  // A block still handed out goes back; without one the buffer is of no use.
+  if (first) {
+    m_pSoundBuffer->Unlock(first, bytes, second, 0);
+  } else {
+    m_pSoundBuffer->Release();
+    m_pSoundBuffer = nullptr;
+  }
 }
 
 int CTonePlayer::Play() {

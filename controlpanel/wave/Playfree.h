@@ -3,12 +3,19 @@
 #pragma once
 #include <windows.h>
 
+#include "shared/wave/WaveFile.h"
+
 struct IDirectSound;
 struct IDirectSoundBuffer;
+namespace fw {
+class CWnd;
+}
 
 class CTonePlayer {
  public:
-  CTonePlayer();
+  // The cooperative level is set for the owner's window (the page that runs the test). It
+  // is read at each load: the page's window is made after the player.
+  explicit CTonePlayer(const fw::CWnd* owner = nullptr);
   ~CTonePlayer();
   CTonePlayer(const CTonePlayer&) = delete;
   CTonePlayer& operator=(const CTonePlayer&) = delete;
@@ -22,8 +29,15 @@ class CTonePlayer {
   void ReleaseAll();
 
  private:
+  int CreateDirectSound();
+  void CreatePrimaryBuffer();
+  int CreateSoundBuffer(const WaveInfo& info);
+  int FillSoundBuffer(WaveBlock data, DWORD length);
+  void AbandonLock(void* first, DWORD bytes, void* second);
+
   HMODULE m_hDSoundLib = nullptr;
   IDirectSound* m_pDirectSound = nullptr;
   IDirectSoundBuffer* m_pSoundBuffer = nullptr;
   IDirectSoundBuffer* m_pPrimaryBuffer = nullptr;
+  const fw::CWnd* m_pOwner = nullptr;
 };

@@ -7,11 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "controlpanel/app/ZephraCtrlApp.h"
-
-// No application object here: the player finds no page window, as before any page is active.
-CZephraCtrlApp* ZephraApp() { return nullptr; }
-
 namespace {
 
 void Put16(std::string& s, unsigned v) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "framework/App.h"
@@ -10,6 +11,7 @@
 #include "framework/Wnd.h"
 #include "player/res/resource.h"
 #include "shared/wave/WaveFile.h"
+#include "shared/wave/WaveFormatEx.h"
 
 const GUID kClsidTrivoxDevice = {0xD8F1EEE0, 0xF634, 0x11CF, {0x87, 0x00, 0x00, 0xA0, 0x24, 0x5D, 0x91, 0x8B}};
 
@@ -38,6 +40,17 @@ void SafeRelease(T*& p) {
     p = nullptr;
   }
 }
+
+// A call that makes an object succeeded only when the object came, too.
+template <class T>
+bool Made(HRESULT hr, T*& out) {
+  if (SUCCEEDED(hr) && out) return true;
+  out = nullptr;
+  return false;
+}
+
+// Both devices' primary buffers mix in this format.
+constexpr WaveInfo kPrimaryFormat = {22050, 16, 4, 2, WAVE_FORMAT_PCM, 88200, 0};
 
 }  // namespace
 
@@ -75,96 +88,93 @@ int CSound3D::InitDevices() {
     return -1;
   }
   m_bComStarted = true;
+  if (CreateDevices() < 0) return -1;
 
+  // Each failure up to the cooperative level gives up both devices: a half-made pair is of
+  // no use, and nothing may outlive COM.
+  if (!OnBothDevices(IDS_ERR_DS_INIT, IDS_ERR_TRIVOX_INIT,
+                     [](Side& side) { return SUCCEEDED(side.device->Initialize(&kNullGuid)); })) {
+    return GiveUpDevices();
+  }
+  HWND wnd = m_hooks.mainWindow();
+  if (!OnBothDevices(IDS_ERR_DS_COOP, IDS_ERR_TRIVOX_COOP, [wnd](Side& side) {
+        return SUCCEEDED(side.device->SetCooperativeLevel(wnd, DSSCL_PRIORITY));
+      })) {
+    return GiveUpDevices();
+  }
+  // From here on what exists stays for Shutdown.
+  return StartPrimaryBuffers();
+}
+
+int CSound3D::CreateDevices() {
+  // Both objects are asked for before either answer is looked at.
   void* trivox = nullptr;
   void* ds = nullptr;
   HRESULT hrTrivox = m_hooks.create(kClsidTrivoxDevice, &trivox);
   HRESULT hrDs = m_hooks.create(kClsidDirectSound, &ds);
   m_trivox.device = SUCCEEDED(hrTrivox) ? static_cast<IDirectSound*>(trivox) : nullptr;
   m_ds.device = SUCCEEDED(hrDs) ? static_cast<IDirectSound*>(ds) : nullptr;
-  if (!m_ds.device || !m_trivox.device) {
-    Report(!m_ds.device ? IDS_ERR_DS_OBJECT : IDS_ERR_TRIVOX_OBJECT);
-    // The object that did come is released, or it would live on past COM's end.
-    SafeRelease(m_ds.device);
-    SafeRelease(m_trivox.device);
-    EndCom();
+  if (m_ds.device && m_trivox.device) return 0;
+  Report(!m_ds.device ? IDS_ERR_DS_OBJECT : IDS_ERR_TRIVOX_OBJECT);
+  // The object that did come is released, or it would live on past COM's end.
+  return GiveUpDevices();
+}
+
+int CSound3D::GiveUpDevices() {
+  SafeRelease(m_ds.device);
+  SafeRelease(m_trivox.device);
+  EndCom();
+  return -1;
+}
+
+template <class Step>
+bool CSound3D::OnBothDevices(UINT dsMessage, UINT trivoxMessage, Step step) {
+  if (!step(m_ds)) {
+    Report(dsMessage);
+    return false;
+  }
+  if (!step(m_trivox)) {
+    Report(trivoxMessage);
+    return false;
+  }
+  return true;
+}
+
+int CSound3D::StartPrimaryBuffers() {
+  DSBUFFERDESC desc{};
+  desc.dwSize = 20;
+  desc.dwFlags = DSBCAPS_PRIMARYBUFFER | DSBCAPS_CTRL3D;
+  if (!OnBothDevices(IDS_ERR_DS_PRIMARY, IDS_ERR_TRIVOX_PRIMARY, [&desc](Side& side) {
+        return Made(side.device->CreateSoundBuffer(&desc, &side.primary, nullptr), side.primary);
+      })) {
     return -1;
   }
-
-  // Each failure up to the cooperative level gives up both devices: a half-made pair is of
-  // no use, and nothing may outlive COM.
-  auto giveUp = [this](UINT id) {
-    Report(id);
-    SafeRelease(m_ds.device);
-    SafeRelease(m_trivox.device);
-    EndCom();
-    return -1;
-  };
-  if (FAILED(m_ds.device->Initialize(&kNullGuid))) return giveUp(IDS_ERR_DS_INIT);
-  if (FAILED(m_trivox.device->Initialize(&kNullGuid))) return giveUp(IDS_ERR_TRIVOX_INIT);
-  HWND wnd = m_hooks.mainWindow();
-  if (FAILED(m_ds.device->SetCooperativeLevel(wnd, DSSCL_PRIORITY))) return giveUp(IDS_ERR_DS_COOP);
-  if (FAILED(m_trivox.device->SetCooperativeLevel(wnd, DSSCL_PRIORITY))) return giveUp(IDS_ERR_TRIVOX_COOP);
-
-  // From here on what exists stays for Shutdown.
-  DSBUFFERDESC primary{};
-  primary.dwSize = 20;
-  primary.dwFlags = DSBCAPS_PRIMARYBUFFER | DSBCAPS_CTRL3D;
-  if (FAILED(m_ds.device->CreateSoundBuffer(&primary, &m_ds.primary, nullptr)) || !m_ds.primary) {
-    m_ds.primary = nullptr;
-    Report(IDS_ERR_DS_PRIMARY);
+  if (SetPrimaryFormats() < 0) return -1;
+  if (!OnBothDevices(IDS_ERR_DS_LISTENER, IDS_ERR_TRIVOX_LISTENER, [](Side& side) {
+        return Made(side.primary->QueryInterface(kIidListener, reinterpret_cast<void**>(&side.listener)),
+                    side.listener);
+      })) {
     return -1;
   }
-  if (FAILED(m_trivox.device->CreateSoundBuffer(&primary, &m_trivox.primary, nullptr)) || !m_trivox.primary) {
-    m_trivox.primary = nullptr;
-    Report(IDS_ERR_TRIVOX_PRIMARY);
+  if (!OnBothDevices(IDS_ERR_DS_PLAY, IDS_ERR_TRIVOX_PLAY,
+                     [](Side& side) { return SUCCEEDED(side.primary->Play(0, 0, DSBPLAY_LOOPING)); })) {
     return -1;
   }
+  return 0;
+}
 
-  auto* format = static_cast<WAVEFORMATEX*>(std::calloc(1, sizeof(WAVEFORMATEX)));
+int CSound3D::SetPrimaryFormats() {
+  std::unique_ptr<WAVEFORMATEX, WaveFree> format(static_cast<WAVEFORMATEX*>(std::malloc(sizeof(WAVEFORMATEX))));
   if (!format) {
     Report(IDS_ERR_FORMAT_ALLOC);
     return -1;
   }
-  format->wFormatTag = WAVE_FORMAT_PCM;
-  format->nChannels = 2;
-  format->nSamplesPerSec = 22050;
-  format->nAvgBytesPerSec = 88200;
-  format->nBlockAlign = 4;
-  format->wBitsPerSample = 16;
-  format->cbSize = 0;
-  HRESULT dsFormat = m_ds.primary->SetFormat(format);
-  HRESULT trivoxFormat = SUCCEEDED(dsFormat) ? m_trivox.primary->SetFormat(format) : S_OK;
-  std::free(format);
-  if (FAILED(dsFormat)) {
-    Report(IDS_ERR_DS_FORMAT);
-    return -1;
-  }
-  if (FAILED(trivoxFormat)) {
-    Report(IDS_ERR_TRIVOX_FORMAT);
-    return -1;
-  }
-
-  if (FAILED(m_ds.primary->QueryInterface(kIidListener, reinterpret_cast<void**>(&m_ds.listener))) || !m_ds.listener) {
-    m_ds.listener = nullptr;
-    Report(IDS_ERR_DS_LISTENER);
-    return -1;
-  }
-  if (FAILED(m_trivox.primary->QueryInterface(kIidListener, reinterpret_cast<void**>(&m_trivox.listener))) ||
-      !m_trivox.listener) {
-    m_trivox.listener = nullptr;
-    Report(IDS_ERR_TRIVOX_LISTENER);
-    return -1;
-  }
-  if (FAILED(m_ds.primary->Play(0, 0, DSBPLAY_LOOPING))) {
-    Report(IDS_ERR_DS_PLAY);
-    return -1;
-  }
-  if (FAILED(m_trivox.primary->Play(0, 0, DSBPLAY_LOOPING))) {
-    Report(IDS_ERR_TRIVOX_PLAY);
-    return -1;
-  }
-  return 0;
+  *format = WaveFormatOf(kPrimaryFormat);
+  const WAVEFORMATEX* f = format.get();
+  return OnBothDevices(IDS_ERR_DS_FORMAT, IDS_ERR_TRIVOX_FORMAT,
+                       [f](Side& side) { return SUCCEEDED(side.primary->SetFormat(f)); })
+             ? 0
+             : -1;
 }
 
 void CSound3D::FreeSlot(int source) {
@@ -198,14 +208,7 @@ int CSound3D::LoadAndPlay(int source, const char* path, int engine) {
   lstrcpynA(slot.path, copy, sizeof slot.path);
   slot.data = block;
 
-  WAVEFORMATEX format{};
-  format.wFormatTag = info.wFormatTag;
-  format.nChannels = info.nChannels;
-  format.nSamplesPerSec = info.nSamplesPerSec;
-  format.nAvgBytesPerSec = info.nAvgBytesPerSec;
-  format.nBlockAlign = info.nBlockAlign;
-  format.wBitsPerSample = info.wBitsPerSample;
-  format.cbSize = 0;
+  const WAVEFORMATEX format = WaveFormatOf(info);
   DWORD length = info.dwDataLength > 0 ? static_cast<DWORD>(info.dwDataLength) : 0;
   if (CreateSourceBuffers(source, block, length, format, true) < 0) {
     Report(engine == kEngineDS3D ? IDS_ERR_DS_BUFFER : IDS_ERR_TRIVOX_BUFFER);
@@ -254,10 +257,7 @@ int CSound3D::CreateSourceBuffers(int source, const void* data, DWORD length, co
 
   Side* sides[2] = {&m_ds, &m_trivox};
   for (Side* side : sides) {
-    if (FAILED(side->device->CreateSoundBuffer(&desc, &side->buffer[source], nullptr)) || !side->buffer[source]) {
-      side->buffer[source] = nullptr;
-      return -1;
-    }
+    if (!Made(side->device->CreateSoundBuffer(&desc, &side->buffer[source], nullptr), side->buffer[source])) return -1;
   }
   for (Side* side : sides) {
     if (FillAndQuery(*side, source, data, length) < 0) {
@@ -266,9 +266,8 @@ int CSound3D::CreateSourceBuffers(int source, const void* data, DWORD length, co
     }
   }
   for (Side* side : sides) {
-    if (FAILED(side->buffer[source]->QueryInterface(kIid3DBuffer, reinterpret_cast<void**>(&side->buffer3d[source]))) ||
-        !side->buffer3d[source]) {
-      side->buffer3d[source] = nullptr;
+    IDirectSound3DBuffer*& view = side->buffer3d[source];
+    if (!Made(side->buffer[source]->QueryInterface(kIid3DBuffer, reinterpret_cast<void**>(&view)), view)) {
       ReleaseSourceBuffers(*side, source);
       return -1;
     }

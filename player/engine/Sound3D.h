@@ -51,6 +51,13 @@ class CSound3D {
 
   static bool Valid(int source) { return source == 0 || source == 1; }
   int InitDevices();
+  int CreateDevices();
+  int GiveUpDevices();  // releases both device objects, ends COM; -1
+  // One start-up step on DirectSound, then on Trivox; a failure shows that device's message.
+  template <class Step>
+  bool OnBothDevices(UINT dsMessage, UINT trivoxMessage, Step step);
+  int StartPrimaryBuffers();
+  int SetPrimaryFormats();
   int CreateSourceBuffers(int source, const void* data, DWORD length, const WAVEFORMATEX& format, bool looping);
   int FillAndQuery(Side& side, int source, const void* data, DWORD length);
   static void ReleaseSourceBuffers(Side& side, int source);

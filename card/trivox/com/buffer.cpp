@@ -20,8 +20,7 @@ Vec3 vec(const D3DVECTOR& d) { return {d.x, d.y, d.z}; }
 Mode3D mode(DWORD m) { return m == DS3DMODE_HEADRELATIVE ? Mode3D::HeadRelative : m == DS3DMODE_DISABLE ? Mode3D::Disabled : Mode3D::Normal; }
 DWORD mode(Mode3D m) { return m == Mode3D::HeadRelative ? DS3DMODE_HEADRELATIVE : m == Mode3D::Disabled ? DS3DMODE_DISABLE : DS3DMODE_NORMAL; }
 
-// Bytes by which a playing buffer's write cursor leads its play cursor; one
-// frame more covers the resampler's look-ahead.
+// Bytes by which a playing buffer's write cursor leads its play cursor.
 DWORD writeAhead(const WAVEFORMATEX& f) { return (framesInBlocks(f.nSamplesPerSec, kWriteAheadBlocks) + 1) * f.nBlockAlign; }
 
 }  // namespace

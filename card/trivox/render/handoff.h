@@ -3,11 +3,14 @@
 #pragma once
 
 #include <atomic>
+#include <type_traits>
 
 namespace trivox {
 
 template <typename T>
 class Handoff {
+  static_assert(std::is_trivially_copyable<T>::value, "copying a hand-over must not allocate");
+
  public:
   // Writer: fill spare(), then publish() makes it the latest.
   T& spare() { return m_copy[m_spare]; }

@@ -7,7 +7,7 @@
 //   a control call fills the spare copy and swaps it in with one atomic
 //   exchange; render() swaps in the newest copy once per call.
 // - Every copy carries the voice's generation, bumped by addVoice and by
-//   removeVoice. removeVoice only hands over a free copy and returns;
+//   removeVoice. removeVoice hands over a copy marked free and returns;
 //   render() then stops reading the voice's data and stores the generation
 //   it took up. Sample data given to removeVoice is freed by the first
 //   control call after that, never on the render thread.
@@ -30,7 +30,9 @@ constexpr int kGlideBlocks = 8;    // a change is spread over 40 ms
 constexpr float kMaxStep = 16.0f;  // source frames per mix frame
 
 struct VoiceParams {
-  const uint8_t* data = nullptr;  // stays valid until the mixer frees what removeVoice was given
+  // Read by render() until the voice's removal took effect: hand the data's
+  // owner to removeVoice, or keep the data alive as long as the mixer.
+  const uint8_t* data = nullptr;
   uint32_t bytes = 0;
   uint16_t channels = 1;  // 1 or 2
   uint16_t bits = 16;     // 8 (unsigned) or 16 (signed)

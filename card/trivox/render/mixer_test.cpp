@@ -337,8 +337,8 @@ TEST(Mixer, OneShotEndsAndReportsItLoopingGoesOn) {
   once.params.seekGen = 1;
   once.params.seekFrame = 600;
   m.setVoice(a, once.params);
-  renderFor(m, 240);
-  EXPECT_EQ(m.status(a).frame, 840u);
+  renderFor(m, kBlockFrames);
+  EXPECT_EQ(m.status(a).frame, 600u + kBlockFrames);
   m.removeVoice(b);
   EXPECT_EQ(m.addVoice(), b);  // the slot is free again
 }

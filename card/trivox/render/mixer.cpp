@@ -57,10 +57,10 @@ float settle(float v, float target) { return std::fabs(v - target) < 1e-7f ? tar
 // What a voice renders with: ear filters, interaural delays, ear gains and
 // the resampling step.
 struct Mixer::Settings {
-  float filter[2][kMaxTaps] = {};
-  float delay[2] = {};
-  float gain[2] = {};
-  float step = 0;
+  float filter[2][kMaxTaps];
+  float delay[2];
+  float gain[2];
+  float step;
 };
 
 namespace {
@@ -95,8 +95,8 @@ struct Mixer::Voice {
   uint32_t appliedSeek = 0;
   uint32_t ended = 0;
 
-  Settings now;     // at the start of this block
-  Settings target;  // where the glide heads
+  Settings now{};     // at the start of this block
+  Settings target{};  // where the glide heads
   int remaining = 0;  // blocks left in the glide
 
   float history[kHist] = {};

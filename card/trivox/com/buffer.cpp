@@ -3,6 +3,7 @@
 
 #include "ds_rules.h"
 #include "objects.h"
+#include "timing.h"
 
 namespace trivox {
 namespace {
@@ -18,6 +19,9 @@ Vec3 vec(const D3DVECTOR& d) { return {d.x, d.y, d.z}; }
 
 Mode3D mode(DWORD m) { return m == DS3DMODE_HEADRELATIVE ? Mode3D::HeadRelative : m == DS3DMODE_DISABLE ? Mode3D::Disabled : Mode3D::Normal; }
 DWORD mode(Mode3D m) { return m == Mode3D::HeadRelative ? DS3DMODE_HEADRELATIVE : m == Mode3D::Disabled ? DS3DMODE_DISABLE : DS3DMODE_NORMAL; }
+
+// Bytes by which a playing buffer's write cursor leads its play cursor.
+DWORD writeAhead(const WAVEFORMATEX& f) { return (framesInBlocks(f.nSamplesPerSec, kWriteAheadBlocks) + 1) * f.nBlockAlign; }
 
 }  // namespace
 
@@ -55,7 +59,8 @@ Buffer::Buffer(Device* device, DWORD flags) : m_device(device), m_primary(true),
 Buffer::~Buffer() {
   {
     std::lock_guard<std::mutex> g(m_device->lock());
-    if (m_voice >= 0) m_device->engine()->mixer().removeVoice(m_voice);
+    // Returns at once; the mixer frees its share of the data after the render has let go.
+    if (m_voice >= 0) m_device->engine()->mixer().removeVoice(m_voice, m_data);
     m_device->detach(this);
   }
   m_device->dropInternal();
@@ -140,13 +145,12 @@ HRESULT Buffer::GetCurrentPosition(LPDWORD play, LPDWORD write) {
     const DWORD size = m_fmt.nAvgBytesPerSec / 10 - (m_fmt.nAvgBytesPerSec / 10) % m_fmt.nBlockAlign;
     const uint64_t frames = m_device->engine()->framesQueued() * m_fmt.nSamplesPerSec / kMixRate;
     p = static_cast<DWORD>(frames * m_fmt.nBlockAlign % size);
-    w = (p + m_fmt.nBlockAlign * (m_fmt.nSamplesPerSec / 100)) % size;
+    w = (p + m_fmt.nBlockAlign * framesInBlocks(m_fmt.nSamplesPerSec, kWriteAheadBlocks)) % size;
   } else {
     const DWORD size = static_cast<DWORD>(m_data->size());
     const bool on = playing();
     p = cursor();
-    // The mixer takes changes at its next 10 ms block: write beyond that.
-    const DWORD ahead = on ? (m_fmt.nSamplesPerSec / 100 + 1) * m_fmt.nBlockAlign : 0;
+    const DWORD ahead = on ? writeAhead(m_fmt) : 0;
     w = static_cast<DWORD>((static_cast<uint64_t>(p) + ahead) % size);
   }
   if (play) *play = p;
@@ -217,7 +221,7 @@ HRESULT Buffer::Lock(DWORD offset, DWORD bytes, LPVOID* p1, LPDWORD n1, LPVOID* 
   if (flags & DSBLOCK_FROMWRITECURSOR) {
     const bool on = playing();
     const DWORD play = cursor();
-    offset = static_cast<DWORD>((static_cast<uint64_t>(play) + (on ? (m_fmt.nSamplesPerSec / 100 + 1) * m_fmt.nBlockAlign : 0)) % size);
+    offset = static_cast<DWORD>((static_cast<uint64_t>(play) + (on ? writeAhead(m_fmt) : 0)) % size);
   }
   ds::LockRegion r;
   if (!ds::lockRegion(size, offset, bytes, (flags & DSBLOCK_ENTIREBUFFER) != 0, r)) return DSERR_INVALIDPARAM;

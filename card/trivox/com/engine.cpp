@@ -6,6 +6,10 @@
 namespace trivox {
 namespace {
 
+// Like the render, fill() takes no lock: these atomics must not hide one.
+static_assert(std::atomic<float>::is_always_lock_free && std::atomic<uint64_t>::is_always_lock_free,
+              "lock-free gains and frame count");
+
 std::string narrow(const std::wstring& w) {
   std::string s;
   for (wchar_t c : w) s.push_back(c < 128 ? static_cast<char>(c) : '?');
@@ -54,12 +58,12 @@ std::shared_ptr<Engine> Engine::start(const std::wstring& dataDir, std::string& 
     why = "waveOutOpen failed (" + std::to_string(r) + ")";
     return nullptr;
   }
-  e->m_pcm.assign(static_cast<size_t>(kOutputFrames) * 2 * kOutputBuffers, 0);
-  e->m_float.assign(static_cast<size_t>(kOutputFrames) * 2, 0.0f);
-  for (int i = 0; i < kOutputBuffers; ++i) {
+  e->m_pcm.assign(static_cast<size_t>(kBlockFrames) * 2 * kQueuedBlocks, 0);
+  e->m_float.assign(static_cast<size_t>(kBlockFrames) * 2, 0.0f);
+  for (int i = 0; i < kQueuedBlocks; ++i) {
     WAVEHDR& h = e->m_hdr[i];
-    h.lpData = reinterpret_cast<LPSTR>(e->m_pcm.data() + static_cast<size_t>(i) * kOutputFrames * 2);
-    h.dwBufferLength = kOutputFrames * 4;
+    h.lpData = reinterpret_cast<LPSTR>(e->m_pcm.data() + static_cast<size_t>(i) * kBlockFrames * 2);
+    h.dwBufferLength = kBlockFrames * 4;
     if (waveOutPrepareHeader(e->m_wave, &h, sizeof h) != MMSYSERR_NOERROR) {
       why = "waveOutPrepareHeader failed";
       return nullptr;  // the destructor unprepares what was prepared
@@ -88,17 +92,17 @@ void Engine::setMasterGain(float left, float right) {
 }
 
 void Engine::fill(WAVEHDR& hdr) {
-  m_mixer->render(m_float.data(), kOutputFrames);
+  m_mixer->render(m_float.data(), kBlockFrames);
   const float gl = m_gainL.load() * 32767.0f, gr = m_gainR.load() * 32767.0f;
   int16_t* out = reinterpret_cast<int16_t*>(hdr.lpData);
-  for (int i = 0; i < kOutputFrames; ++i) {
+  for (int i = 0; i < kBlockFrames; ++i) {
     const float l = std::clamp(m_float[2 * static_cast<size_t>(i)] * gl, -32768.0f, 32767.0f);
     const float r = std::clamp(m_float[2 * static_cast<size_t>(i) + 1] * gr, -32768.0f, 32767.0f);
     out[2 * i] = static_cast<int16_t>(std::lrint(l));
     out[2 * i + 1] = static_cast<int16_t>(std::lrint(r));
   }
   hdr.dwFlags &= ~WHDR_DONE;
-  if (waveOutWrite(m_wave, &hdr, sizeof hdr) == MMSYSERR_NOERROR) m_framesQueued += kOutputFrames;
+  if (waveOutWrite(m_wave, &hdr, sizeof hdr) == MMSYSERR_NOERROR) m_framesQueued += kBlockFrames;
 }
 
 void Engine::run() {
@@ -110,7 +114,7 @@ void Engine::run() {
     // Refill in queue order, as each block comes back played.
     while (!m_stop.load() && (m_hdr[next].dwFlags & WHDR_DONE)) {
       fill(m_hdr[next]);
-      next = (next + 1) % kOutputBuffers;
+      next = (next + 1) % kQueuedBlocks;
     }
   }
 }

@@ -1,5 +1,6 @@
 // The device's audio engine: the binaural mixer and the thread that feeds it
-// to the platform's wave output in 10 ms blocks.
+// to the platform's wave output one render block at a time, kQueuedBlocks
+// blocks queued (timing.h).
 #pragma once
 
 #include <windows.h>
@@ -12,13 +13,11 @@
 #include <vector>
 
 #include "mixer.h"
+#include "timing.h"
 
 namespace trivox {
 
-constexpr uint32_t kMixRate = 48000;
 constexpr int kMaxVoices = 256;
-constexpr int kOutputFrames = 240;  // 5 ms: one mixer block
-constexpr int kOutputBuffers = 6;  // 30 ms queued: rides out a busy second core
 
 class Engine {
  public:
@@ -44,7 +43,7 @@ class Engine {
   HANDLE m_event = nullptr;
   std::vector<int16_t> m_pcm;
   std::vector<float> m_float;
-  WAVEHDR m_hdr[kOutputBuffers] = {};
+  WAVEHDR m_hdr[kQueuedBlocks] = {};
   std::thread m_thread;
   std::atomic<bool> m_stop{false};
   std::atomic<float> m_gainL{1.0f}, m_gainR{1.0f};

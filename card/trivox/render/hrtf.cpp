@@ -50,11 +50,21 @@ float wrapTurn(float a) {
   return a;
 }
 
-}  // namespace
+struct MhrHeader {
+  uint32_t rate = 0;
+  int sampleType = 0;  // 0: 16-bit coefficients, 1: 24-bit
+  int taps = 0;
+  int fields = 0;
+};
 
-bool parseMhr(const uint8_t* data, size_t size, HrtfSet& out, std::string& error) {
+struct MhrField {
+  int distanceMm = 0;
+  std::vector<int> azimuths;  // per elevation
+  int filters = 0;
+};
+
+bool readHeader(Reader& r, const uint8_t* data, size_t size, MhrHeader& h, std::string& error) {
   static const char kMagic[8] = {'M', 'i', 'n', 'P', 'H', 'R', '0', '2'};
-  Reader r(data, size);
   if (!data || size < 16) {
     error = "file too short for a MinPHR02 header";
     return false;
@@ -64,98 +74,100 @@ bool parseMhr(const uint8_t* data, size_t size, HrtfSet& out, std::string& error
     return false;
   }
   r.skip(8);
-  const uint32_t rate = r.u32();
-  const int sampleType = r.u8();
+  h.rate = r.u32();
+  h.sampleType = r.u8();
   const int channelType = r.u8();
-  const int taps = r.u8();
-  const int fields = r.u8();
-  if (rate < 8000 || rate > 384000) {
-    error = "implausible sample rate " + std::to_string(rate);
+  h.taps = r.u8();
+  h.fields = r.u8();
+  if (h.rate < 8000 || h.rate > 384000) {
+    error = "implausible sample rate " + std::to_string(h.rate);
     return false;
   }
-  if (sampleType != 0 && sampleType != 1) {
-    error = "unknown sample type " + std::to_string(sampleType);
+  if (h.sampleType != 0 && h.sampleType != 1) {
+    error = "unknown sample type " + std::to_string(h.sampleType);
     return false;
   }
   if (channelType != 0) {
     error = "unsupported channel type " + std::to_string(channelType) + " (only mono sets)";
     return false;
   }
-  if (taps < 8 || taps > kMaxTaps) {
-    error = "filter length " + std::to_string(taps) + " out of range 8..128";
+  if (h.taps < 8 || h.taps > kMaxTaps) {
+    error = "filter length " + std::to_string(h.taps) + " out of range 8..128";
     return false;
   }
-  if (fields < 1) {
+  if (h.fields < 1) {
     error = "no fields";
     return false;
   }
-  struct Field {
-    int distanceMm;
-    std::vector<int> az;
-    int filters;
-  };
-  std::vector<Field> fieldList;
-  for (int f = 0; f < fields; ++f) {
+  return true;
+}
+
+bool readFields(Reader& r, int count, std::vector<MhrField>& fields, std::string& error) {
+  for (int f = 0; f < count; ++f) {
     if (!r.has(3)) {
       error = "truncated field table";
       return false;
     }
-    Field fd;
-    fd.distanceMm = r.u16();
-    const int ev = r.u8();
-    if (ev < 5) {
-      error = "field " + std::to_string(f) + " has " + std::to_string(ev) + " elevations (at least 5 needed)";
+    MhrField field;
+    field.distanceMm = r.u16();
+    const int elevations = r.u8();
+    if (elevations < 5) {
+      error = "field " + std::to_string(f) + " has " + std::to_string(elevations) + " elevations (at least 5 needed)";
       return false;
     }
-    if (!r.has(static_cast<size_t>(ev))) {
+    if (!r.has(static_cast<size_t>(elevations))) {
       error = "truncated azimuth counts";
       return false;
     }
-    fd.filters = 0;
-    for (int e = 0; e < ev; ++e) {
+    for (int e = 0; e < elevations; ++e) {
       const int n = r.u8();
       if (n < 1) {
         error = "elevation " + std::to_string(e) + " has no azimuths";
         return false;
       }
-      fd.az.push_back(n);
-      fd.filters += n;
+      field.azimuths.push_back(n);
+      field.filters += n;
     }
-    fieldList.push_back(std::move(fd));
+    fields.push_back(std::move(field));
   }
+  return true;
+}
+
+// The farthest field's filters and onset delays: it serves best for sources beyond arm's length.
+bool readFarField(Reader& r, const MhrHeader& h, const std::vector<MhrField>& fields, HrtfSet& set,
+                  std::string& error) {
   size_t totalFilters = 0;
-  for (const Field& f : fieldList) totalFilters += static_cast<size_t>(f.filters);
-  const size_t bytesPerTap = sampleType == 0 ? 2 : 3;
-  const size_t need = totalFilters * static_cast<size_t>(taps) * bytesPerTap + totalFilters;
+  for (const MhrField& f : fields) totalFilters += static_cast<size_t>(f.filters);
+  const size_t bytesPerTap = h.sampleType == 0 ? 2 : 3;
+  const size_t tapBytes = static_cast<size_t>(h.taps) * bytesPerTap;
+  const size_t need = totalFilters * tapBytes + totalFilters;
   if (r.left() != need) {
     error = "data size " + std::to_string(r.left()) + " does not match the " + std::to_string(need) +
             " bytes the header announces";
     return false;
   }
-  // The far field serves best for sources beyond arm's length.
   size_t chosen = 0;
-  for (size_t f = 1; f < fieldList.size(); ++f)
-    if (fieldList[f].distanceMm > fieldList[chosen].distanceMm) chosen = f;
+  for (size_t f = 1; f < fields.size(); ++f)
+    if (fields[f].distanceMm > fields[chosen].distanceMm) chosen = f;
   size_t before = 0;
-  for (size_t f = 0; f < chosen; ++f) before += static_cast<size_t>(fieldList[f].filters);
+  for (size_t f = 0; f < chosen; ++f) before += static_cast<size_t>(fields[f].filters);
+  const MhrField& far = fields[chosen];
 
-  HrtfSet set;
-  set.rate = rate;
-  set.taps = taps;
-  const Field& fd = fieldList[chosen];
+  set.rate = h.rate;
+  set.taps = h.taps;
   int first = 0;
-  for (int n : fd.az) {
+  for (int n : far.azimuths) {
     set.azCount.push_back(n);
     set.firstFilter.push_back(first);
     first += n;
   }
-  const float scale = sampleType == 0 ? 1.0f / 32768.0f : 1.0f / 8388608.0f;
-  r.skip(before * static_cast<size_t>(taps) * bytesPerTap);
-  set.coeffs.resize(static_cast<size_t>(fd.filters) * taps);
-  for (float& c : set.coeffs) c = static_cast<float>(sampleType == 0 ? r.s16() : r.s24()) * scale;
-  r.skip((totalFilters - before - static_cast<size_t>(fd.filters)) * static_cast<size_t>(taps) * bytesPerTap);
+  const float scale = h.sampleType == 0 ? 1.0f / 32768.0f : 1.0f / 8388608.0f;
+  r.skip(before * tapBytes);
+  set.coeffs.resize(static_cast<size_t>(far.filters) * h.taps);
+  for (float& c : set.coeffs) c = static_cast<float>(h.sampleType == 0 ? r.s16() : r.s24()) * scale;
+  r.skip((totalFilters - before - static_cast<size_t>(far.filters)) * tapBytes);
   r.skip(before);
-  set.delays.resize(static_cast<size_t>(fd.filters));
+  set.delays.resize(static_cast<size_t>(far.filters));
   for (float& d : set.delays) {
     const int v = r.u8();
     if (v > kMaxOnsetDelay) {
@@ -164,6 +176,19 @@ bool parseMhr(const uint8_t* data, size_t size, HrtfSet& out, std::string& error
     }
     d = static_cast<float>(v);
   }
+  return true;
+}
+
+}  // namespace
+
+bool parseMhr(const uint8_t* data, size_t size, HrtfSet& out, std::string& error) {
+  Reader r(data, size);
+  MhrHeader header;
+  if (!readHeader(r, data, size, header, error)) return false;
+  std::vector<MhrField> fields;
+  if (!readFields(r, header.fields, fields, error)) return false;
+  HrtfSet set;
+  if (!readFarField(r, header, fields, set, error)) return false;
   out = std::move(set);
   return true;
 }

@@ -54,35 +54,52 @@ float settle(float v, float target) { return std::fabs(v - target) < 1e-7f ? tar
 
 }  // namespace
 
-struct Mixer::Voice {
-  // Control side, under m_paramMutex.
-  VoiceParams pending;
-  bool dirty = false;
-  bool inUse = false;
+// What a voice renders with: ear filters, interaural delays, ear gains and
+// the resampling step.
+struct Mixer::Settings {
+  float filter[2][kMaxTaps];
+  float delay[2];
+  float gain[2];
+  float step;
+};
 
+namespace {
+
+// One hand-over of a voice's parameters.
+struct VoiceBlock {
+  VoiceParams params;
+  uint32_t gen = 0;  // odd while the voice is taken
+};
+
+bool isTaken(uint32_t gen) { return (gen & 1u) != 0; }
+
+}  // namespace
+
+struct Mixer::Voice {
+  // Control side, under m_control.
+  uint32_t gen = 0;
+  Handoff<VoiceBlock> blocks;
+
+  // Written by render(), read by control calls.
+  std::atomic<uint32_t> takenGen{0};  // generation of the last block render() took up
   std::atomic<uint32_t> frame{0};
   std::atomic<uint32_t> endedGen{0};
   std::atomic<uint32_t> seekGen{0};
 
   // Render side.
   VoiceParams p;
-  bool live = false;     // the render side's view of inUse
+  uint32_t renderGen = 0;
+  bool live = false;     // taken, as far as render() knows
   bool running = false;  // sounded in the previous block
   double pos = 0;
   uint32_t appliedSeek = 0;
   uint32_t ended = 0;
 
-  float h[2][kMaxTaps] = {};
-  float delay[2] = {};
-  float gain[2] = {};
-  float step = 0;
-  float th[2][kMaxTaps] = {};
-  float tdelay[2] = {};
-  float tgain[2] = {};
-  float tstep = 0;
-  int remaining = 0;
+  Settings now{};     // at the start of this block
+  Settings target{};  // where the glide heads
+  int remaining = 0;  // blocks left in the glide
 
-  float hist[kHist] = {};
+  float history[kHist] = {};
   float earTail[2][kMaxTaps] = {};
 };
 
@@ -107,85 +124,100 @@ Mixer::Mixer(const HrtfSet& hrtf, uint32_t rate, int maxVoices, const Kernels* k
 
 Mixer::~Mixer() = default;
 
+void Mixer::publish(Voice& v, const VoiceParams& params) {
+  VoiceBlock& block = v.blocks.spare();
+  block.params = params;
+  block.gen = v.gen;
+  v.blocks.publish();
+}
+
+void Mixer::freeRetired() {
+  auto left = [this](const Retired& r) {
+    const uint32_t taken = m_voices[static_cast<size_t>(r.voice)].takenGen.load(std::memory_order_acquire);
+    return static_cast<int32_t>(taken - r.gen) >= 0;
+  };
+  m_retired.erase(std::remove_if(m_retired.begin(), m_retired.end(), left), m_retired.end());
+}
+
 int Mixer::addVoice() {
-  std::lock_guard<std::mutex> lock(m_paramMutex);
+  std::lock_guard<std::mutex> lock(m_control);
+  freeRetired();
   for (int i = 0; i < m_voiceCount; ++i) {
     Voice& v = m_voices[static_cast<size_t>(i)];
-    if (!v.inUse) {
-      v.inUse = true;
-      v.pending = VoiceParams{};
-      v.dirty = true;
-      v.frame.store(0);
-      v.endedGen.store(0);
-      v.seekGen.store(0);
+    if (!isTaken(v.gen)) {
+      ++v.gen;
+      publish(v, VoiceParams{});
       return i;
     }
   }
   return -1;
 }
 
-void Mixer::removeVoice(int id) {
+void Mixer::removeVoice(int id, std::shared_ptr<const void> data) {
   if (id < 0 || id >= m_voiceCount) return;
-  std::lock_guard<std::mutex> render(m_renderMutex);
-  std::lock_guard<std::mutex> lock(m_paramMutex);
+  std::lock_guard<std::mutex> lock(m_control);
   Voice& v = m_voices[static_cast<size_t>(id)];
-  v.inUse = false;
-  v.pending = VoiceParams{};
-  v.dirty = true;
-  v.live = false;
-  v.p = VoiceParams{};
-  v.running = false;
+  if (isTaken(v.gen)) {
+    ++v.gen;
+    publish(v, VoiceParams{});
+  }
+  if (data) m_retired.push_back(Retired{id, v.gen, std::move(data)});
+  freeRetired();
 }
 
 void Mixer::setVoice(int id, const VoiceParams& params) {
   if (id < 0 || id >= m_voiceCount) return;
-  std::lock_guard<std::mutex> lock(m_paramMutex);
+  std::lock_guard<std::mutex> lock(m_control);
+  freeRetired();
   Voice& v = m_voices[static_cast<size_t>(id)];
-  if (!v.inUse) return;
-  v.pending = params;
-  v.dirty = true;
+  if (isTaken(v.gen)) publish(v, params);
 }
 
 void Mixer::setListener(const ListenerState& listener) {
-  std::lock_guard<std::mutex> lock(m_paramMutex);
-  m_pendingListener = listener;
-  m_listenerDirty = true;
+  std::lock_guard<std::mutex> lock(m_control);
+  freeRetired();
+  m_listener.spare() = listener;
+  m_listener.publish();
 }
 
 VoiceStatus Mixer::status(int id) const {
   VoiceStatus s;
   if (id < 0 || id >= m_voiceCount) return s;
+  std::lock_guard<std::mutex> lock(m_control);
   const Voice& v = m_voices[static_cast<size_t>(id)];
+  // What render() reports belongs to this voice only once it took it up.
+  if (v.takenGen.load(std::memory_order_acquire) != v.gen) return s;
   s.frame = v.frame.load();
   s.endedGen = v.endedGen.load();
   s.seekGen = v.seekGen.load();
   return s;
 }
 
+void Mixer::takeUpdates() {
+  m_listener.take();
+  for (int i = 0; i < m_voiceCount; ++i) {
+    Voice& v = m_voices[static_cast<size_t>(i)];
+    if (!v.blocks.take()) continue;
+    const VoiceBlock& block = v.blocks.read();
+    v.p = block.params;
+    if (block.gen == v.renderGen) continue;
+    // Taken anew or freed: the old voice's data is read no more.
+    v.renderGen = block.gen;
+    v.live = isTaken(block.gen);
+    v.running = false;
+    v.pos = 0;
+    v.appliedSeek = 0;
+    v.ended = 0;
+    v.frame.store(0, std::memory_order_relaxed);
+    v.endedGen.store(0, std::memory_order_relaxed);
+    v.seekGen.store(0, std::memory_order_relaxed);
+    v.takenGen.store(block.gen, std::memory_order_release);
+  }
+}
+
 void Mixer::render(float* out, int frames) {
   FlushDenormals ftz;
-  std::lock_guard<std::mutex> render(m_renderMutex);
-  {
-    std::lock_guard<std::mutex> lock(m_paramMutex);
-    if (m_listenerDirty) {
-      m_listener = m_pendingListener;
-      m_listenerDirty = false;
-    }
-    for (int i = 0; i < m_voiceCount; ++i) {
-      Voice& v = m_voices[static_cast<size_t>(i)];
-      if (!v.dirty) continue;
-      if (v.inUse && !v.live) {
-        // A slot taken anew starts from nothing.
-        v.pos = 0;
-        v.appliedSeek = 0;
-        v.ended = 0;
-        v.running = false;
-      }
-      v.p = v.pending;
-      v.live = v.inUse;
-      v.dirty = false;
-    }
-  }
+  takeUpdates();
   while (frames > 0) {
     const int n = std::min(frames, kBlockFrames);
     renderBlock(n);
@@ -208,29 +240,29 @@ void Mixer::renderBlock(int frames) {
 }
 
 // Where the voice should be heading: filters, delays, ear gains and step.
-void Mixer::targets(Voice& v, float* th, float* td, float* tg, float& ts) const {
+void Mixer::targets(const Voice& v, Settings& target) const {
   const VoiceParams& p = v.p;
   const float vol = millibelsToGain(p.volume);
   const float panL = p.pan > 0 ? millibelsToGain(-p.pan) : 1.0f;
   const float panR = p.pan < 0 ? millibelsToGain(p.pan) : 1.0f;
-  float pitch = 1.0f, g = 1.0f;
-  td[0] = td[1] = 0.0f;
-  std::fill(th, th + kMaxTaps + m_hrtf.taps, 0.0f);
+  float pitch = 1.0f, distanceGain = 1.0f;
+  target.delay[0] = target.delay[1] = 0.0f;
+  for (float* ear : target.filter) std::fill(ear, ear + m_hrtf.taps, 0.0f);
   if (p.is3d) {
-    const Placement pl = place(m_listener, p.source);
-    pitch = finiteOr(pl.pitch, 1.0f);
-    g = finiteOr(pl.gain, 0.0f);
+    const Placement placement = place(m_listener.read(), p.source);
+    pitch = finiteOr(placement.pitch, 1.0f);
+    distanceGain = finiteOr(placement.gain, 0.0f);
     if (p.source.mode != Mode3D::Disabled) {
       // A source at the listener's own position is heard from the front.
-      const float az = pl.centred ? 0.0f : finiteOr(pl.azimuth, 0.0f);
-      const float el = pl.centred ? 0.0f : finiteOr(pl.elevation, 0.0f);
-      m_hrtf.interpolate(az, el, th, th + kMaxTaps, td[0], td[1]);
+      const float az = placement.centred ? 0.0f : finiteOr(placement.azimuth, 0.0f);
+      const float el = placement.centred ? 0.0f : finiteOr(placement.elevation, 0.0f);
+      m_hrtf.interpolate(az, el, target.filter[0], target.filter[1], target.delay[0], target.delay[1]);
     }
   }
-  tg[0] = vol * panL * g;
-  tg[1] = vol * panR * g;
+  target.gain[0] = vol * panL * distanceGain;
+  target.gain[1] = vol * panR * distanceGain;
   const float freq = static_cast<float>(std::clamp<uint32_t>(p.frequency, 1, 1000000));
-  ts = std::clamp(freq * pitch / static_cast<float>(m_rate), 0.0f, kMaxStep);
+  target.step = std::clamp(freq * pitch / static_cast<float>(m_rate), 0.0f, kMaxStep);
 }
 
 bool Mixer::resample(Voice& v, int n, float step0, float step1, float* outA, float* outB, bool split) {
@@ -281,25 +313,24 @@ bool Mixer::resample(Voice& v, int n, float step0, float step1, float* outA, flo
       }
     }
   }
-  double ph = v.pos - static_cast<double>(base);
-  double st = step0;
-  const double dst = (static_cast<double>(step1) - step0) / n;
+  const double firstStep = step0;
+  const double stepChange = (static_cast<double>(step1) - step0) / n;
   const double limit = static_cast<double>(count - 3);
   int32_t* idx = m_index.data();
   float* frac = m_frac.data();
-  // Phase in closed form so the loop vectorises: step i is step0 + (i+1) dst.
-  const double ph0 = ph;
+  // Phase in closed form so the loop vectorises: step i is step0 + (i+1) stepChange.
+  const double phase = v.pos - static_cast<double>(base);
   for (int i = 0; i < n; ++i) {
     const double di = i;
-    const double q = std::min(ph0 + di * st + dst * 0.5 * di * (di + 1.0), limit);
-    const int k = static_cast<int>(q);
+    const double at = std::min(phase + di * firstStep + stepChange * 0.5 * di * (di + 1.0), limit);
+    const int k = static_cast<int>(at);
     idx[i] = k;
-    frac[i] = static_cast<float>(q - k);
+    frac[i] = static_cast<float>(at - k);
   }
-  ph = ph0 + n * st + dst * 0.5 * n * (n + 1.0);
+  const double endPhase = phase + n * firstStep + stepChange * 0.5 * n * (n + 1.0);
   m_kernels->cubicAt(sa, idx, frac, outA, n);
   if (split) m_kernels->cubicAt(sb, idx, frac, outB, n);
-  double pos = static_cast<double>(base) + ph;
+  double pos = static_cast<double>(base) + endPhase;
   if (p.looping) {
     pos = std::fmod(pos, static_cast<double>(frames));
     if (pos < 0) pos += static_cast<double>(frames);
@@ -310,164 +341,85 @@ bool Mixer::resample(Voice& v, int n, float step0, float step1, float* outA, flo
   return pos >= static_cast<double>(frames);
 }
 
+void Mixer::seek(Voice& v) const {
+  const VoiceParams& p = v.p;
+  v.appliedSeek = p.seekGen;
+  v.pos = p.seekFrame;
+  const int bytesPerFrame = p.channels * (p.bits / 8);
+  const uint32_t frames = bytesPerFrame > 0 ? p.bytes / static_cast<uint32_t>(bytesPerFrame) : 0;
+  if (v.pos >= frames) v.pos = 0;
+  v.frame.store(static_cast<uint32_t>(v.pos));
+  v.seekGen.store(p.seekGen);
+}
+
+// Starts the voice at its target, or turns the glide towards a new one.
+void Mixer::aim(Voice& v, const Settings& target) const {
+  const size_t filterBytes = sizeof(float) * static_cast<size_t>(m_hrtf.taps);
+  Settings& now = v.now;
+  Settings& heading = v.target;
+  if (!v.running) {
+    // A start is not a parameter change: begin exactly at the target.
+    for (int e = 0; e < 2; ++e) std::memcpy(now.filter[e], target.filter[e], filterBytes);
+    std::memcpy(heading.filter, now.filter, sizeof(now.filter));
+    std::copy(target.delay, target.delay + 2, now.delay);
+    std::copy(target.gain, target.gain + 2, now.gain);
+    now.step = target.step;
+    std::copy(now.delay, now.delay + 2, heading.delay);
+    std::copy(now.gain, now.gain + 2, heading.gain);
+    heading.step = now.step;
+    v.remaining = 0;
+    std::fill(std::begin(v.history), std::end(v.history), 0.0f);
+    std::fill(&v.earTail[0][0], &v.earTail[0][0] + 2 * kMaxTaps, 0.0f);
+    v.running = true;
+    return;
+  }
+  const bool changed = std::memcmp(heading.filter[0], target.filter[0], filterBytes) != 0 ||
+                       std::memcmp(heading.filter[1], target.filter[1], filterBytes) != 0 ||
+                       heading.delay[0] != target.delay[0] || heading.delay[1] != target.delay[1] ||
+                       heading.gain[0] != target.gain[0] || heading.gain[1] != target.gain[1] ||
+                       heading.step != target.step;
+  if (!changed) return;
+  for (int e = 0; e < 2; ++e) std::memcpy(heading.filter[e], target.filter[e], filterBytes);
+  std::copy(target.delay, target.delay + 2, heading.delay);
+  std::copy(target.gain, target.gain + 2, heading.gain);
+  heading.step = target.step;
+  v.remaining = kGlideBlocks;
+}
+
+// This block moves 1/remaining of the way to the target; false when nothing glides.
+bool Mixer::glide(Voice& v, Settings& next) const {
+  const Settings& now = v.now;
+  const Settings& heading = v.target;
+  next = now;
+  if (v.remaining <= 0) return false;
+  const float share = 1.0f / static_cast<float>(v.remaining);
+  for (int e = 0; e < 2; ++e) {
+    for (int k = 0; k < m_hrtf.taps; ++k)
+      next.filter[e][k] = settle(now.filter[e][k] + (heading.filter[e][k] - now.filter[e][k]) * share,
+                                 heading.filter[e][k]);
+    next.delay[e] = settle(now.delay[e] + (heading.delay[e] - now.delay[e]) * share, heading.delay[e]);
+    next.gain[e] = settle(now.gain[e] + (heading.gain[e] - now.gain[e]) * share, heading.gain[e]);
+  }
+  next.step = settle(now.step + (heading.step - now.step) * share, heading.step);
+  if (--v.remaining == 0) next = heading;
+  return true;
+}
+
 void Mixer::renderVoice(Voice& v, int n) {
   const VoiceParams& p = v.p;
-  if (p.seekGen != v.appliedSeek) {
-    v.appliedSeek = p.seekGen;
-    v.pos = p.seekFrame;
-    const int bpf = p.channels * (p.bits / 8);
-    const uint32_t frames = bpf > 0 ? p.bytes / static_cast<uint32_t>(bpf) : 0;
-    if (v.pos >= frames) v.pos = 0;
-    v.frame.store(static_cast<uint32_t>(v.pos));
-    v.seekGen.store(p.seekGen);
-  }
-  const bool active = p.playing && v.ended != p.playGen;
-  if (!active) {
+  if (p.seekGen != v.appliedSeek) seek(v);
+  if (!p.playing || v.ended == p.playGen) {
     v.running = false;
     return;
   }
+  Settings target;
+  targets(v, target);
+  aim(v, target);
+  Settings next;
+  const bool gliding = glide(v, next);
   const bool binaural = p.is3d && p.source.mode != Mode3D::Disabled;
-  const int taps = m_hrtf.taps;
-  float th[2 * kMaxTaps], td[2] = {0, 0}, tg[2], ts;
-  targets(v, th, td, tg, ts);
-
-  if (!v.running) {
-    // A start is not a parameter change: begin exactly at the target.
-    std::memcpy(v.h[0], th, sizeof(float) * taps);
-    std::memcpy(v.h[1], th + kMaxTaps, sizeof(float) * taps);
-    std::memcpy(v.th, v.h, sizeof(v.h));
-    v.delay[0] = v.tdelay[0] = td[0];
-    v.delay[1] = v.tdelay[1] = td[1];
-    v.gain[0] = v.tgain[0] = tg[0];
-    v.gain[1] = v.tgain[1] = tg[1];
-    v.step = v.tstep = ts;
-    v.remaining = 0;
-    std::fill(std::begin(v.hist), std::end(v.hist), 0.0f);
-    std::fill(&v.earTail[0][0], &v.earTail[0][0] + 2 * kMaxTaps, 0.0f);
-    v.running = true;
-  } else {
-    const bool changed = std::memcmp(v.th[0], th, sizeof(float) * taps) != 0 ||
-                         std::memcmp(v.th[1], th + kMaxTaps, sizeof(float) * taps) != 0 ||
-                         v.tdelay[0] != td[0] || v.tdelay[1] != td[1] || v.tgain[0] != tg[0] ||
-                         v.tgain[1] != tg[1] || v.tstep != ts;
-    if (changed) {
-      std::memcpy(v.th[0], th, sizeof(float) * taps);
-      std::memcpy(v.th[1], th + kMaxTaps, sizeof(float) * taps);
-      v.tdelay[0] = td[0];
-      v.tdelay[1] = td[1];
-      v.tgain[0] = tg[0];
-      v.tgain[1] = tg[1];
-      v.tstep = ts;
-      v.remaining = kGlideBlocks;
-    }
-  }
-
-  // This block moves 1/remaining of the way to the target.
-  float nh[2][kMaxTaps];
-  std::memcpy(nh, v.h, sizeof(nh));
-  float nd[2], ng[2], ns;
-  const bool gliding = v.remaining > 0;
-  if (gliding) {
-    const float t = 1.0f / static_cast<float>(v.remaining);
-    for (int e = 0; e < 2; ++e) {
-      for (int k = 0; k < taps; ++k) nh[e][k] = settle(v.h[e][k] + (v.th[e][k] - v.h[e][k]) * t, v.th[e][k]);
-      nd[e] = settle(v.delay[e] + (v.tdelay[e] - v.delay[e]) * t, v.tdelay[e]);
-      ng[e] = settle(v.gain[e] + (v.tgain[e] - v.gain[e]) * t, v.tgain[e]);
-    }
-    ns = settle(v.step + (v.tstep - v.step) * t, v.tstep);
-    if (--v.remaining == 0) {
-      std::memcpy(nh, v.th, sizeof(nh));
-      std::copy(v.tdelay, v.tdelay + 2, nd);
-      std::copy(v.tgain, v.tgain + 2, ng);
-      ns = v.tstep;
-    }
-  } else {
-    std::copy(v.delay, v.delay + 2, nd);
-    std::copy(v.gain, v.gain + 2, ng);
-    ns = v.step;
-  }
-
-  bool ended;
-  if (binaural) {
-    float* mono = m_mono[0].data();
-    std::copy(std::begin(v.hist), std::end(v.hist), mono);
-    ended = resample(v, n, v.step, ns, mono + kHist, nullptr, false);
-    // A filter change of D (sum of absolute coefficient changes) moves a
-    // full-scale output by at most D; spread over `fade` samples each step
-    // stays below kFadeStepLimit. Small changes fade fast and cost little.
-    int fade = 0;
-    if (gliding) {
-      float change = 0.0f;
-      for (int e = 0; e < 2; ++e) {
-        float d = 0.0f;
-        for (int k = 0; k < taps; ++k) d += std::fabs(nh[e][k] - v.h[e][k]);
-        change = std::max(change, d);
-      }
-      if (change > 0.0f) fade = std::min(n, (static_cast<int>(change / kFadeStepLimit) + 8) & ~7);
-    }
-    for (int e = 0; e < 2; ++e) {
-      float* x = m_ear[e].data() + (kMaxTaps - 1);
-      std::copy(v.earTail[e], v.earTail[e] + (taps - 1), x - (taps - 1));
-      // Fractional interaural delay, gliding sample by sample.
-      const float d0 = v.delay[e];
-      if (nd[e] == d0) {
-        // Still: the cubic's weights are the same for every sample.
-        const float pos = static_cast<float>(kHist - kLookahead) - d0;
-        const int k = static_cast<int>(pos);
-        float c[4];
-        cubicWeights(pos - static_cast<float>(k), c);
-        m_kernels->fir4(mono + k - 1, c, x, n);
-      } else {
-        // Read position kHist - kLookahead + i - (d0 + dd (i+1)).
-        const float dd = (nd[e] - d0) / static_cast<float>(n);
-        m_kernels->delayCubic(mono, static_cast<float>(kHist - kLookahead) - d0 - dd, 1.0f - dd, x, n);
-      }
-      float* wa = m_gain[0].data();
-      ramp(wa, n, v.gain[e], ng[e]);
-      if (fade > 0) {
-        float* wb = m_gain[1].data();
-        const float inv = 1.0f / static_cast<float>(fade);
-        for (int i = 0; i < fade; ++i) {
-          const float t = static_cast<float>(i + 1) * inv;
-          wb[i] = wa[i] * t;
-          wa[i] -= wb[i];
-        }
-        float* mix = m_mix[static_cast<size_t>(e)].data();
-        m_kernels->convolveFade(x, v.h[e], nh[e], taps, fade, wa, wb, mix);
-        if (fade < n) m_kernels->convolve(x + fade, nh[e], taps, n - fade, wa + fade, mix + fade);
-      } else {
-        m_kernels->convolve(x, nh[e], taps, n, wa, m_mix[static_cast<size_t>(e)].data());
-      }
-      if (n >= taps - 1) {
-        std::copy(x + n - (taps - 1), x + n, v.earTail[e]);
-      } else {
-        std::memmove(v.earTail[e], v.earTail[e] + n, sizeof(float) * static_cast<size_t>(taps - 1 - n));
-        std::copy(x, x + n, v.earTail[e] + (taps - 1 - n));
-      }
-    }
-    std::copy(mono + n, mono + n + kHist, v.hist);
-  } else {
-    const bool split = p.channels == 2 && !p.is3d;
-    float* a = m_mono[0].data();
-    float* b = m_mono[1].data();
-    ended = resample(v, n, v.step, ns, a, b, split);
-    if (!split) b = a;
-    float* gl = m_gain[0].data();
-    float* gr = m_gain[1].data();
-    ramp(gl, n, v.gain[0], ng[0]);
-    ramp(gr, n, v.gain[1], ng[1]);
-    float* ml = m_mix[0].data();
-    float* mr = m_mix[1].data();
-    for (int i = 0; i < n; ++i) {
-      ml[i] += gl[i] * a[i];
-      mr[i] += gr[i] * b[i];
-    }
-  }
-
-  std::memcpy(v.h, nh, sizeof(nh));
-  std::copy(nd, nd + 2, v.delay);
-  std::copy(ng, ng + 2, v.gain);
-  v.step = ns;
+  const bool ended = binaural ? renderBinaural(v, n, next, gliding) : renderDirect(v, n, next);
+  v.now = next;
   if (ended) {
     v.ended = p.playGen;
     v.pos = 0;
@@ -475,6 +427,92 @@ void Mixer::renderVoice(Voice& v, int n) {
     v.endedGen.store(p.playGen);
   }
   v.frame.store(static_cast<uint32_t>(v.pos));
+}
+
+bool Mixer::renderBinaural(Voice& v, int n, const Settings& next, bool gliding) {
+  float* mono = m_mono[0].data();
+  std::copy(std::begin(v.history), std::end(v.history), mono);
+  const bool ended = resample(v, n, v.now.step, next.step, mono + kHist, nullptr, false);
+  // A filter change of D (sum of absolute coefficient changes) moves a
+  // full-scale output by at most D; spread over `fade` samples each step
+  // stays below kFadeStepLimit. Small changes fade fast and cost little.
+  int fade = 0;
+  if (gliding) {
+    float change = 0.0f;
+    for (int e = 0; e < 2; ++e) {
+      float sum = 0.0f;
+      for (int k = 0; k < m_hrtf.taps; ++k) sum += std::fabs(next.filter[e][k] - v.now.filter[e][k]);
+      change = std::max(change, sum);
+    }
+    if (change > 0.0f) fade = std::min(n, (static_cast<int>(change / kFadeStepLimit) + 8) & ~7);
+  }
+  for (int e = 0; e < 2; ++e) renderEar(v, e, mono, n, next, fade);
+  std::copy(mono + n, mono + n + kHist, v.history);
+  return ended;
+}
+
+// One ear: the interaural delay, then the ear's filter, crossfaded to the next one over `fade` samples.
+void Mixer::renderEar(Voice& v, int e, const float* mono, int n, const Settings& next, int fade) {
+  const int taps = m_hrtf.taps;
+  float* x = m_ear[static_cast<size_t>(e)].data() + (kMaxTaps - 1);
+  float* tail = v.earTail[e];
+  std::copy(tail, tail + (taps - 1), x - (taps - 1));
+  // Fractional interaural delay, gliding sample by sample.
+  const float delay0 = v.now.delay[e];
+  if (next.delay[e] == delay0) {
+    // Still: the cubic's weights are the same for every sample.
+    const float at = static_cast<float>(kHist - kLookahead) - delay0;
+    const int k = static_cast<int>(at);
+    float weights[4];
+    cubicWeights(at - static_cast<float>(k), weights);
+    m_kernels->fir4(mono + k - 1, weights, x, n);
+  } else {
+    // Read position kHist - kLookahead + i - (delay0 + delayStep (i+1)).
+    const float delayStep = (next.delay[e] - delay0) / static_cast<float>(n);
+    m_kernels->delayCubic(mono, static_cast<float>(kHist - kLookahead) - delay0 - delayStep, 1.0f - delayStep, x, n);
+  }
+  float* mix = m_mix[static_cast<size_t>(e)].data();
+  float* oldWeight = m_gain[0].data();
+  ramp(oldWeight, n, v.now.gain[e], next.gain[e]);
+  if (fade > 0) {
+    float* newWeight = m_gain[1].data();
+    const float inv = 1.0f / static_cast<float>(fade);
+    for (int i = 0; i < fade; ++i) {
+      const float t = static_cast<float>(i + 1) * inv;
+      newWeight[i] = oldWeight[i] * t;
+      oldWeight[i] -= newWeight[i];
+    }
+    m_kernels->convolveFade(x, v.now.filter[e], next.filter[e], taps, fade, oldWeight, newWeight, mix);
+    if (fade < n) m_kernels->convolve(x + fade, next.filter[e], taps, n - fade, oldWeight + fade, mix + fade);
+  } else {
+    m_kernels->convolve(x, next.filter[e], taps, n, oldWeight, mix);
+  }
+  if (n >= taps - 1) {
+    std::copy(x + n - (taps - 1), x + n, tail);
+  } else {
+    std::memmove(tail, tail + n, sizeof(float) * static_cast<size_t>(taps - 1 - n));
+    std::copy(x, x + n, tail + (taps - 1 - n));
+  }
+}
+
+// Without the head: the source's own channels (mono sources on both ears), panned.
+bool Mixer::renderDirect(Voice& v, int n, const Settings& next) {
+  const bool split = v.p.channels == 2 && !v.p.is3d;
+  float* left = m_mono[0].data();
+  float* right = m_mono[1].data();
+  const bool ended = resample(v, n, v.now.step, next.step, left, right, split);
+  if (!split) right = left;
+  float* gainL = m_gain[0].data();
+  float* gainR = m_gain[1].data();
+  ramp(gainL, n, v.now.gain[0], next.gain[0]);
+  ramp(gainR, n, v.now.gain[1], next.gain[1]);
+  float* mixL = m_mix[0].data();
+  float* mixR = m_mix[1].data();
+  for (int i = 0; i < n; ++i) {
+    mixL[i] += gainL[i] * left[i];
+    mixR[i] += gainR[i] * right[i];
+  }
+  return ended;
 }
 
 }  // namespace trivox

@@ -1,7 +1,16 @@
 // The float mixer: every source resampled to the mix rate, 3D sources
 // rendered binaurally, all parameter changes glided over a few blocks.
-// Control calls come from any thread; render() runs on the engine's thread,
-// takes no allocation and waits at most for a parameter copy.
+//
+// Control calls come from any thread and queue behind each other; render()
+// runs on one thread and never locks, allocates or waits for them:
+// - Each voice and the listener hand their parameters over in a Handoff:
+//   a control call fills the spare copy and swaps it in with one atomic
+//   exchange; render() swaps in the newest copy once per call.
+// - Every copy carries the voice's generation, bumped by addVoice and by
+//   removeVoice. removeVoice hands over a copy marked free and returns;
+//   render() then stops reading the voice's data and stores the generation
+//   it took up. Sample data given to removeVoice is freed by the first
+//   control call after that, never on the render thread.
 #pragma once
 
 #include <atomic>
@@ -10,17 +19,20 @@
 #include <mutex>
 #include <vector>
 
+#include "handoff.h"
 #include "hrtf.h"
 #include "spatial.h"
+#include "timing.h"
 
 namespace trivox {
 
-constexpr int kBlockFrames = 240;  // 5 ms at 48 kHz
 constexpr int kGlideBlocks = 8;    // a change is spread over 40 ms
 constexpr float kMaxStep = 16.0f;  // source frames per mix frame
 
 struct VoiceParams {
-  const uint8_t* data = nullptr;  // stays valid until removeVoice returns
+  // Read by render() until the voice's removal took effect: hand the data's
+  // owner to removeVoice, or keep the data alive as long as the mixer.
+  const uint8_t* data = nullptr;
   uint32_t bytes = 0;
   uint16_t channels = 1;  // 1 or 2
   uint16_t bits = 16;     // 8 (unsigned) or 16 (signed)
@@ -58,8 +70,9 @@ class Mixer {
   int maxVoices() const { return m_voiceCount; }
 
   int addVoice();  // -1 when every voice is taken
-  // Returns once render() no longer reads the voice's data.
-  void removeVoice(int id);
+  // Returns at once; `data` (the owner of the voice's samples) is let go of
+  // by a later control call, when render() no longer reads them.
+  void removeVoice(int id, std::shared_ptr<const void> data = nullptr);
   void setVoice(int id, const VoiceParams& params);
   void setListener(const ListenerState& listener);
   VoiceStatus status(int id) const;
@@ -70,10 +83,29 @@ class Mixer {
   struct Voice;
 
  private:
+  struct Settings;
+  struct Retired {
+    int voice;
+    uint32_t gen;
+    std::shared_ptr<const void> data;
+  };
+
+  // Control side, under m_control.
+  void publish(Voice& v, const VoiceParams& params);
+  void freeRetired();
+
+  // Render side.
+  void takeUpdates();
   void renderBlock(int frames);
   void renderVoice(Voice& v, int frames);
+  void seek(Voice& v) const;
+  void targets(const Voice& v, Settings& target) const;
+  void aim(Voice& v, const Settings& target) const;
+  bool glide(Voice& v, Settings& next) const;
+  bool renderBinaural(Voice& v, int frames, const Settings& next, bool gliding);
+  void renderEar(Voice& v, int ear, const float* mono, int frames, const Settings& next, int fade);
+  bool renderDirect(Voice& v, int frames, const Settings& next);
   bool resample(Voice& v, int frames, float step0, float step1, float* outA, float* outB, bool split);
-  void targets(Voice& v, float* th, float* td, float* tg, float& ts) const;
 
   const Kernels* m_kernels;
   HrtfSet m_hrtf;
@@ -81,11 +113,9 @@ class Mixer {
   int m_voiceCount;
   std::unique_ptr<Voice[]> m_voices;
 
-  std::mutex m_paramMutex;   // held only to copy parameters
-  std::mutex m_renderMutex;  // held by render(); removeVoice waits on it
-  ListenerState m_pendingListener;
-  bool m_listenerDirty = true;
-  ListenerState m_listener;
+  mutable std::mutex m_control;  // orders control calls; render() never takes it
+  std::vector<Retired> m_retired;
+  Handoff<ListenerState> m_listener;
 
   // Scratch, sized once.
   std::vector<float> m_src[2];

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <thread>
 
 #include "kernels.h"
@@ -335,8 +337,8 @@ TEST(Mixer, OneShotEndsAndReportsItLoopingGoesOn) {
   once.params.seekGen = 1;
   once.params.seekFrame = 600;
   m.setVoice(a, once.params);
-  renderFor(m, 240);
-  EXPECT_EQ(m.status(a).frame, 840u);
+  renderFor(m, kBlockFrames);
+  EXPECT_EQ(m.status(a).frame, 600u + kBlockFrames);
   m.removeVoice(b);
   EXPECT_EQ(m.addVoice(), b);  // the slot is free again
 }
@@ -401,6 +403,73 @@ TEST(Mixer, ControlFromAnotherThreadWhileRendering) {
   stop.store(true);
   engine.join();
   for (int i = 0; i < m.maxVoices(); ++i) EXPECT_GE(m.addVoice(), 0);
+}
+
+template <typename Condition>
+bool waitUntil(Condition done) {
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > limit) return false;
+    std::this_thread::yield();
+  }
+  return true;
+}
+
+// A resampling kernel that holds the render inside it until the test lets go.
+std::atomic<bool> g_heldInside{false}, g_letGo{false};
+void heldCubicAt(const float* s, const int32_t* k, const float* f, float* out, int n) {
+  g_heldInside.store(true);
+  waitUntil([] { return g_letGo.load(); });
+  baselineKernels().cubicAt(s, k, f, out, n);
+}
+
+TEST(Mixer, ControlCallsReturnWhileARenderIsInProgress) {
+  Kernels held = baselineKernels();
+  held.cubicAt = heldCubicAt;
+  g_heldInside = false;
+  g_letGo = false;
+  Mixer m(makeSphericalHead(kRate), kRate, 4, &held);
+  auto samples = std::make_shared<std::vector<uint8_t>>(pcm16(noise(4800, 3, 0.5f)));
+  const std::weak_ptr<std::vector<uint8_t>> watch = samples;
+  Source other = makeSource(noise(4800, 4, 0.5f), kRate);
+  VoiceParams p = other.params;
+  p.data = samples->data();
+  const int v = m.addVoice();
+  m.setVoice(v, p);
+
+  std::atomic<bool> rendered{false}, returned{false};
+  std::thread engine([&] {
+    std::vector<float> out(480 * 2);
+    m.render(out.data(), 480);
+    rendered = true;
+  });
+  ASSERT_TRUE(waitUntil([] { return g_heldInside.load(); }));
+  int added = -1;
+  std::thread control([&] {
+    p.volume = -600;
+    m.setVoice(v, p);
+    m.setListener(ListenerState{});
+    added = m.addVoice();
+    m.setVoice(added, other.params);
+    m.removeVoice(v, std::move(samples));
+    m.status(v);
+    m.setListener(ListenerState{});  // frees nothing the held render may still read
+    returned = true;
+  });
+  EXPECT_TRUE(waitUntil([&] { return returned.load(); })) << "a control call waited for the render";
+  EXPECT_FALSE(rendered.load());
+  EXPECT_FALSE(watch.expired());
+  g_letGo = true;
+  engine.join();
+  control.join();
+
+  // The held render began before the removal: only the next one lets go of the data.
+  m.setListener(ListenerState{});
+  EXPECT_FALSE(watch.expired());
+  renderFor(m, 480);
+  m.setListener(ListenerState{});
+  EXPECT_TRUE(watch.expired());
+  EXPECT_EQ(m.status(added).frame, 480u);  // added and set during the held render, then played
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
 // Names and numbers that two programs, or a program and a script, must agree on: their
 // only definition. Strings are plain macros so that the resource compiler, the kernel
-// driver's wide literals (L"" NAME) and the scripts read the same text; the scripts take
-// every `#define ZEPHRA_... "..."` line through names.sh (shell) or !searchparse (setup).
-// Those string values hold no backslash, quote, dollar or backquote.
+// driver's wide literals (L"" NAME) and the scripts read the same text: shell scripts take
+// every `#define ZEPHRA_... "..."` line through names.sh, setup through !searchparse and
+// CMake through zephra_name. Those strings hold no backslash, quote, dollar or backquote.
 #pragma once
 
 // Title of the control panel's hidden main window: running copies, the keyboard hook,
-// setup and the tests find the panel by it (string 103 carries it too).
+// setup and the tests find the panel by it. String 103 is made of it.
 #define ZEPHRA_FRAME_TITLE "MeridalMultimediaGrendorControl"
 
 // Private messages of the main window (WM_APP + 100 to + 102).
@@ -19,12 +19,13 @@
 #define ZEPHRA_CORE_VXD "brs4core.vxd"
 #define ZEPHRA_WAVETABLE_VXD "brs4wt.vxd"
 #define ZEPHRA_WAVETABLE_NT "Kv22Mid0"
-// The virtual card's own: the wave device behind brs4wave.vxd, and its control device.
+// The virtual card's own: the wave device behind ZEPHRA_WAVE_VXD, and its control device.
 #define ZEPHRA_WAVE_DEVICE "Kv22Wave"
 #define ZEPHRA_CONTROL_DEVICE "Kv22Ctl"
 // Service of the virtual card's kernel driver; its image is this name + ".sys".
 #define ZEPHRA_CARD_SERVICE "kv22card"
 
+// What CreateFileA opens for a device name.
 #define ZEPHRA_DEVICE_PATH(name) "\\\\.\\" name
 
 #ifndef RC_INVOKED

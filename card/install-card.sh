@@ -3,8 +3,8 @@
 #   WINEPREFIX=... card/install-card.sh BUILD_DIR [level=N] [class=N] [feature=N]
 #                                       [devices=wave,core,wt,nt|all|none] [fail=CODE,DEV:CODE,...|-]
 #   WINEPREFIX=... card/install-card.sh --config-only [options...]
-# BUILD_DIR is the Windows build directory (card/driver/kv22card.sys, card/cardctl/cardctl.exe,
-# card/wavedll/brs4wave.vxd). --config-only writes the configuration for files that the
+# BUILD_DIR is the Windows build directory (the card's driver, wave DLL and cardctl.exe; their
+# names are in shared/names/Names.h). --config-only writes the configuration for files that the
 # setup program has installed.
 # Options not given take the card's defaults (all devices, level 200, class 6, feature 1,
 # nothing fails), so every run writes the whole configuration. Ends a running Wine session
@@ -14,6 +14,7 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=../tools/wine-env.sh
 source "$here/../tools/wine-env.sh"
+source "$here/../shared/names/names.sh"
 
 usage() {
   sed -n '2,11p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
@@ -26,9 +27,9 @@ shift
 : "${WINEPREFIX:?set WINEPREFIX (source tools/wine-env.sh; zw_prefix PATH SHAPE)}"
 files=1
 [ "$build" != "--config-only" ] || files=0
-sys="$build/card/driver/kv22card.sys"
+sys="$build/card/driver/$ZEPHRA_CARD_SERVICE.sys"
 ctl="$build/card/cardctl/cardctl.exe"
-vxd="$build/card/wavedll/brs4wave.vxd"
+vxd="$build/card/wavedll/$ZEPHRA_WAVE_VXD"
 if [ "$files" = 1 ]; then
   for f in "$sys" "$ctl" "$vxd"; do
     [ -f "$f" ] || { echo "install-card: missing $f (build the kv22card, cardctl and brs4wave targets)" >&2; exit 1; }
@@ -111,17 +112,17 @@ timeout 60 wineserver -w >/dev/null 2>&1 || true
 if [ "$files" = 1 ]; then
   sysdir="$WINEPREFIX/drive_c/windows/system32"
   mkdir -p "$sysdir/drivers"
-  cp -f "$sys" "$sysdir/drivers/kv22card.sys"
+  cp -f "$sys" "$sysdir/drivers/$ZEPHRA_CARD_SERVICE.sys"
   cp -f "$ctl" "$sysdir/cardctl.exe"
-  cp -f "$vxd" "$sysdir/brs4wave.vxd"
+  cp -f "$vxd" "$sysdir/$ZEPHRA_WAVE_VXD"
 fi
 
 zw_reg_text <<REG
-[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\kv22card]
+[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\$ZEPHRA_CARD_SERVICE]
 "Type"=dword:00000001
 "Start"=dword:00000002
 "ErrorControl"=dword:00000001
-"ImagePath"="\\\\SystemRoot\\\\System32\\\\drivers\\\\kv22card.sys"
+"ImagePath"="\\\\SystemRoot\\\\System32\\\\drivers\\\\$ZEPHRA_CARD_SERVICE.sys"
 "DisplayName"="Virtual Trivox card"
 "DeviceMask"=dword:$mask
 "PerformanceLevel"=dword:$level

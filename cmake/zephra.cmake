@@ -1,5 +1,8 @@
 # Small helpers shared by every folder's CMakeLists.
 
+# The repository's top, also when card/trivox is configured on its own.
+get_filename_component(ZEPHRA_ROOT ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
+
 # zephra_host_test(NAME SOURCES ... [LIBS ...]) - GoogleTest on the host, sanitizers on.
 function(zephra_host_test name)
   if(WIN32)
@@ -29,4 +32,17 @@ function(zephra_win_test name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} gtest_main)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES LABELS "${T_SHAPES}" TIMEOUT ${T_TIMEOUT})
+endfunction()
+
+# zephra_name(VAR NAME) - the text of `#define NAME "..."` in shared/names/Names.h, the one
+# definition of the names that programs and scripts share.
+set(ZEPHRA_NAMES_HEADER ${ZEPHRA_ROOT}/shared/names/Names.h)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${ZEPHRA_NAMES_HEADER})
+function(zephra_name var name)
+  file(STRINGS ${ZEPHRA_NAMES_HEADER} line REGEX "^#define ${name} \"[^\"]*\"$")
+  if(NOT line)
+    message(FATAL_ERROR "${name} is not defined in ${ZEPHRA_NAMES_HEADER}")
+  endif()
+  string(REGEX REPLACE "^#define ${name} \"([^\"]*)\"$" "\\1" value "${line}")
+  set(${var} ${value} PARENT_SCOPE)
 endfunction()

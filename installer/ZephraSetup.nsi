@@ -14,12 +14,17 @@ RequestExecutionLevel admin
   !define OUTFILE "ResonixTrivoxSetup.exe"
 !endif
 
+; Names the programs share with setup: their one definition is shared/names/Names.h.
+!define NAMES_H "${__FILEDIR__}\..\shared\names\Names.h"
+!searchparse /file "${NAMES_H}" '#define ZEPHRA_FRAME_TITLE "' FRAME_TITLE '"'
+!searchparse /file "${NAMES_H}" '#define ZEPHRA_CARD_SERVICE "' CARD_SERVICE '"'
+!searchparse /file "${NAMES_H}" '#define ZEPHRA_WAVE_VXD "' WAVE_VXD '"'
+
 !define PRODUCT "Resonix Trivox"
 !define VERSION "1.07.01"
 !define PUBLISHER "Meridal Multimedia"
-!define FRAME_TITLE "MeridalMultimediaGrendorControl"
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\ResonixTrivox"
-!define SERVICE_KEY "System\CurrentControlSet\Services\kv22card"
+!define SERVICE_KEY "System\CurrentControlSet\Services\${CARD_SERVICE}"
 !define K3 "Software\Meridal\Resonix Trivox"
 !define K4 "Software\Meridal\Resonix Trivox\setup"
 !define K5 "Software\Microsoft\Windows\CurrentVersion\Run"
@@ -72,14 +77,14 @@ Section "Control panel and card software" SecMain
 
   ; The card: kernel driver and its service, the wave device's DLL, the console tool.
   SetOutPath "$SYSDIR\drivers"
-  File "${BUILD}\card\driver\kv22card.sys"
+  File "${BUILD}\card\driver\${CARD_SERVICE}.sys"
   SetOutPath "$SYSDIR"
-  File "${BUILD}\card\wavedll\brs4wave.vxd"
+  File "${BUILD}\card\wavedll\${WAVE_VXD}"
   File "${BUILD}\card\cardctl\cardctl.exe"
   WriteRegDWORD HKLM "${SERVICE_KEY}" "Type" 1
   WriteRegDWORD HKLM "${SERVICE_KEY}" "Start" 2
   WriteRegDWORD HKLM "${SERVICE_KEY}" "ErrorControl" 1
-  WriteRegExpandStr HKLM "${SERVICE_KEY}" "ImagePath" "\SystemRoot\System32\drivers\kv22card.sys"
+  WriteRegExpandStr HKLM "${SERVICE_KEY}" "ImagePath" "\SystemRoot\System32\drivers\${CARD_SERVICE}.sys"
   WriteRegStr HKLM "${SERVICE_KEY}" "DisplayName" "Virtual Trivox card"
 
   ; Values the installation owns.
@@ -121,10 +126,10 @@ Section "Uninstall"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
 
-  ExecWait '"$SYSDIR\sc.exe" stop kv22card'
+  ExecWait '"$SYSDIR\sc.exe" stop ${CARD_SERVICE}'
   DeleteRegKey HKLM "${SERVICE_KEY}"
-  Delete /REBOOTOK "$SYSDIR\drivers\kv22card.sys"
-  Delete /REBOOTOK "$SYSDIR\brs4wave.vxd"
+  Delete /REBOOTOK "$SYSDIR\drivers\${CARD_SERVICE}.sys"
+  Delete /REBOOTOK "$SYSDIR\${WAVE_VXD}"
   Delete "$SYSDIR\cardctl.exe"
 
   ; A log-on start of a program that is gone would fail at every log-on.

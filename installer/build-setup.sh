@@ -5,8 +5,9 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build=$(cd "${1:?usage: build-setup.sh BUILD_DIR [OUTPUT.exe]}" && pwd)
 out=${2:-$build/ResonixTrivoxSetup.exe}
+source "$here/../shared/names/names.sh"
 for f in controlpanel/ZephraCtrl.exe controlpanel/ZephraHook.dll controlpanel/Kv20DAL.dll \
-         card/driver/kv22card.sys card/wavedll/brs4wave.vxd card/cardctl/cardctl.exe; do
+         "card/driver/$ZEPHRA_CARD_SERVICE.sys" "card/wavedll/$ZEPHRA_WAVE_VXD" card/cardctl/cardctl.exe; do
   [ -f "$build/$f" ] || { echo "build-setup: missing $build/$f" >&2; exit 1; }
 done
 # makensis on Linux takes the script's Windows-style paths with '/' as well.

@@ -8,6 +8,7 @@ set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build=$(cd "${1:?usage: setup_test.sh WINDOWS_BUILD_DIR}" && pwd)
 source "$here/../tools/wine-env.sh"
+source "$here/../shared/names/names.sh"
 
 work=$(mktemp -d /tmp/zephra-setup-test.XXXXXX)
 trap 'WINEPREFIX=$work/prefix zw_session_end; rm -rf "$work"' EXIT
@@ -62,8 +63,10 @@ flush
 for f in ZephraCtrl.exe ZephraHook.dll Kv20DAL.dll uninstall.exe; do check "installs $f" test -f "$prog/$f"; done
 [ -f "$build/controlpanel/l.wav" ] && check "installs the test tones" test -f "$prog/l.wav" -a -f "$prog/r.wav"
 [ -f "$build/player/TrivoxPlay.exe" ] && check "installs demos\\TrivoxPlay.exe" test -f "$prog/demos/TrivoxPlay.exe"
-for f in drivers/kv22card.sys brs4wave.vxd cardctl.exe; do check "installs system32\\$f" test -f "$c/windows/system32/$f"; done
-check "service key" value 'System\\CurrentControlSet\\Services\\kv22card' system.reg Start
+for f in "drivers/$ZEPHRA_CARD_SERVICE.sys" "$ZEPHRA_WAVE_VXD" cardctl.exe; do
+  check "installs system32\\$f" test -f "$c/windows/system32/$f"
+done
+check "service key" value "System\\\\CurrentControlSet\\\\Services\\\\$ZEPHRA_CARD_SERVICE" system.reg Start
 check "release in K4" value 'Software\\Meridal\\Resonix Trivox\\setup' system.reg SoftwareVersion
 check "MIDI names in K9" value 'Software\\Orvane\\Zephra\\DriverNames' system.reg WavetableDriverName
 for v in DisplayName DisplayVersion Publisher InstallLocation UninstallString; do

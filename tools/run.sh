@@ -22,6 +22,7 @@ done
 mkdir -p "$state"
 
 source tools/wine-env.sh
+source shared/names/names.sh
 export WINEPREFIX=$prefix
 # What an earlier start left for the next one: display and sound server.
 [ -f "$state/env" ] && source "$state/env"
@@ -66,7 +67,7 @@ printf 'export DISPLAY=%q XDG_RUNTIME_DIR=%q PULSE_SERVER=%q\n' "$DISPLAY" "$XDG
 
 cp -f build/win/tools/wintool/wintool.exe "$WINEPREFIX/drive_c/windows/system32/"
 setsid nohup wine "C:\\Program Files\\Resonix Trivox\\ZephraCtrl.exe" >"$state/zephractrl.log" 2>&1 < /dev/null &
-if ! timeout 60 wine wintool.exe wait MeridalMultimediaGrendorControl 30000; then
+if ! timeout 60 wine wintool.exe wait "$ZEPHRA_FRAME_TITLE" 30000; then
   echo "ZephraCtrl did not start; see $state/zephractrl.log" >&2
   exit 1
 fi

@@ -2,6 +2,10 @@
 
 namespace kv22 {
 
+namespace {
+const char kControlDevice[] = ZEPHRA_DEVICE_PATH(ZEPHRA_CONTROL_DEVICE);
+}  // namespace
+
 CardClient::~CardClient() {
   if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
 }
@@ -9,11 +13,11 @@ CardClient::~CardClient() {
 bool CardClient::Open() {
   if (IsOpen()) return true;
   // NT-style arguments first; the 9x loader-style open is the fallback.
-  handle_ = CreateFileA("\\\\.\\Kv22Ctl", GENERIC_READ | GENERIC_WRITE,
+  handle_ = CreateFileA(kControlDevice, GENERIC_READ | GENERIC_WRITE,
                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   if (handle_ == INVALID_HANDLE_VALUE) {
     error_ = GetLastError();
-    handle_ = CreateFileA("\\\\.\\Kv22Ctl", 0, 0, nullptr, 0, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    handle_ = CreateFileA(kControlDevice, 0, 0, nullptr, 0, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   }
   if (handle_ == INVALID_HANDLE_VALUE) {
     if (error_ == 0) error_ = GetLastError();

@@ -1,4 +1,4 @@
-// Client of the virtual card's control device \\.\Kv22Ctl (cardctl and tests).
+// Client of the virtual card's control device ZEPHRA_CONTROL_DEVICE (cardctl and tests).
 #pragma once
 #include <windows.h>
 

@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
       cmd != "set")
     return Usage();
   if ((cmd == "set") != (argc > 2)) return Usage();
-  if (!card.Open()) return NoCard(card, "opening \\\\.\\Kv22Ctl");
+  if (!card.Open()) return NoCard(card, "opening " ZEPHRA_DEVICE_PATH(ZEPHRA_CONTROL_DEVICE));
 
   if (cmd == "log") {
     std::vector<kv22::LogEntry> entries;

@@ -64,7 +64,7 @@ class CardctlTest : public ::testing::Test {
 
   // A request of our own on the NT name, which both shapes can open.
   void Send(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize) {
-    HANDLE h = CreateFileA("\\\\.\\Kv22Mid0", GENERIC_READ, FILE_SHARE_WRITE, nullptr,
+    HANDLE h = CreateFileA(ZEPHRA_DEVICE_PATH(ZEPHRA_WAVETABLE_NT), GENERIC_READ, FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
     DWORD got;

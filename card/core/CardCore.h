@@ -5,34 +5,35 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "shared/names/Names.h"
+
 namespace kv22 {
 
 // Devices the card offers. The wavetable synthesizer has a 9x name and an NT name.
 enum DeviceId : uint32_t {
-  kDevWave = 0,        // "brs4wave.vxd"
-  kDevCore = 1,        // "brs4core.vxd"
-  kDevWavetable = 2,   // "brs4wt.vxd"
-  kDevWavetableNt = 3, // "Kv22Mid0"
+  kDevWave = 0,        // ZEPHRA_WAVE_VXD
+  kDevCore = 1,        // ZEPHRA_CORE_VXD
+  kDevWavetable = 2,   // ZEPHRA_WAVETABLE_VXD
+  kDevWavetableNt = 3, // ZEPHRA_WAVETABLE_NT
   kDeviceCount = 4
 };
 
 constexpr uint32_t DeviceBit(uint32_t dev) { return 1u << dev; }
 constexpr uint32_t kAllDevices = (1u << kDeviceCount) - 1;
 
-// Control codes the card's devices answer.
-enum ControlCode : uint32_t {
-  kSetDisableDsHwBuf = 0x00000001,
-  kGetDisableDsHwBuf = 0x00000002,
-  kSetOutputMode = 0x39850000,
-  kSetWavetableEffect = 0x39860000,
-  kSetReverbAmount = 0x39870000,
-  kSetChorusAmount = 0x39880000,
-  kSetSoftSynthMode = 0x39900000,
-  kGetPerformanceLevel = 0x39910000,
-  kGetPerformanceClass = 0x39920000,
-  kGetPerformanceFeature = 0x39930000,
-  kDownloadBank = 0x39950000,
-};
+// Control codes the card's devices answer: the ones the programs send.
+using zephra::ControlCode;
+using zephra::kSetDisableDsHwBuf;
+using zephra::kGetDisableDsHwBuf;
+using zephra::kSetOutputMode;
+using zephra::kSetWavetableEffect;
+using zephra::kSetReverbAmount;
+using zephra::kSetChorusAmount;
+using zephra::kSetSoftSynthMode;
+using zephra::kGetPerformanceLevel;
+using zephra::kGetPerformanceClass;
+using zephra::kGetPerformanceFeature;
+using zephra::kDownloadBank;
 
 // Why a request failed; kOk is success.
 enum Status : uint32_t {
@@ -212,7 +213,7 @@ class Card {
 // Which device a code belongs to: true when dev serves code.
 bool DeviceServes(uint32_t dev, uint32_t code);
 
-// Private codes of the always-present control device \\.\Kv22Ctl
+// Private codes of the always-present control device ZEPHRA_CONTROL_DEVICE
 // (FILE_DEVICE_UNKNOWN, functions 0x800.., METHOD_BUFFERED, any access).
 enum CtlCode : uint32_t {
   kCtlGetStatus = 0x00222000,  // out: CardStatus

@@ -228,6 +228,33 @@ std::string FormatEqState(const CardState& s) {
          " configs=" + std::to_string(s.eqConfigCalls);
 }
 
+namespace {
+
+// "-" or a comma list of input indexes -1..kEqMaxInputs-1; bit i + 1 stands for index i.
+bool ParseRefuseMask(const std::string& value, uint32_t& mask) {
+  mask = 0;
+  if (value == "-") return true;
+  for (const auto& part : Split(value, ',')) {
+    errno = 0;
+    char* end = nullptr;
+    long v = std::strtol(part.c_str(), &end, 10);
+    if (part.empty() || errno != 0 || *end != 0 || v < -1 || v >= long(kEqMaxInputs)) return false;
+    mask |= 1u << uint32_t(v + 1);
+  }
+  return true;
+}
+
+// "-" or up to kEqMaxInputs names joined by '|', each 1..kEqNameSize-1 characters.
+bool ParseInputNames(const std::string& value, std::vector<std::string>& names) {
+  names.clear();
+  if (value != "-") names = Split(value, '|');
+  bool ok = names.size() <= kEqMaxInputs;
+  for (const auto& name : names) ok = ok && !name.empty() && name.size() < kEqNameSize;
+  return ok;
+}
+
+}  // namespace
+
 bool ApplySetting(const std::string& arg, CardConfig& cfg, std::string& error) {
   auto eq = arg.find('=');
   if (eq == std::string::npos || eq == 0) {
@@ -283,27 +310,16 @@ bool ApplySetting(const std::string& arg, CardConfig& cfg, std::string& error) {
   }
   if (key == "refuse") {
     uint32_t mask = 0;
-    if (value != "-") {
-      for (const auto& part : Split(value, ',')) {
-        errno = 0;
-        char* end = nullptr;
-        long v = std::strtol(part.c_str(), &end, 10);
-        if (part.empty() || errno != 0 || *end != 0 || v < -1 || v >= long(kEqMaxInputs)) {
-          error = "refuse takes input indexes -1.." + std::to_string(kEqMaxInputs - 1) + " or -: " + arg;
-          return false;
-        }
-        mask |= 1u << uint32_t(v + 1);
-      }
+    if (!ParseRefuseMask(value, mask)) {
+      error = "refuse takes input indexes -1.." + std::to_string(kEqMaxInputs - 1) + " or -: " + arg;
+      return false;
     }
     cfg.eq.refuseMask = mask;
     return true;
   }
   if (key == "inputs") {
     std::vector<std::string> names;
-    if (value != "-") names = Split(value, '|');
-    bool ok = names.size() <= kEqMaxInputs;
-    for (const auto& name : names) ok = ok && !name.empty() && name.size() < kEqNameSize;
-    if (!ok) {
+    if (!ParseInputNames(value, names)) {
       error = "inputs takes up to " + std::to_string(kEqMaxInputs) + " names of 1.." +
               std::to_string(kEqNameSize - 1) + " characters joined by |, or -: " + arg;
       return false;

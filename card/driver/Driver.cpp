@@ -1,5 +1,5 @@
-// kv22card.sys: the virtual card. Serves the card's device names and the
-// control device \\.\Kv22Ctl; all decisions are made by kv22::Card.
+// The virtual card's kernel driver (ZEPHRA_CARD_SERVICE ".sys"). Serves the card's device
+// names and the control device ZEPHRA_CONTROL_DEVICE; all decisions are made by kv22::Card.
 
 // intrin.h and wdm.h both declare these; keep the DDK's under other names.
 #include <intrin.h>
@@ -24,13 +24,14 @@ struct DeviceExt {
 };
 
 const wchar_t* const kDeviceNames[kDeviceObjects] = {
-    L"\\Device\\Kv22Wave", L"\\Device\\Kv22Core", L"\\Device\\Kv22Wt", L"\\Device\\Kv22Mid0",
-    L"\\Device\\Kv22Ctl"};
-// No link named brs4wave.vxd: in the 9x shape Wine then loads the DLL of that name
+    L"\\Device\\" ZEPHRA_WAVE_DEVICE, L"\\Device\\Kv22Core", L"\\Device\\Kv22Wt",
+    L"\\Device\\" ZEPHRA_WAVETABLE_NT, L"\\Device\\" ZEPHRA_CONTROL_DEVICE};
+// No link named ZEPHRA_WAVE_VXD: in the 9x shape Wine then loads the DLL of that name
 // (card/wavedll), which can write GetDisableDsHwBuf's answer where the caller reads it.
 const wchar_t* const kLinkNames[kDeviceObjects] = {
-    L"\\DosDevices\\Kv22Wave", L"\\DosDevices\\brs4core.vxd", L"\\DosDevices\\brs4wt.vxd",
-    L"\\DosDevices\\Kv22Mid0", L"\\DosDevices\\Kv22Ctl"};
+    L"\\DosDevices\\" ZEPHRA_WAVE_DEVICE, L"\\DosDevices\\" ZEPHRA_CORE_VXD,
+    L"\\DosDevices\\" ZEPHRA_WAVETABLE_VXD, L"\\DosDevices\\" ZEPHRA_WAVETABLE_NT,
+    L"\\DosDevices\\" ZEPHRA_CONTROL_DEVICE};
 
 // One card per driver; zero-initialised, set up in DriverEntry.
 Card g_card;

@@ -6,12 +6,14 @@
 
 namespace {
 
+const char kControlDevice[] = ZEPHRA_DEVICE_PATH(ZEPHRA_CONTROL_DEVICE);
+
 HANDLE OpenCard() {
   // The NT arguments work in both shapes; the 9x loader-style open is the fallback.
-  HANDLE h = CreateFileA("\\\\.\\Kv22Ctl", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+  HANDLE h = CreateFileA(kControlDevice, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                          nullptr, OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE)
-    h = CreateFileA("\\\\.\\Kv22Ctl", 0, 0, nullptr, 0, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    h = CreateFileA(kControlDevice, 0, 0, nullptr, 0, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   return h;
 }
 

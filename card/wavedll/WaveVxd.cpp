@@ -1,13 +1,14 @@
-// brs4wave.vxd: the wave device as Windows 9x programs open it. Wine loads this DLL for
-// "\\.\brs4wave.vxd" and calls its DeviceIoControl in the caller's process with the
+// The wave device as Windows 9x programs open it: a DLL named ZEPHRA_WAVE_VXD. Wine loads it
+// for "\\.\" + that name and calls its DeviceIoControl in the caller's process with the
 // caller's own buffers, so the switch state can be written back into the input buffer,
 // which is where the control panel reads it. Requests go on to the card's wave device.
 #include <windows.h>
 
+#include "shared/names/Names.h"
+
 namespace {
 
-const char kWaveDevice[] = "\\\\.\\Kv22Wave";
-constexpr DWORD kGetDisableDsHwBuf = 0x00000002;
+const char kWaveDevice[] = ZEPHRA_DEVICE_PATH(ZEPHRA_WAVE_DEVICE);
 
 HANDLE OpenWave() {
   return CreateFileA(kWaveDevice, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -24,7 +25,7 @@ extern "C" BOOL WINAPI VxdDeviceIoControl(DWORD code, void* in, DWORD inSize, vo
   if (wave == INVALID_HANDLE_VALUE) return FALSE;
   BOOL ok;
   DWORD got = 0;
-  if (code == kGetDisableDsHwBuf) {
+  if (code == zephra::kGetDisableDsHwBuf) {
     // The driver answers in an output buffer; the caller's 4-byte input takes the state.
     DWORD state = 0;
     ok = DeviceIoControl(wave, code, in, inSize, &state, sizeof state, &got, nullptr);

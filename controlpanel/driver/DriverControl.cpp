@@ -4,10 +4,10 @@
 
 #include "controlpanel/settings/Settings.h"
 
-const char kWaveDriverFile[] = "brs4wave.vxd";
-const char kCoreDriverFile[] = "brs4core.vxd";
-const char kWavetableDriverFile[] = "brs4wt.vxd";
-const char kWavetableDeviceNT[] = "\\\\.\\Kv22Mid0";
+const char kWaveDriverFile[] = ZEPHRA_WAVE_VXD;
+const char kCoreDriverFile[] = ZEPHRA_CORE_VXD;
+const char kWavetableDriverFile[] = ZEPHRA_WAVETABLE_VXD;
+const char kWavetableDeviceNT[] = ZEPHRA_DEVICE_PATH(ZEPHRA_WAVETABLE_NT);
 
 namespace {
 
@@ -61,30 +61,30 @@ void CloseDevice(HANDLE& h) {
   h = INVALID_HANDLE_VALUE;
 }
 
-int SetDisableDsHwBuf(HANDLE h, DWORD flag) { return SetDword(h, kIoctlSetDisableDsHwBuf, flag); }
+int SetDisableDsHwBuf(HANDLE h, DWORD flag) { return SetDword(h, zephra::kSetDisableDsHwBuf, flag); }
 
 int GetDisableDsHwBuf(HANDLE h, DWORD* flag) {
   if (!flag) return 0;
-  return Request(h, kIoctlGetDisableDsHwBuf, flag, sizeof *flag, nullptr, 0);
+  return Request(h, zephra::kGetDisableDsHwBuf, flag, sizeof *flag, nullptr, 0);
 }
 
 int SetOutputMode(HANDLE h, int mode) {
   OutputModeRecord rec = MakeOutputModeRecord(mode);
-  return Request(h, kIoctlSetOutputMode, rec.bytes, sizeof rec.bytes, nullptr, 0);
+  return Request(h, zephra::kSetOutputMode, rec.bytes, sizeof rec.bytes, nullptr, 0);
 }
 
-int SetWavetableEffect(HANDLE h, DWORD on) { return SetDword(h, kIoctlSetWavetableEffect, on); }
-int SetReverbAmount(HANDLE h, DWORD level) { return SetDword(h, kIoctlSetReverbAmount, level); }
-int SetChorusAmount(HANDLE h, DWORD level) { return SetDword(h, kIoctlSetChorusAmount, level); }
-int SetSoftSynthMode(HANDLE h, DWORD mode) { return SetDword(h, kIoctlSetSoftSynthMode, mode); }
+int SetWavetableEffect(HANDLE h, DWORD on) { return SetDword(h, zephra::kSetWavetableEffect, on); }
+int SetReverbAmount(HANDLE h, DWORD level) { return SetDword(h, zephra::kSetReverbAmount, level); }
+int SetChorusAmount(HANDLE h, DWORD level) { return SetDword(h, zephra::kSetChorusAmount, level); }
+int SetSoftSynthMode(HANDLE h, DWORD mode) { return SetDword(h, zephra::kSetSoftSynthMode, mode); }
 
-int GetPerformanceLevel(HANDLE h, DWORD* value) { return GetDword(h, kIoctlGetPerformanceLevel, value); }
-int GetPerformanceClass(HANDLE h, DWORD* value) { return GetDword(h, kIoctlGetPerformanceClass, value); }
+int GetPerformanceLevel(HANDLE h, DWORD* value) { return GetDword(h, zephra::kGetPerformanceLevel, value); }
+int GetPerformanceClass(HANDLE h, DWORD* value) { return GetDword(h, zephra::kGetPerformanceClass, value); }
 int GetPerformanceFeature(HANDLE h, DWORD* value) {
-  return GetDword(h, kIoctlGetPerformanceFeature, value);
+  return GetDword(h, zephra::kGetPerformanceFeature, value);
 }
 
 int DownloadBank(HANDLE h, const char* path) {
   if (!path) return 0;
-  return Request(h, kIoctlDownloadBank, path, static_cast<DWORD>(std::strlen(path) + 1), nullptr, 0);
+  return Request(h, zephra::kDownloadBank, path, static_cast<DWORD>(std::strlen(path) + 1), nullptr, 0);
 }

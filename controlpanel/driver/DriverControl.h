@@ -5,31 +5,18 @@
 #include <windows.h>
 
 #include "controlpanel/driver/DriverRules.h"
+#include "shared/names/Names.h"
 
-// Driver files of the Windows 9x devices and the NT wavetable device path.
-extern const char kWaveDriverFile[];       // "brs4wave.vxd"
-extern const char kCoreDriverFile[];       // "brs4core.vxd"
-extern const char kWavetableDriverFile[];  // "brs4wt.vxd"
-extern const char kWavetableDeviceNT[];    // "\\.\Kv22Mid0"
-
-// Control codes of the card's devices.
-enum : DWORD {
-  kIoctlSetDisableDsHwBuf = 0x00000001,
-  kIoctlGetDisableDsHwBuf = 0x00000002,
-  kIoctlSetOutputMode = 0x39850000,
-  kIoctlSetWavetableEffect = 0x39860000,
-  kIoctlSetReverbAmount = 0x39870000,
-  kIoctlSetChorusAmount = 0x39880000,
-  kIoctlSetSoftSynthMode = 0x39900000,
-  kIoctlGetPerformanceLevel = 0x39910000,
-  kIoctlGetPerformanceClass = 0x39920000,
-  kIoctlGetPerformanceFeature = 0x39930000,
-  kIoctlDownloadBank = 0x39950000,
-};
+// Driver files of the Windows 9x devices and the NT wavetable device path; the control
+// codes are zephra::ControlCode.
+extern const char kWaveDriverFile[];       // ZEPHRA_WAVE_VXD
+extern const char kCoreDriverFile[];       // ZEPHRA_CORE_VXD
+extern const char kWavetableDriverFile[];  // ZEPHRA_WAVETABLE_VXD
+extern const char kWavetableDeviceNT[];    // "\\.\" ZEPHRA_WAVETABLE_NT
 
 // "\\.\" + driverFile with the 9x loader arguments. INVALID_HANDLE_VALUE on failure.
 HANDLE OpenDevice9x(const char* driverFile);
-// "\\.\Kv22Mid0" with the NT arguments.
+// kWavetableDeviceNT with the NT arguments.
 HANDLE OpenDeviceNT();
 // The wavetable device of the running platform (NT path on the NT family).
 HANDLE OpenWavetableDevice();

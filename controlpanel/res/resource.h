@@ -142,7 +142,5 @@
 #define IDC_PREFS_ICON 1037
 #define IDC_DISABLE_DSHWBUF 1157
 
-// Private messages
-#define WM_TRAY_NOTIFY 0x8064
-#define WM_SHOW_PROPSHEET 0x8065
-#define WM_CLOSE_PANEL 0x8066
+// Private messages (WM_TRAY_NOTIFY, WM_SHOW_PROPSHEET, WM_CLOSE_PANEL) and the window title
+#include "shared/names/Names.h"

@@ -10,10 +10,11 @@
 #include "framework/Util.h"
 #include "framework/Wnd.h"
 #include "player/res/resource.h"
+#include "shared/names/Names.h"
 #include "shared/wave/WaveFile.h"
 #include "shared/wave/WaveFormatEx.h"
 
-const GUID kClsidTrivoxDevice = {0xD8F1EEE0, 0xF634, 0x11CF, {0x87, 0x00, 0x00, 0xA0, 0x24, 0x5D, 0x91, 0x8B}};
+const GUID kClsidTrivoxDevice = zephra::MakeGuid<GUID>(zephra::kTrivoxDeviceClsid);
 
 namespace {
 

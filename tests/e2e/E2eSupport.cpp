@@ -8,11 +8,12 @@
 #include <cstring>
 
 #include "card/cardctl/CardClient.h"
+#include "shared/names/Names.h"
 
 namespace e2e {
 
 const char kProgram[] = "C:\\Program Files\\Resonix Trivox\\ZephraCtrl.exe";
-const char kFrameTitle[] = "MeridalMultimediaGrendorControl";
+const char kFrameTitle[] = ZEPHRA_FRAME_TITLE;
 const char kSheetTitle[] = "Resonix Trivox";
 const char kWarningTitle[] = "Resonix Trivox Warning";
 const char kPrefsKey[] = "Software\\Meridal\\Resonix Trivox\\Resonix Trivox Control\\Preferences";

@@ -150,7 +150,7 @@ TEST_F(Prefs, AccelerationBoxSendsTheFlagAndStoresItOnlyOnSuccess) {
   EXPECT_TRUE(Checked(page, kDisableDsHwBuf));
   auto log = WaveLog();
   ASSERT_EQ(log.size(), 1u);
-  EXPECT_EQ(log[0].code, 1u);
+  EXPECT_EQ(log[0].code, uint32_t(kv22::kSetDisableDsHwBuf));
   EXPECT_EQ(log[0].inLength, 4u);
   EXPECT_EQ(log[0].in[0], 1);
   EXPECT_EQ(log[0].status, uint32_t(kv22::kOk));

@@ -3,7 +3,7 @@
 #   tools/bench/bench.sh [--shape 9x|nt] [--prefix DIR] [--build DIR] [--runs N] [--no-install]
 # Figures, each the median of N runs (default 7):
 #   start_to_window_ms   CreateProcess of ZephraCtrl.exe until its hidden window is found
-#   show_to_sheet_ms     posting 0x8065 to that window until the sheet is visible
+#   show_to_sheet_ms     posting WM_SHOW_PROPSHEET to that window until the sheet is visible
 #   private_usage_kib    PrivateUsage of the resident copy (Windows side), sheet closed; Wine 8
 #                        fills it from the process's swap use, so it reads 0 there
 #   working_set_kib      WorkingSetSize of the same (Windows side)

@@ -1,5 +1,5 @@
 // Times the installed ZephraCtrl in the current Wine prefix and prints figures (no limits).
-//   zephra_bench [RUNS]       start to hidden window, 0x8065 to visible sheet, private bytes
+//   zephra_bench [RUNS]       start to hidden window, WM_SHOW_PROPSHEET to visible sheet, private bytes
 //   zephra_bench resident     starts one resident copy, waits for its window, prints its pid
 //   zephra_bench end          ends every running copy with "/U"
 #include <windows.h>
@@ -12,10 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "shared/names/Names.h"
+
 namespace {
 
 const char kProgram[] = "C:\\Program Files\\Resonix Trivox\\ZephraCtrl.exe";
-const char kFrameTitle[] = "MeridalMultimediaGrendorControl";
+const char kFrameTitle[] = ZEPHRA_FRAME_TITLE;
 const char kSheetTitle[] = "Resonix Trivox";
 const char kPrefsKey[] = "Software\\Meridal\\Resonix Trivox\\Resonix Trivox Control\\Preferences";
 const DWORD kTimeoutMs = 15000;
@@ -149,7 +151,7 @@ int Bench(int runs) {
     // Let the start-up finish (tray icon, message loop) before the sheet is asked for.
     WaitForInputIdle(pi.hProcess, kTimeoutMs);
     double t2 = Now();
-    PostMessageA(frame, 0x8065, 0, 0);
+    PostMessageA(frame, WM_SHOW_PROPSHEET, 0, 0);
     HWND sheet = nullptr;
     bool shown = Poll([&] { return (sheet = VisibleSheet()) != nullptr; });
     double t3 = Now();

@@ -5,7 +5,7 @@
 
 namespace trivox {
 
-const CLSID CLSID_TrivoxDevice = {0xD8F1EEE0, 0xF634, 0x11CF, {0x87, 0x00, 0x00, 0xA0, 0x24, 0x5D, 0x91, 0x8B}};
+const CLSID CLSID_TrivoxDevice = zephra::MakeGuid<CLSID>(zephra::kTrivoxDeviceClsid);
 
 Device::Device() { moduleLock(true); }
 

@@ -14,8 +14,13 @@ LONG g_objects = 0;
 LONG g_locks = 0;
 std::wstring g_dir;
 
-const wchar_t kClsidKey[] = L"CLSID\\{D8F1EEE0-F634-11CF-8700-00A0245D918B}";
-const wchar_t kServerKey[] = L"CLSID\\{D8F1EEE0-F634-11CF-8700-00A0245D918B}\\InprocServer32";
+// HKCR\CLSID\{...} of the class, and its server key below it.
+std::wstring ClassKey() {
+  wchar_t id[40] = L"";
+  StringFromGUID2(CLSID_TrivoxDevice, id, 40);
+  return std::wstring(L"CLSID\\") + id;
+}
+std::wstring ServerKey() { return ClassKey() + L"\\InprocServer32"; }
 
 class ClassFactory : public IClassFactory {
  public:
@@ -121,16 +126,16 @@ extern "C" HRESULT WINAPI DllRegisterServer() {
   const DWORD n = GetModuleFileNameW(g_module, path, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return SELFREG_E_CLASS;
   Key cls, server;
-  if (!cls.create(HKEY_CLASSES_ROOT, kClsidKey) || !cls.set(nullptr, L"Resonix Trivox 3D Device")) return SELFREG_E_CLASS;
-  if (!server.create(HKEY_CLASSES_ROOT, kServerKey) || !server.set(nullptr, std::wstring(path, n)) ||
+  if (!cls.create(HKEY_CLASSES_ROOT, ClassKey().c_str()) || !cls.set(nullptr, L"Resonix Trivox 3D Device")) return SELFREG_E_CLASS;
+  if (!server.create(HKEY_CLASSES_ROOT, ServerKey().c_str()) || !server.set(nullptr, std::wstring(path, n)) ||
       !server.set(L"ThreadingModel", L"Both"))
     return SELFREG_E_CLASS;
   return S_OK;
 }
 
 extern "C" HRESULT WINAPI DllUnregisterServer() {
-  const LONG a = RegDeleteKeyW(HKEY_CLASSES_ROOT, kServerKey);
-  const LONG b = RegDeleteKeyW(HKEY_CLASSES_ROOT, kClsidKey);
+  const LONG a = RegDeleteKeyW(HKEY_CLASSES_ROOT, ServerKey().c_str());
+  const LONG b = RegDeleteKeyW(HKEY_CLASSES_ROOT, ClassKey().c_str());
   const bool ok = (a == ERROR_SUCCESS || a == ERROR_FILE_NOT_FOUND) && (b == ERROR_SUCCESS || b == ERROR_FILE_NOT_FOUND);
   return ok ? S_OK : SELFREG_E_CLASS;
 }

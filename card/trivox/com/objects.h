@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "engine.h"
+#include "shared/names/Names.h"
 
 namespace trivox {
 
-// {D8F1EEE0-F634-11CF-8700-00A0245D918B}
 extern const CLSID CLSID_TrivoxDevice;
 
 void moduleLock(bool add);  // objects alive, for DllCanUnloadNow

@@ -12,9 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "shared/names/Names.h"
+
 namespace {
 
-const CLSID kTrivox = {0xD8F1EEE0, 0xF634, 0x11CF, {0x87, 0x00, 0x00, 0xA0, 0x24, 0x5D, 0x91, 0x8B}};
+const CLSID kTrivox = zephra::MakeGuid<CLSID>(zephra::kTrivoxDeviceClsid);
 
 struct Target {
   const char* name;

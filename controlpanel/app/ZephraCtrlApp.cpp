@@ -7,12 +7,10 @@
 #include "controlpanel/app/hook/KeyHook.h"
 #include "controlpanel/driver/DriverControl.h"
 #include "controlpanel/res/resource.h"
-#include "controlpanel/settings/Settings.h"
+#include "controlpanel/settings/Store.h"
 #include "controlpanel/shell/DriverWarningDlg.h"
 #include "controlpanel/shell/MainFrame.h"
 #include "framework/Util.h"
-
-char ProgramDir[260];
 
 // Seen by every running copy of the program: only decides whether to look for one.
 volatile LONG g_instanceCount __attribute__((section(".shared"), shared)) = 0;
@@ -24,32 +22,22 @@ CZephraCtrlApp* ZephraApp() { return &theApp; }
 CZephraCtrlApp::CZephraCtrlApp() : fw::CWinApp("ZephraCtrl") {}
 
 BOOL CZephraCtrlApp::InitApplication() {
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, catalogue::K1.path, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_ALL_ACCESS, nullptr, &m_hControlKey, nullptr) != ERROR_SUCCESS) {
-    m_hControlKey = nullptr;
-  } else if (RegCreateKeyExA(m_hControlKey, catalogue::kPreferencesSubKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                             KEY_ALL_ACCESS, nullptr, &m_hPrefsKey, nullptr) != ERROR_SUCCESS) {
-    m_hPrefsKey = nullptr;
-  }
+  m_hControlKey = settings::Key(catalogue::kUserControl, KEY_ALL_ACCESS, settings::Open::Create);
+  if (m_hControlKey.IsOpen())
+    m_hPrefsKey =
+        settings::Key(m_hControlKey.Get(), catalogue::kPreferencesSubKey, KEY_ALL_ACCESS, settings::Open::Create);
 
   char module[260];
   GetModuleFileNameA(nullptr, module, sizeof module);
-  GetShortPathNameA(module, ProgramDir, sizeof ProgramDir);
+  GetShortPathNameA(module, m_szProgramDir, sizeof m_szProgramDir);
   char drive[_MAX_DRIVE], dir[_MAX_DIR];
-  _splitpath(ProgramDir, drive, dir, nullptr, nullptr);
-  _makepath(ProgramDir, drive, dir, nullptr, nullptr);
+  _splitpath(m_szProgramDir, drive, dir, nullptr, nullptr);
+  _makepath(m_szProgramDir, drive, dir, nullptr, nullptr);
 
-  if (m_hPrefsKey) {
-    std::string name = fw::LoadStr(IDS_SYSKEYENABLE);
-    DWORD enabled = 0, size = sizeof enabled;
-    if (RegQueryValueExA(m_hPrefsKey, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&enabled), &size) ==
-            ERROR_SUCCESS &&
-        enabled != 0) {
-      // The procedure is called in every process that takes keyboard input, so it is
-      // installed with the module handle of the DLL that holds it.
-      m_hKeyboardHook =
-          SetWindowsHookExA(WH_KEYBOARD, KeyboardHookProc, GetModuleHandleA("ZephraHook.dll"), 0);
-    }
+  if (ReadPreference(fw::LoadStr(IDS_SYSKEYENABLE).c_str(), catalogue::SysKeyEnable.byDefault.number) != 0) {
+    // The procedure is called in every process that takes keyboard input, so it is
+    // installed with the module handle of the DLL that holds it.
+    m_hKeyboardHook = SetWindowsHookExA(WH_KEYBOARD, KeyboardHookProc, GetModuleHandleA("ZephraHook.dll"), 0);
   }
   return fw::CWinApp::InitApplication();
 }
@@ -87,14 +75,8 @@ BOOL CZephraCtrlApp::InitInstance() {
     m_pMainWnd = frame;
     frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | 0x00008000 /* FWS_ADDTOTITLE */, nullptr, nullptr);
 
-    m_bTaskBarIcon = 1;
-    if (m_hPrefsKey) {
-      std::string name = fw::LoadStr(IDS_TASKBARICONENABLE);
-      DWORD value = 0, size = sizeof value;
-      if (RegQueryValueExA(m_hPrefsKey, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) ==
-          ERROR_SUCCESS)
-        m_bTaskBarIcon = static_cast<int>(value);
-    }
+    m_bTaskBarIcon = static_cast<int>(ReadPreference(fw::LoadStr(IDS_TASKBARICONENABLE).c_str(),
+                                                     catalogue::TaskBarIconEnable.byDefault.number));
     if (m_bTaskBarIcon) {
       frame->AddTrayIcon();
       result = TRUE;
@@ -104,13 +86,8 @@ BOOL CZephraCtrlApp::InitInstance() {
     }
   }
 
-  m_bToolTips = 1;
-  if (m_hPrefsKey) {
-    DWORD value = 0, size = sizeof value;
-    if (RegQueryValueExA(m_hPrefsKey, catalogue::ToolTipsEnable.name, nullptr, nullptr,
-                         reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS)
-      m_bToolTips = static_cast<BYTE>(value);
-  }
+  m_bToolTips =
+      static_cast<BYTE>(ReadPreference(catalogue::ToolTipsEnable.name, catalogue::ToolTipsEnable.byDefault.number));
 
   if (!result) InterlockedDecrement(&g_instanceCount);
   return result;
@@ -135,10 +112,24 @@ void CZephraCtrlApp::SetToolTipOwner(fw::CToolTipCtrl* tip, HWND owner) {
   if (tip) tip->SendMessage(TTM_ACTIVATE, m_bToolTips, 0);
 }
 
-LONG CZephraCtrlApp::SetToolTipsEnable(BYTE on) {
+int CZephraCtrlApp::SetToolTipsEnable(BYTE on) {
   if (m_pToolTip) m_pToolTip->SendMessage(TTM_ACTIVATE, on, 0);
   m_bToolTips = on;
-  DWORD value = on;
-  return RegSetValueExA(m_hPrefsKey, catalogue::ToolTipsEnable.name, 0, REG_DWORD,
-                        reinterpret_cast<const BYTE*>(&value), sizeof value);
+  return settings::WriteDword(m_hPrefsKey, catalogue::ToolTipsEnable.name, on);
+}
+
+void CZephraCtrlApp::SetTaskBarIcon(int on) {
+  settings::WriteDword(m_hPrefsKey, fw::LoadStr(IDS_TASKBARICONENABLE).c_str(), static_cast<DWORD>(on));
+  m_bTaskBarIcon = on;
+}
+
+void CZephraCtrlApp::ShowHelp(int context) {
+  m_nHelpContext = context;
+  m_helpFile.Show(m_nHelpContext);
+}
+
+// A 4-byte value of the Preferences key; fallback when it cannot be read (or the key is not open).
+DWORD CZephraCtrlApp::ReadPreference(const char* name, DWORD fallback) const {
+  DWORD value = 0;
+  return settings::ReadDword(m_hPrefsKey, name, &value) ? value : fallback;
 }

@@ -5,12 +5,10 @@
 
 #include <memory>
 
+#include "controlpanel/settings/Store.h"
 #include "controlpanel/shell/HelpFile.h"
 #include "framework/App.h"
 #include "framework/Controls.h"
-
-// Short (8.3) form of the program's directory, with drive, ending in a backslash.
-extern char ProgramDir[260];
 
 class CZephraCtrlApp : public fw::CWinApp {
  public:
@@ -21,20 +19,38 @@ class CZephraCtrlApp : public fw::CWinApp {
   BOOL ProcessMessageFilter(int code, LPMSG msg) override;
 
   void SetToolTipOwner(fw::CToolTipCtrl* tip, HWND owner);
-  LONG SetToolTipsEnable(BYTE on);
+  int SetToolTipsEnable(BYTE on);
+  BYTE ToolTips() const { return m_bToolTips; }
   bool IsCardPresent();
 
+  int TaskBarIcon() const { return m_bTaskBarIcon; }
+  // Stores the switch in "TaskBarIconEnable" through the kept Preferences key and here.
+  void SetTaskBarIcon(int on);
+
+  // Short (8.3) form of the program's directory, with drive, ending in a backslash.
+  const char* ProgramDir() const { return m_szProgramDir; }
+
+  void SetHelpOwner(HWND owner, const char* directory) { m_helpFile.SetOwner(owner, directory); }
+  void ShowHelp(int context);
+
+ private:
+  DWORD ReadPreference(const char* name, DWORD fallback) const;
+
   int m_bTaskBarIcon = 0;
-  HKEY m_hPrefsKey = nullptr;
+  settings::Key m_hPrefsKey;
   CHelpFile m_helpFile;
   int m_nHelpContext = 100;
+
+ public:
+  // Read by the test-tone player to find the active page.
   HWND m_hToolTipOwner = nullptr;
+
+ private:
   fw::CToolTipCtrl* m_pToolTip = nullptr;
   BYTE m_bToolTips = 1;
   HHOOK m_hKeyboardHook = nullptr;
-  HKEY m_hControlKey = nullptr;
-
- private:
+  settings::Key m_hControlKey;
+  char m_szProgramDir[260] = {};
   std::unique_ptr<fw::CWnd> m_frame;  // the main frame object outlives its window
 };
 

@@ -7,6 +7,7 @@
 #include "controlpanel/app/ZephraCtrlApp.h"
 #include "controlpanel/res/resource.h"
 #include "controlpanel/settings/Settings.h"
+#include "controlpanel/settings/Store.h"
 #include "framework/Util.h"
 
 namespace {
@@ -16,20 +17,11 @@ constexpr UINT kTestTimerMs = 100;
 constexpr int kHeadphones = 0;
 constexpr int kExternalSpeakers = 1;
 
-// Cleared by the first output selection of any Config page in this process: the first
-// page shows what the driver already has, later pages send the stored choice again.
-bool g_bFirstOutputCall = true;
-
-int ReadDword(const catalogue::Value& v, DWORD* out) {
-  return SettingsReadDword(RootOf(*v.key), v.key->path, v.name, out);
-}
-int WriteDword(const catalogue::Value& v, DWORD value) {
-  return SettingsWriteDword(RootOf(*v.key), v.key->path, v.name, &value);
-}
-
 }  // namespace
 
 IMPLEMENT_DYNCREATE(CPageCfg)
+
+bool CPageCfg::s_bFirstOutputCall = true;
 
 BEGIN_MESSAGE_MAP(CPageCfg, fw::CPropertyPage)
   ON_CBN_SELCHANGE(IDC_OUTPUT, OnOutputSelChange)
@@ -71,7 +63,7 @@ BOOL CPageCfg::OnInitDialog() {
   if (!IsWindowsNT()) m_core.Reset(OpenDevice9x(kCoreDriverFile));
 
   DWORD stored = 0;
-  const bool readOk = ReadDword(catalogue::OutputMode, &stored) != 0;
+  const bool readOk = settings::ReadDword(catalogue::OutputMode, &stored) != 0;
   m_output.SetCurSel(static_cast<int>(catalogue::OutputModeFromStore(readOk, stored)));
   m_nLastOutput = -1;
   HandleOutputSelection();
@@ -113,13 +105,13 @@ void CPageCfg::HandleOutputSelection() {
       m_picRight.ShowWindow(SW_SHOW);
       m_picHeadphones.ShowWindow(SW_HIDE);
     }
-    if (!IsWindowsNT() && !g_bFirstOutputCall && m_core.IsValid()) {
+    if (!IsWindowsNT() && !s_bFirstOutputCall && m_core.IsValid()) {
       DebugTrace("Calling the driver");
-      if (SetOutputMode(m_core.Get(), index)) WriteDword(catalogue::OutputMode, static_cast<DWORD>(index));
+      if (SetOutputMode(m_core.Get(), index)) settings::WriteDword(catalogue::OutputMode, static_cast<DWORD>(index));
     }
     m_nLastOutput = index;
   }
-  g_bFirstOutputCall = false;
+  s_bFirstOutputCall = false;
 }
 
 void CPageCfg::InitRenderMode() {
@@ -139,7 +131,7 @@ void CPageCfg::InitRenderMode() {
     return;
   }
   DWORD stored = 0;
-  const bool readOk = ReadDword(catalogue::TrivoxMode, &stored) != 0;
+  const bool readOk = settings::ReadDword(catalogue::TrivoxMode, &stored) != 0;
   m_nRenderMode = catalogue::RenderModeIndexFromStore(readOk, stored);
 }
 
@@ -159,7 +151,7 @@ void CPageCfg::SetTestButtonText(UINT stringId) const {
 }
 
 void CPageCfg::ToneFile(const char* name, char path[260]) const {
-  std::snprintf(path, 260, "%s%s", ProgramDir, name);
+  std::snprintf(path, 260, "%s%s", ZephraApp()->ProgramDir(), name);
 }
 
 LRESULT CPageCfg::OnOutputSelChange(WPARAM, LPARAM) {
@@ -259,7 +251,7 @@ LRESULT CPageCfg::OnRenderModeClicked(WPARAM, LPARAM) {
   if (m_nRenderMode == before) return 0;
   if (fw::AfxMessageBox(IDS_REBOOT_QUESTION, MB_YESNO | MB_ICONQUESTION) == IDYES) {
     // Takes effect at the next system start; 1 is not a mode of ours.
-    WriteDword(catalogue::TrivoxMode, catalogue::TrivoxModeForIndex(m_nRenderMode));
+    settings::WriteDword(catalogue::TrivoxMode, catalogue::TrivoxModeForIndex(m_nRenderMode));
   } else {
     m_nRenderMode = before;
     UpdateData(FALSE);

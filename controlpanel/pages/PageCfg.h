@@ -32,6 +32,10 @@ class CPageCfg : public fw::CPropertyPage {
   LRESULT OnRenderModeClicked(WPARAM, LPARAM);
 
  private:
+  // Process-wide: cleared by the first output selection of any Config page, so the first
+  // page shows what the driver already has and later pages send the stored choice again.
+  static bool s_bFirstOutputCall;
+
   void HandleOutputSelection();
   void InitRenderMode();
   void PutIcon(const fw::CStatic& picture, UINT icon) const;

@@ -5,6 +5,7 @@
 #include "controlpanel/pages/PagePrefsRules.h"
 #include "controlpanel/res/resource.h"
 #include "controlpanel/settings/Settings.h"
+#include "controlpanel/settings/Store.h"
 #include "controlpanel/shell/MainFrame.h"
 #include "framework/Util.h"
 
@@ -30,21 +31,14 @@ BEGIN_MESSAGE_MAP(CPagePrefs, fw::CPropertyPage)
 END_MESSAGE_MAP()
 
 CPagePrefs::CPagePrefs() : fw::CPropertyPage(IDD_PAGE_PREFS), m_pApp(ZephraApp()) {
-  m_bTaskBarIcon = m_pApp->m_bTaskBarIcon;
-  m_bToolTips = m_pApp->m_bToolTips;
+  m_bTaskBarIcon = m_pApp->TaskBarIcon();
+  m_bToolTips = m_pApp->ToolTips();
 
   // Other software of the card expects "Default_Board"; only its existence is ours.
-  HKEY key;
-  if (RegOpenKeyA(HKEY_LOCAL_MACHINE, catalogue::K6.path, &key) == ERROR_SUCCESS) {
-    DWORD board = 0, size = sizeof board;
-    if (RegQueryValueExA(key, catalogue::DefaultBoard.name, nullptr, nullptr, reinterpret_cast<BYTE*>(&board),
-                         &size) != ERROR_SUCCESS) {
-      board = 0;
-      RegSetValueExA(key, catalogue::DefaultBoard.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&board),
-                     sizeof board);
-    }
-    RegCloseKey(key);
-  }
+  const settings::Key key(catalogue::kTrivoxShared, 0, settings::Open::ExistingAllowed);
+  DWORD board = 0;
+  if (key.IsOpen() && !settings::ReadDword(key, catalogue::DefaultBoard.name, &board))
+    settings::WriteDword(key, catalogue::DefaultBoard.name, catalogue::DefaultBoard.byDefault.number);
 }
 
 CPagePrefs::~CPagePrefs() {
@@ -87,7 +81,7 @@ BOOL CPagePrefs::OnInitDialog() {
     m_pSpeaker = std::make_unique<CSpeakerInterface>();
     if (m_pSpeaker->Initialize(&m_audioInfo, nullptr) == kKvOk) {
       m_bSpeakerReady = 1;
-      if (auto* frame = dynamic_cast<CMainFrame*>(GetParentFrame())) frame->m_wBoardId = m_audioInfo.boardId;
+      if (auto* frame = dynamic_cast<CMainFrame*>(GetParentFrame())) frame->SetBoardId(m_audioInfo.boardId);
       m_bEqSupported = m_audioInfo.boardId == kBoardWithSpeakerEq;
     }
   }
@@ -204,16 +198,12 @@ LRESULT CPagePrefs::OnEqInputSelChange(WPARAM, LPARAM) {
 }
 
 void CPagePrefs::SetRunValue(bool present) const {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, catalogue::K5.path, 0, KEY_WRITE, &key) != ERROR_SUCCESS) return;
-  if (present) {
-    const std::string command = prefs::RunCommand(ProgramDir);
-    RegSetValueExA(key, catalogue::ResonixTrivoxControl.name, 0, REG_SZ,
-                   reinterpret_cast<const BYTE*>(command.c_str()), static_cast<DWORD>(command.size()));
-  } else {
-    RegDeleteValueA(key, catalogue::ResonixTrivoxControl.name);
-  }
-  RegCloseKey(key);
+  const settings::Key key(catalogue::kRunAtLogon, KEY_WRITE, settings::Open::Existing);
+  if (present)
+    settings::WriteString(key, catalogue::ResonixTrivoxControl.name, prefs::RunCommand(m_pApp->ProgramDir()).c_str(),
+                          settings::Zero::Drop);
+  else
+    settings::DeleteValue(key, catalogue::ResonixTrivoxControl.name);
 }
 
 LRESULT CPagePrefs::OnTaskBarClicked(WPARAM, LPARAM) {
@@ -227,11 +217,7 @@ LRESULT CPagePrefs::OnTaskBarClicked(WPARAM, LPARAM) {
     else
       frame->RemoveTrayIcon();
   }
-  const DWORD value = static_cast<DWORD>(m_bTaskBarIcon);
-  if (m_pApp->m_hPrefsKey)
-    RegSetValueExA(m_pApp->m_hPrefsKey, fw::LoadStr(IDS_TASKBARICONENABLE).c_str(), 0, REG_DWORD,
-                   reinterpret_cast<const BYTE*>(&value), sizeof value);
-  m_pApp->m_bTaskBarIcon = m_bTaskBarIcon;
+  m_pApp->SetTaskBarIcon(m_bTaskBarIcon);
   return 0;
 }
 
@@ -249,7 +235,8 @@ LRESULT CPagePrefs::OnDisableDsHwBufClicked(WPARAM, LPARAM) {
     ok = SetDisableDsHwBuf(m_wave.Get(), static_cast<DWORD>(m_bDisableDsHwBuf)) != 0;
     if (ok) {
       const DWORD value = static_cast<DWORD>(m_bDisableDsHwBuf);
-      SettingsWriteDword(RootOf(catalogue::K7), catalogue::K7.path, catalogue::DisableDsHwBuf.name, &value);
+      SettingsWriteDword(settings::RootOf(*catalogue::DisableDsHwBuf.key), catalogue::DisableDsHwBuf.key->path,
+                         catalogue::DisableDsHwBuf.name, &value);
     } else {
       DebugTrace("Failed to disable/enable DirectSound hardware acceleration");
     }

@@ -1,4 +1,5 @@
-// Every registry key and value the control panel touches, with its default.
+// Every registry key and value the control panel and the player read or write: where it
+// lives, its type, what a failed read stands for and which part of the program owns it.
 // Pure data: no <windows.h>, so the defaults can be tested on the host.
 #pragma once
 #include <cstdint>
@@ -12,91 +13,129 @@ struct Key {
   const char* path;
 };
 
-// K1/K2 are created at start-up; K7/K8 by a write through the store; the rest must exist.
-inline constexpr Key K1{Root::CurrentUser, "Software\\Meridal\\Resonix Trivox\\Resonix Trivox Control"};
-inline constexpr Key K2{Root::CurrentUser,
-                        "Software\\Meridal\\Resonix Trivox\\Resonix Trivox Control\\Preferences"};
+// Created at start-up and kept open for the whole run.
+// HKCU "Software\Meridal\Resonix Trivox\Resonix Trivox Control"
+inline constexpr Key kUserControl{Root::CurrentUser, "Software\\Meridal\\Resonix Trivox\\Resonix Trivox Control"};
 inline constexpr const char* kPreferencesSubKey = "Preferences";
-inline constexpr Key K3{Root::LocalMachine, "Software\\Meridal\\Resonix Trivox"};
-inline constexpr Key K4{Root::LocalMachine, "Software\\Meridal\\Resonix Trivox\\setup"};
-inline constexpr Key K5{Root::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Run"};
-inline constexpr Key K6{Root::LocalMachine, "Software\\Orvane\\Trivox"};
-inline constexpr Key K7{Root::LocalMachine, "Software\\Orvane\\Zephra\\InstallSettings"};
-inline constexpr Key K8{Root::LocalMachine, "Software\\Orvane\\Zephra\\ControlPanel"};
-inline constexpr Key K9{Root::LocalMachine, "Software\\Orvane\\Zephra\\DriverNames"};
-inline constexpr Key K10{Root::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion"};
+// kUserControl + "\Preferences"
+inline constexpr Key kUserPreferences{Root::CurrentUser,
+                                      "Software\\Meridal\\Resonix Trivox\\Resonix Trivox Control\\Preferences"};
+// The installer's; never created by the programs.
+// HKLM "Software\Meridal\Resonix Trivox"
+inline constexpr Key kInstall{Root::LocalMachine, "Software\\Meridal\\Resonix Trivox"};
+// HKLM "Software\Meridal\Resonix Trivox\setup"
+inline constexpr Key kSetup{Root::LocalMachine, "Software\\Meridal\\Resonix Trivox\\setup"};
+// HKLM "Software\Microsoft\Windows\CurrentVersion\Run"
+inline constexpr Key kRunAtLogon{Root::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Run"};
+// HKLM "Software\Orvane\Trivox", shared with the Trivox software and the player.
+inline constexpr Key kTrivoxShared{Root::LocalMachine, "Software\\Orvane\\Trivox"};
+// Created by the first write through the store.
+// HKLM "Software\Orvane\Zephra\InstallSettings"
+inline constexpr Key kCardInstall{Root::LocalMachine, "Software\\Orvane\\Zephra\\InstallSettings"};
+// HKLM "Software\Orvane\Zephra\ControlPanel"
+inline constexpr Key kCardPanel{Root::LocalMachine, "Software\\Orvane\\Zephra\\ControlPanel"};
+// HKLM "Software\Orvane\Zephra\DriverNames", written by the card's installer.
+inline constexpr Key kDriverNames{Root::LocalMachine, "Software\\Orvane\\Zephra\\DriverNames"};
+// HKLM "Software\Microsoft\Windows\CurrentVersion", the platform's.
+inline constexpr Key kWindowsCurrentVersion{Root::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion"};
 
 enum class Type { Dword, String };
+
+// What the owner substitutes after a failed read.
+struct Default {
+  enum Kind { Number, Text, Other } kind;
+  uint32_t number;
+  const char* text;  // the text default, or for Other what the owner does instead
+};
+constexpr Default Number(uint32_t n) { return {Default::Number, n, nullptr}; }
+constexpr Default Text(const char* t) { return {Default::Text, 0, t}; }
+constexpr Default Other(const char* how) { return {Default::Other, 0, how}; }
 
 struct Value {
   const Key* key;
   const char* name;
   Type type;
+  Default byDefault;
+  const char* owner;
 };
 
-// K2, the user's preferences. "TaskBarIconEnable" and "SysKeyEnable" are read by the names
-// in the string table (114, 117); these constants carry the same text.
-inline constexpr Value TaskBarIconEnable{&K2, "TaskBarIconEnable", Type::Dword};
-inline constexpr Value ToolTipsEnable{&K2, "ToolTipsEnable", Type::Dword};
-inline constexpr Value SysKeyEnable{&K2, "SysKeyEnable", Type::Dword};
-inline constexpr Value PropSheetLeft{&K2, "PROPSHEET_LEFT", Type::Dword};
-inline constexpr Value PropSheetTop{&K2, "PROPSHEET_TOP", Type::Dword};
-inline constexpr Value PropSheetPage{&K2, "PROPSHEET_PAGE", Type::Dword};
-// K3, K4: the installation.
-inline constexpr Value DisableDriverWarning{&K3, "DisableDriverWarning", Type::String};
-inline constexpr Value SoftwareUpdatedToVersion{&K4, "SoftwareUpdatedToVersion", Type::String};
-inline constexpr Value SoftwareVersion{&K4, "SoftwareVersion", Type::String};
-// K5, the log-on start list.
-inline constexpr Value ResonixTrivoxControl{&K5, "ResonixTrivoxControl", Type::String};
-// K6, shared with the Trivox software.
-inline constexpr Value DefaultBoard{&K6, "Default_Board", Type::Dword};
-inline constexpr Value SplashAudio{&K6, "SplashAudio", Type::Dword};
-inline constexpr Value SplashScreen{&K6, "SplashScreen", Type::Dword};
-inline constexpr Value EnableDS3D{&K6, "EnableDS3D", Type::Dword};
-// K7, K8: the card's settings.
-inline constexpr Value DisableDsHwBuf{&K7, "DisableDsHwBuf", Type::Dword};
-inline constexpr Value DLSBankPath{&K7, "DLSBankPath", Type::String};
-inline constexpr Value ZephraWorkingDir{&K7, "ZephraWorkingDir", Type::String};
-inline constexpr Value OutputMode{&K8, "OutputMode", Type::Dword};
-inline constexpr Value TrivoxMode{&K8, "TrivoxMode", Type::Dword};
-inline constexpr Value BrisaWavetableEffect{&K8, "BrisaWavetableEffect", Type::Dword};
-inline constexpr Value ReverbAmount{&K8, "ReverbAmount", Type::Dword};
-inline constexpr Value ChorusAmount{&K8, "ChorusAmount", Type::Dword};
-inline constexpr Value SoftSynthMode{&K8, "SoftSynthMode", Type::Dword};
-inline constexpr Value BrisaMidiInDeviceID{&K8, "BrisaMidiInDeviceID", Type::Dword};
-inline constexpr Value BrisaMidiOutDeviceID{&K8, "BrisaMidiOutDeviceID", Type::Dword};
-inline constexpr Value MidiOutDeviceID{&K8, "MidiOutDeviceID", Type::Dword};
-inline constexpr Value MidiOutDeviceName{&K8, "MidiOutDeviceName", Type::String};
-// K9, written by the card's installer.
-inline constexpr Value MidiDriverName{&K9, "MidiDriverName", Type::String};
-inline constexpr Value WavetableDriverName{&K9, "WavetableDriverName", Type::String};
-// K10, the platform's.
-inline constexpr Value ProgramFilesDir{&K10, "ProgramFilesDir", Type::String};
+// "TaskBarIconEnable" and "SysKeyEnable" are read by the names in the string table
+// (114, 117); these constants carry the same text.
+inline constexpr Value TaskBarIconEnable{&kUserPreferences, "TaskBarIconEnable", Type::Dword, Number(1),
+                                         "Preferences page"};
+inline constexpr Value ToolTipsEnable{&kUserPreferences, "ToolTipsEnable", Type::Dword, Number(1), "start-up"};
+inline constexpr Value SysKeyEnable{&kUserPreferences, "SysKeyEnable", Type::Dword, Number(0), "start-up"};
+inline constexpr Value PropSheetLeft{&kUserPreferences, "PROPSHEET_LEFT", Type::Dword,
+                                     Other("the sheet's own position; negative is ignored"), "property sheet"};
+inline constexpr Value PropSheetTop{&kUserPreferences, "PROPSHEET_TOP", Type::Dword,
+                                    Other("the sheet's own position; negative is ignored"), "property sheet"};
+inline constexpr Value PropSheetPage{&kUserPreferences, "PROPSHEET_PAGE", Type::Dword, Number(0),
+                                     "property sheet"};
+inline constexpr Value DisableDriverWarning{&kInstall, "DisableDriverWarning", Type::String,
+                                            Other("the warning is shown"), "hardware warning"};
+inline constexpr Value SoftwareUpdatedToVersion{&kSetup, "SoftwareUpdatedToVersion", Type::String,
+                                                Other("\"SoftwareVersion\" is shown"), "About box"};
+inline constexpr Value SoftwareVersion{&kSetup, "SoftwareVersion", Type::String, Text("Improper Installation"),
+                                       "About box"};
+inline constexpr Value ResonixTrivoxControl{&kRunAtLogon, "ResonixTrivoxControl", Type::String,
+                                            Other("not read: absent unless the tray icon is on"),
+                                            "Preferences page"};
+inline constexpr Value DefaultBoard{&kTrivoxShared, "Default_Board", Type::Dword, Number(0), "Preferences page"};
+inline constexpr Value SplashAudio{&kTrivoxShared, "SplashAudio", Type::Dword, Number(0), "Demos page"};
+inline constexpr Value SplashScreen{&kTrivoxShared, "SplashScreen", Type::Dword, Other("not read"), "Demos page"};
+inline constexpr Value EnableDS3D{&kTrivoxShared, "EnableDS3D", Type::Dword, Number(0), "player dialog"};
+inline constexpr Value DisableDsHwBuf{&kCardInstall, "DisableDsHwBuf", Type::Dword, Other("not read"),
+                                      "Preferences page"};
+inline constexpr Value DLSBankPath{&kCardInstall, "DLSBankPath", Type::String,
+                                   Other("the system directory, a backslash and \"orvanegm\""), "bank download"};
+inline constexpr Value ZephraWorkingDir{&kCardInstall, "ZephraWorkingDir", Type::String,
+                                        Other("\"ProgramFilesDir\", \"Orvane\", \"KV2240\", joined by backslashes"),
+                                        "bank download"};
+inline constexpr Value OutputMode{&kCardPanel, "OutputMode", Type::Dword, Number(1), "Config page"};
+inline constexpr Value TrivoxMode{&kCardPanel, "TrivoxMode", Type::Dword, Number(2), "Config page"};
+inline constexpr Value BrisaWavetableEffect{&kCardPanel, "BrisaWavetableEffect", Type::Dword,
+                                            Other("derived from the driver"), "MIDI page"};
+inline constexpr Value ReverbAmount{&kCardPanel, "ReverbAmount", Type::Dword, Number(0), "MIDI page"};
+inline constexpr Value ChorusAmount{&kCardPanel, "ChorusAmount", Type::Dword, Number(0), "MIDI page"};
+inline constexpr Value SoftSynthMode{&kCardPanel, "SoftSynthMode", Type::Dword, Other("derived from the driver"),
+                                     "MIDI page"};
+inline constexpr Value BrisaMidiInDeviceID{&kCardPanel, "BrisaMidiInDeviceID", Type::Dword, Other("not read"),
+                                           "MIDI page"};
+inline constexpr Value BrisaMidiOutDeviceID{&kCardPanel, "BrisaMidiOutDeviceID", Type::Dword, Other("not read"),
+                                            "MIDI page"};
+inline constexpr Value MidiOutDeviceID{&kCardPanel, "MidiOutDeviceID", Type::Dword, Other("not read"),
+                                       "MIDI page"};
+inline constexpr Value MidiOutDeviceName{&kCardPanel, "MidiOutDeviceName", Type::String,
+                                         Other("the output named by \"WavetableDriverName\", written back"),
+                                         "MIDI page"};
+inline constexpr Value MidiDriverName{&kDriverNames, "MidiDriverName", Type::String, Text("Zephra MPU-401"),
+                                      "MIDI page"};
+inline constexpr Value WavetableDriverName{&kDriverNames, "WavetableDriverName", Type::String,
+                                           Text("Zephra Wavetable"), "MIDI page"};
+inline constexpr Value ProgramFilesDir{&kWindowsCurrentVersion, "ProgramFilesDir", Type::String,
+                                       Text("C:\\Program Files"), "bank download"};
 
-// Defaults that callers substitute after a failed read.
-inline constexpr uint32_t kDefaultTaskBarIconEnable = 1;
-inline constexpr uint32_t kDefaultToolTipsEnable = 1;
-inline constexpr uint32_t kDefaultPropSheetPage = 0;
+inline constexpr const Value* kAllValues[] = {
+    &TaskBarIconEnable, &ToolTipsEnable, &SysKeyEnable, &PropSheetLeft, &PropSheetTop, &PropSheetPage,
+    &DisableDriverWarning, &SoftwareUpdatedToVersion, &SoftwareVersion, &ResonixTrivoxControl, &DefaultBoard,
+    &SplashAudio, &SplashScreen, &EnableDS3D, &DisableDsHwBuf, &DLSBankPath, &ZephraWorkingDir, &OutputMode,
+    &TrivoxMode, &BrisaWavetableEffect, &ReverbAmount, &ChorusAmount, &SoftSynthMode, &BrisaMidiInDeviceID,
+    &BrisaMidiOutDeviceID, &MidiOutDeviceID, &MidiOutDeviceName, &MidiDriverName, &WavetableDriverName,
+    &ProgramFilesDir};
+
+// 0xFFFFFFFF as "PROPSHEET_PAGE" leaves the first page active.
 inline constexpr uint32_t kKeepFirstPage = 0xFFFFFFFFu;
-inline constexpr uint32_t kDefaultOutputMode = 1;
-inline constexpr uint32_t kDefaultTrivoxMode = 2;
-inline constexpr uint32_t kDefaultReverbAmount = 0;
-inline constexpr uint32_t kDefaultChorusAmount = 0;
-inline constexpr uint32_t kDefaultBoard = 0;
-inline constexpr const char* kDefaultMidiDriverName = "Zephra MPU-401";
-inline constexpr const char* kDefaultWavetableDriverName = "Zephra Wavetable";
-inline constexpr const char* kDefaultProgramFilesDir = "C:\\Program Files";
 inline constexpr const char* kDefaultBankFile = "orvanegm";
 inline constexpr const char* kRunCommandFile = "ZephraCtrl.exe";
 
 // "OutputMode" as the Config page shows it: missing gives 1, anything above 1 gives 0.
 inline constexpr uint32_t OutputModeFromStore(bool readOk, uint32_t stored) {
-  return !readOk ? kDefaultOutputMode : (stored > 1 ? 0 : stored);
+  return !readOk ? OutputMode.byDefault.number : (stored > 1 ? 0 : stored);
 }
 
 // "TrivoxMode" as a radio index: 0 is speed optimized (index 1), everything else quality (index 0).
 inline constexpr int RenderModeIndexFromStore(bool readOk, uint32_t stored) {
-  return (readOk ? stored : kDefaultTrivoxMode) == 0 ? 1 : 0;
+  return (readOk ? stored : TrivoxMode.byDefault.number) == 0 ? 1 : 0;
 }
 
 // The value stored for a radio index: 2 or 0, never 1.

@@ -9,22 +9,29 @@
 using namespace catalogue;
 
 TEST(Catalogue, PreferencesKeyIsUnderControlKey) {
-  EXPECT_EQ(std::string(K2.path), std::string(K1.path) + "\\" + kPreferencesSubKey);
-  EXPECT_EQ(K1.root, Root::CurrentUser);
-  EXPECT_EQ(K2.root, Root::CurrentUser);
-  for (const Key* k : {&K3, &K4, &K5, &K6, &K7, &K8, &K9, &K10}) EXPECT_EQ(k->root, Root::LocalMachine);
+  EXPECT_EQ(std::string(kUserPreferences.path), std::string(kUserControl.path) + "\\" + kPreferencesSubKey);
+  EXPECT_EQ(kUserControl.root, Root::CurrentUser);
+  EXPECT_EQ(kUserPreferences.root, Root::CurrentUser);
+  for (const Key* k : {&kInstall, &kSetup, &kRunAtLogon, &kTrivoxShared, &kCardInstall, &kCardPanel, &kDriverNames,
+                       &kWindowsCurrentVersion})
+    EXPECT_EQ(k->root, Root::LocalMachine);
 }
 
-TEST(Catalogue, ValueNamesAreUniquePerKey) {
-  const Value* all[] = {&TaskBarIconEnable, &ToolTipsEnable, &SysKeyEnable, &PropSheetLeft, &PropSheetTop,
-                        &PropSheetPage, &DisableDriverWarning, &SoftwareUpdatedToVersion, &SoftwareVersion,
-                        &ResonixTrivoxControl, &DefaultBoard, &SplashAudio, &SplashScreen, &EnableDS3D,
-                        &DisableDsHwBuf, &DLSBankPath, &ZephraWorkingDir, &OutputMode, &TrivoxMode,
-                        &BrisaWavetableEffect, &ReverbAmount, &ChorusAmount, &SoftSynthMode,
-                        &BrisaMidiInDeviceID, &BrisaMidiOutDeviceID, &MidiOutDeviceID, &MidiOutDeviceName,
-                        &MidiDriverName, &WavetableDriverName, &ProgramFilesDir};
+TEST(Catalogue, EveryValueIsListedOnceWithAnOwnerAndADefaultOfItsType) {
   std::set<std::string> seen;
-  for (const Value* v : all) EXPECT_TRUE(seen.insert(std::string(v->key->path) + "|" + v->name).second) << v->name;
+  for (const Value* v : kAllValues) {
+    EXPECT_TRUE(seen.insert(std::string(v->key->path) + "|" + v->name).second) << v->name;
+    EXPECT_TRUE(v->owner && *v->owner) << v->name;
+    const Default& d = v->byDefault;
+    if (d.kind == Default::Number) {
+      EXPECT_EQ(v->type, Type::Dword) << v->name;
+    } else {
+      EXPECT_TRUE(d.text && *d.text) << v->name;
+      if (d.kind == Default::Text) {
+        EXPECT_EQ(v->type, Type::String) << v->name;
+      }
+    }
+  }
 }
 
 TEST(Catalogue, OutputModeDefaults) {

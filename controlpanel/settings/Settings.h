@@ -1,4 +1,4 @@
-// Typed registry helpers and the platform-family test.
+// Typed registry helpers by root and path, and the platform-family test.
 #pragma once
 #include <windows.h>
 
@@ -10,10 +10,3 @@ int SettingsWriteString(HKEY root, const char* subKey, const char* name, const c
 
 // True on the NT family; evaluated afresh at every call.
 bool IsWindowsNT();
-
-#include "controlpanel/settings/Catalogue.h"
-
-// The platform's root handle for a catalogue key.
-inline HKEY RootOf(const catalogue::Key& key) {
-  return key.root == catalogue::Root::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
-}

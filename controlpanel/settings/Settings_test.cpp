@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
+#include <cstring>
 #include <string>
+
+#include "controlpanel/settings/Store.h"
 
 namespace {
 
@@ -107,6 +110,94 @@ TEST_F(SettingsStore, EmptyStringStoresOneByte) {
   ASSERT_EQ(SettingsWriteString(HKEY_CURRENT_USER, kBase, "Empty", ""), 1);
   DWORD type = 0;
   EXPECT_EQ(RawGet(kBase, "Empty", &type), std::string("\0", 1));
+}
+
+// Whatever is stored, what a string read hands back ends in a zero within the buffer.
+TEST_F(SettingsStore, StringReadsAlwaysEndInAZero) {
+  // No zero follows the counted bytes, so Wine adds none in the NT shape; in the 9x shape
+  // it stores a REG_SZ up to its zero, as Windows 98 does: 401 bytes, too long.
+  const std::string fill(400, 'a');
+  RawSet(kBase, "Full", REG_SZ, fill.data(), 256);
+  RawSet(kBase, "Binary", REG_BINARY, fill.data(), 256);
+  const DWORD number = 0x44434241;  // "ABCD", no zero byte
+  RawSet(kBase, "Number", REG_DWORD, &number, sizeof number);
+  RawSet(kBase, "TooLong", REG_BINARY, fill.data(), 300);
+
+  const bool nt = IsWindowsNT();
+  char text[256];
+  std::memset(text, 'x', sizeof text);
+  EXPECT_EQ(SettingsReadString(HKEY_CURRENT_USER, kBase, "Full", text), nt ? 1 : 0);
+  EXPECT_EQ(std::string(text), nt ? std::string(255, 'a') : std::string());
+  std::memset(text, 'x', sizeof text);
+  EXPECT_EQ(SettingsReadString(HKEY_CURRENT_USER, kBase, "Binary", text), 1);
+  EXPECT_EQ(std::string(text), std::string(255, 'a'));
+  std::memset(text, 'x', sizeof text);
+  EXPECT_EQ(SettingsReadString(HKEY_CURRENT_USER, kBase, "Number", text), 1);
+  EXPECT_STREQ(text, "ABCD");
+  std::memset(text, 'x', sizeof text);
+  EXPECT_EQ(SettingsReadString(HKEY_CURRENT_USER, kBase, "TooLong", text), 0);
+  EXPECT_STREQ(text, "");
+
+  // The 20-byte reads of the About box and the hardware warning: 20 bytes fit, 21 do not.
+  RawSet(kBase, "Twenty", REG_BINARY, fill.data(), 20);
+  RawSet(kBase, "TwentyOne", REG_BINARY, fill.data(), 21);
+  const settings::Key key(HKEY_CURRENT_USER, kBase, KEY_READ, settings::Open::Existing);
+  char small[20];
+  EXPECT_EQ(settings::ReadString(key, "Twenty", small, sizeof small), 1);
+  EXPECT_EQ(std::string(small), std::string(19, 'a'));
+  std::memset(small, 'x', sizeof small);
+  EXPECT_EQ(settings::ReadString(key, "TwentyOne", small, sizeof small), 0);
+  EXPECT_STREQ(small, "");
+}
+
+TEST_F(SettingsStore, KeysOpenAsAsked) {
+  using settings::Key;
+  using settings::Open;
+  const std::string deep = std::string(kBase) + "\\A\\B";
+  for (Open how : {Open::Existing, Open::ExistingAllowed}) {
+    EXPECT_FALSE(Key(HKEY_CURRENT_USER, deep.c_str(), KEY_ALL_ACCESS, how).IsOpen());
+    EXPECT_FALSE(KeyExists(kBase));
+  }
+  EXPECT_TRUE(Key(HKEY_CURRENT_USER, deep.c_str(), KEY_WRITE, Open::Create).IsOpen());
+  EXPECT_TRUE(KeyExists(deep.c_str()));
+
+  // The access asked for holds on NT (Windows 98 has none to check); the platform's own
+  // open (RegOpenKeyA) may set values.
+  const Key readOnly(HKEY_CURRENT_USER, kBase, KEY_READ, Open::Existing);
+  ASSERT_TRUE(readOnly.IsOpen());
+  EXPECT_EQ(settings::WriteDword(readOnly, "D", 1), IsWindowsNT() ? 0 : 1);
+  const Key allowed(HKEY_CURRENT_USER, kBase, 0, Open::ExistingAllowed);
+  ASSERT_TRUE(allowed.IsOpen());
+  EXPECT_EQ(settings::WriteDword(allowed, "D", 7), 1);
+  DWORD v = 0;
+  EXPECT_EQ(settings::ReadDword(readOnly, "D", &v), 1);
+  EXPECT_EQ(v, 7u);
+
+  EXPECT_EQ(settings::DeleteValue(allowed, "D"), 1);
+  EXPECT_EQ(settings::ReadDword(readOnly, "D", &v), 0);
+  EXPECT_EQ(settings::DeleteValue(allowed, "D"), 0);
+
+  // A key that did not open fails every operation and leaves the buffers alone.
+  const Key closed;
+  v = 5;
+  char text[8] = "kept";
+  EXPECT_EQ(settings::ReadDword(closed, "D", &v), 0);
+  EXPECT_EQ(settings::ReadString(closed, "S", text, sizeof text), 0);
+  EXPECT_EQ(v, 5u);
+  EXPECT_STREQ(text, "kept");
+  EXPECT_EQ(settings::WriteString(closed, "S", "x"), 0);
+}
+
+TEST_F(SettingsStore, StringWritesKeepOrDropTheZero) {
+  const settings::Key key(HKEY_CURRENT_USER, kBase, KEY_WRITE, settings::Open::Create);
+  ASSERT_EQ(settings::WriteString(key, "Keep", "", settings::Zero::Keep), 1);
+  ASSERT_EQ(settings::WriteString(key, "Drop", "", settings::Zero::Drop), 1);
+  DWORD type = 0;
+  EXPECT_EQ(RawGet(kBase, "Keep", &type), std::string("\0", 1));
+  // Wine adds the zero to a dropped one when it follows in memory, and in the 9x shape
+  // always; only an empty text in the NT shape shows the count that was written.
+  EXPECT_EQ(RawGet(kBase, "Drop", &type), IsWindowsNT() ? std::string() : std::string("\0", 1));
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
 }
 
 TEST(Platform, IsWindowsNTFollowsTheWineVersion) {

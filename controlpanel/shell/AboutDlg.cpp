@@ -7,6 +7,7 @@
 #include "controlpanel/pages/PagePrefsRules.h"
 #include "controlpanel/res/resource.h"
 #include "controlpanel/settings/Settings.h"
+#include "controlpanel/settings/Store.h"
 #include "controlpanel/shell/MainFrame.h"
 #include "framework/App.h"
 
@@ -51,27 +52,22 @@ void CAboutDlg::ShowVersionBlock() {
 }
 
 void CAboutDlg::ShowRelease() {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, catalogue::K4.path, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-  for (const char* name : {catalogue::SoftwareUpdatedToVersion.name, catalogue::SoftwareVersion.name}) {
+  const settings::Key key(catalogue::kSetup, KEY_READ, settings::Open::Existing);
+  for (const catalogue::Value* v : {&catalogue::SoftwareUpdatedToVersion, &catalogue::SoftwareVersion}) {
     char release[20];
-    DWORD size = sizeof release;
-    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(release), &size) ==
-        ERROR_SUCCESS) {
-      release[sizeof release - 1] = '\0';
+    if (settings::ReadString(key, v->name, release, sizeof release)) {
       ::SetWindowTextA(GetDlgItem(IDC_ABOUT_RELEASE), release);
       break;
     }
   }
-  RegCloseKey(key);
 }
 
 void CAboutDlg::ShowBoardId() {
   std::string text;
   if (IsWindowsNT()) {
     text = "Unavailable";
-  } else if (auto* frame = dynamic_cast<CMainFrame*>(GetParentFrame()); frame && frame->m_wBoardId != 0) {
-    text = prefs::BoardIdText(frame->m_wBoardId);
+  } else if (auto* frame = dynamic_cast<CMainFrame*>(GetParentFrame()); frame && frame->BoardId() != 0) {
+    text = prefs::BoardIdText(frame->BoardId());
   } else {
     // Asked for this box only; the frame keeps what the Preferences page found.
     auto speaker = std::make_unique<CSpeakerInterface>();

@@ -1,7 +1,7 @@
 #include "controlpanel/shell/DriverWarningDlg.h"
 
 #include "controlpanel/res/resource.h"
-#include "controlpanel/settings/Settings.h"
+#include "controlpanel/settings/Store.h"
 
 BEGIN_MESSAGE_MAP(CDriverWarningDlg, fw::CDialog)
   ON_MESSAGE(WM_CREATE, OnCreate)
@@ -15,28 +15,19 @@ void CDriverWarningDlg::DoDataExchange(fw::CDataExchange* dx) {
 }
 
 LRESULT CDriverWarningDlg::OnCreate(WPARAM, LPARAM) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, catalogue::K3.path, 0, KEY_READ, &key) != ERROR_SUCCESS) return Default();
+  const settings::Key key(catalogue::kInstall, KEY_READ, settings::Open::Existing);
   char data[20];
-  DWORD size = sizeof data;
-  LONG rc = RegQueryValueExA(key, catalogue::DisableDriverWarning.name, nullptr, nullptr,
-                             reinterpret_cast<BYTE*>(data), &size);
-  RegCloseKey(key);
   // Any value that fits, whatever its content, silences the warning: the window is not made.
-  if (rc == ERROR_SUCCESS) return -1;
+  if (settings::ReadString(key, catalogue::DisableDriverWarning.name, data, sizeof data)) return -1;
   return Default();
 }
 
 void CDriverWarningDlg::OnOK() {
   UpdateData(TRUE);
   if (m_bDisableWarning == 1) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, catalogue::K3.path, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-      const char text[] = "TRUE";
-      RegSetValueExA(key, catalogue::DisableDriverWarning.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                     static_cast<DWORD>(lstrlenA(text)));
-      RegCloseKey(key);
-    }
+    // Only into the installer's key, and without the zero, as the card's other software has it.
+    const settings::Key key(catalogue::kInstall, KEY_SET_VALUE, settings::Open::Existing);
+    settings::WriteString(key, catalogue::DisableDriverWarning.name, "TRUE", settings::Zero::Drop);
   }
   fw::CDialog::EndDialog(IDOK);
 }

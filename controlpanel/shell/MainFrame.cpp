@@ -47,8 +47,8 @@ int CMainFrame::OnCreate(LPCREATESTRUCTA cs) {
   if (fw::CFrameWnd::OnCreate(cs) == -1) return -1;
   m_menuTray.LoadMenu(IDR_MAINFRAME);
   m_menuPopup.Attach(m_menuTray.GetSubMenu(0));
-  std::string helpDir = std::string(ProgramDir) + "help";
-  ZephraApp()->m_helpFile.SetOwner(m_hWnd, helpDir.c_str());
+  CZephraCtrlApp* app = ZephraApp();
+  app->SetHelpOwner(m_hWnd, (std::string(app->ProgramDir()) + "help").c_str());
   return 0;
 }
 
@@ -86,7 +86,7 @@ LRESULT CMainFrame::OpenPropSheet(WPARAM, LPARAM) {
   ::SetFocus(nullptr);
   delete m_pPropSheet;
   m_pPropSheet = nullptr;
-  if (m_bExitRequested || !ZephraApp()->m_bTaskBarIcon) DestroyWindow();
+  if (m_bExitRequested || !ZephraApp()->TaskBarIcon()) DestroyWindow();
   return 1;
 }
 
@@ -137,9 +137,7 @@ LRESULT CMainFrame::OnAbout(WPARAM, LPARAM) {
 }
 
 LRESULT CMainFrame::OnHelp(WPARAM, LPARAM) {
-  CZephraCtrlApp* app = ZephraApp();
   int index = m_pPropSheet ? m_pPropSheet->GetActiveIndex() : -1;
-  app->m_nHelpContext = HelpContextFor(m_pPropSheet != nullptr, IsWindowsNT(), index);
-  app->m_helpFile.Show(app->m_nHelpContext);
+  ZephraApp()->ShowHelp(HelpContextFor(m_pPropSheet != nullptr, IsWindowsNT(), index));
   return 0;
 }

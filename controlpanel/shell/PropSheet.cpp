@@ -1,6 +1,7 @@
 #include "controlpanel/shell/PropSheet.h"
 
 #include "controlpanel/settings/Settings.h"
+#include "controlpanel/settings/Store.h"
 
 BEGIN_MESSAGE_MAP(CPropSheet, fw::CPropertySheet)
   ON_MESSAGE(WM_DESTROY, OnDestroy)
@@ -28,22 +29,21 @@ BOOL CPropSheet::OnInitDialog() {
   LONG width = wp.rcNormalPosition.right - wp.rcNormalPosition.left;
   LONG height = wp.rcNormalPosition.bottom - wp.rcNormalPosition.top;
   LONG left = wp.rcNormalPosition.left, top = wp.rcNormalPosition.top;
-  DWORD page = catalogue::kDefaultPropSheetPage;
+  DWORD page = catalogue::PropSheetPage.byDefault.number;
 
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, catalogue::K2.path, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-    auto read = [key](const char* name, DWORD* out) {
-      DWORD value = 0, size = sizeof value;
-      bool ok = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) ==
-                ERROR_SUCCESS;
+  const settings::Key key(catalogue::kUserPreferences, KEY_READ, settings::Open::Existing);
+  if (key.IsOpen()) {
+    // A value that cannot be read keeps what is there.
+    auto read = [&key](const catalogue::Value& v, DWORD* out) {
+      DWORD value = 0;
+      const bool ok = settings::ReadDword(key, v.name, &value) != 0;
       if (ok) *out = value;
       return ok;
     };
     DWORD storedLeft = 0, storedTop = 0;
-    bool haveLeft = read(catalogue::PropSheetLeft.name, &storedLeft);
-    bool haveTop = read(catalogue::PropSheetTop.name, &storedTop);
-    read(catalogue::PropSheetPage.name, &page);
-    RegCloseKey(key);
+    const bool haveLeft = read(catalogue::PropSheetLeft, &storedLeft);
+    const bool haveTop = read(catalogue::PropSheetTop, &storedTop);
+    read(catalogue::PropSheetPage, &page);
     left = catalogue::SheetCoordinate(haveLeft, storedLeft, left);
     top = catalogue::SheetCoordinate(haveTop, storedTop, top);
   }
@@ -58,16 +58,11 @@ LRESULT CPropSheet::OnDestroy(WPARAM, LPARAM) {
   WINDOWPLACEMENT wp{};
   wp.length = sizeof wp;
   GetWindowPlacement(m_hWnd, &wp);
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, catalogue::K2.path, 0, KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY,
-                    &key) == ERROR_SUCCESS) {
-    auto write = [key](const char* name, DWORD value) {
-      RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-    };
-    write(catalogue::PropSheetPage.name, static_cast<DWORD>(GetActiveIndex()));
-    write(catalogue::PropSheetLeft.name, static_cast<DWORD>(wp.rcNormalPosition.left));
-    write(catalogue::PropSheetTop.name, static_cast<DWORD>(wp.rcNormalPosition.top));
-    RegCloseKey(key);
-  }
+  // The key is not created here: a missing one stores nothing.
+  const settings::Key key(catalogue::kUserPreferences, KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY,
+                          settings::Open::Existing);
+  settings::WriteDword(key, catalogue::PropSheetPage.name, static_cast<DWORD>(GetActiveIndex()));
+  settings::WriteDword(key, catalogue::PropSheetLeft.name, static_cast<DWORD>(wp.rcNormalPosition.left));
+  settings::WriteDword(key, catalogue::PropSheetTop.name, static_cast<DWORD>(wp.rcNormalPosition.top));
   return Default();
 }

@@ -1,5 +1,6 @@
 #include "player/app/PlayerDlg.h"
 
+#include "controlpanel/settings/Store.h"
 #include "framework/App.h"
 #include "framework/Util.h"
 #include "player/app/AboutDlg.h"
@@ -114,16 +115,9 @@ BOOL CPlayerDlg::OnInitDialog() {
 }
 
 void CPlayerDlg::CheckEngineChoice() {
-  DWORD enable = 0;
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Orvane\\Trivox", 0, KEY_READ, &key) == ERROR_SUCCESS) {
-    DWORD value = 0, size = sizeof value;
-    // A value of another type or size reads as 0 unless its first four bytes fit.
-    if (RegQueryValueExA(key, "EnableDS3D", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) ==
-        ERROR_SUCCESS)
-      enable = value;
-    RegCloseKey(key);
-  }
+  // The stored type is not checked; a missing key or value leaves 0.
+  DWORD enable = catalogue::EnableDS3D.byDefault.number, stored = 0;
+  if (settings::ReadDword(catalogue::EnableDS3D, &stored)) enable = stored;
   if (enable == 1) return;
   for (int id : {IDC_BLUE_DS3D, IDC_RED_DS3D, IDC_BLUE_TRIVOX, IDC_RED_TRIVOX, IDC_2D3D}) ShowItem(id, false);
   RECT r;

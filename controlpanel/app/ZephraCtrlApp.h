@@ -40,12 +40,7 @@ class CZephraCtrlApp : public fw::CWinApp {
   settings::Key m_hPrefsKey;
   CHelpFile m_helpFile;
   int m_nHelpContext = 100;
-
- public:
-  // Read by the test-tone player to find the active page.
   HWND m_hToolTipOwner = nullptr;
-
- private:
   fw::CToolTipCtrl* m_pToolTip = nullptr;
   BYTE m_bToolTips = 1;
   HHOOK m_hKeyboardHook = nullptr;

@@ -226,6 +226,18 @@ uint32_t DeviceIdOf(PDEVICE_OBJECT device) {
   return static_cast<DeviceExt*>(device->DeviceExtension)->id;
 }
 
+// Answers with one record the card fills; a buffer too small for it gets nothing.
+template <typename Record>
+NTSTATUS ReplyRecord(kv22::Status (Card::*fill)(Record&), void* buffer, uint32_t outLength,
+                     ULONG_PTR& information) {
+  if (outLength < sizeof(Record)) return STATUS_BUFFER_TOO_SMALL;
+  Record record;
+  if ((g_card.*fill)(record) != kv22::kOk) return STATUS_UNSUCCESSFUL;
+  *static_cast<Record*>(buffer) = record;
+  information = sizeof record;
+  return STATUS_SUCCESS;
+}
+
 NTSTATUS ControlRequest(uint32_t code, void* buffer, uint32_t inLength, uint32_t outLength,
                         ULONG_PTR& information) {
   switch (code) {
@@ -260,22 +272,10 @@ NTSTATUS ControlRequest(uint32_t code, void* buffer, uint32_t inLength, uint32_t
       WriteConfig(g_card.Config());
       return STATUS_SUCCESS;
     }
-    case kv22::kCtlEqInitialize: {
-      if (outLength < sizeof(kv22::EqInfo)) return STATUS_BUFFER_TOO_SMALL;
-      kv22::EqInfo info;
-      if (g_card.EqInitialize(info) != kv22::kOk) return STATUS_UNSUCCESSFUL;
-      *static_cast<kv22::EqInfo*>(buffer) = info;
-      information = sizeof info;
-      return STATUS_SUCCESS;
-    }
-    case kv22::kCtlEqGetStatus: {
-      if (outLength < sizeof(kv22::EqStatus)) return STATUS_BUFFER_TOO_SMALL;
-      kv22::EqStatus st;
-      if (g_card.EqGetStatus(st) != kv22::kOk) return STATUS_UNSUCCESSFUL;
-      *static_cast<kv22::EqStatus*>(buffer) = st;
-      information = sizeof st;
-      return STATUS_SUCCESS;
-    }
+    case kv22::kCtlEqInitialize:
+      return ReplyRecord(&Card::EqInitialize, buffer, outLength, information);
+    case kv22::kCtlEqGetStatus:
+      return ReplyRecord(&Card::EqGetStatus, buffer, outLength, information);
     case kv22::kCtlEqSetConfig: {
       if (inLength != sizeof(kv22::EqRequest)) return STATUS_INVALID_PARAMETER;
       kv22::EqRequest req = *static_cast<const kv22::EqRequest*>(buffer);

@@ -52,25 +52,20 @@ RoomState::Press RoomState::RightDown(int px, int py) {
   return result;
 }
 
-bool RoomState::LeftUp() {
-  // A drag that runs always ends at its button-up, or it would hold the mouse forever
-  // when a motion was switched on (by keyboard) in the middle of it.
-  if (!m_bLeftDrag && (m_nAnimation > 0 || m_bRightDrag)) return false;
-  if (m_bRightDrag) return false;
+// A drag that runs always ends at its button-up, or it would hold the mouse forever
+// when a motion was switched on (by keyboard) in the middle of it.
+bool RoomState::EndDrag(int& mine, int other) {
+  if (!mine && (m_nAnimation > 0 || other)) return false;
+  if (other) return false;
   m_saved[0] = m_pixel[0];
   m_saved[1] = m_pixel[1];
-  m_bLeftDrag = 0;
+  mine = 0;
   return true;
 }
 
-bool RoomState::RightUp() {
-  if (!m_bRightDrag && (m_nAnimation > 0 || m_bLeftDrag)) return false;
-  if (m_bLeftDrag) return false;
-  m_saved[0] = m_pixel[0];
-  m_saved[1] = m_pixel[1];
-  m_bRightDrag = 0;
-  return true;
-}
+bool RoomState::LeftUp() { return EndDrag(m_bLeftDrag, m_bRightDrag); }
+
+bool RoomState::RightUp() { return EndDrag(m_bRightDrag, m_bLeftDrag); }
 
 Point3 RoomState::Normalised(float x, float y, float h) const {
   return {m_nWidth > 0 ? x / static_cast<float>(m_nWidth) : 0.0f,

@@ -25,6 +25,14 @@
 // Service of the virtual card's kernel driver; its image is this name + ".sys".
 #define ZEPHRA_CARD_SERVICE "kv22card"
 
+// The demonstration programs in the "demos" folder: the control panel's Demos page starts
+// them, setup and the install scripts put them there.
+#define ZEPHRA_DEMOS_DIR "demos"
+#define ZEPHRA_DEMO_PLAYER "TrivoxPlay"
+#define ZEPHRA_DEMO_BEES "Buzzfield"
+#define ZEPHRA_DEMO_RACE "Lapline"
+#define ZEPHRA_DEMO_HELICOPTER "Rotorix"
+
 // What CreateFileA opens for a device name.
 #define ZEPHRA_DEVICE_PATH(name) "\\\\.\\" name
 

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Takes the README's pictures: every page of the control panel's sheet in both shapes, its
+# About box, and the player's windows, each cut from the Xvfb screen into docs/screenshots/.
+#   tools/screenshots.sh [--build DIR]     (after a Windows build; uses its own prefixes)
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+build=build/win
+[ "${1:-}" = --build ] && build=$2
+out=$root/docs/screenshots
+mkdir -p "$out"
+
+source tools/wine-env.sh
+source shared/names/names.sh
+trap zw_cleanup EXIT
+unset DISPLAY PULSE_SERVER
+zw_display
+zw_audio
+
+panel='C:\Program Files\Resonix Trivox\ZephraCtrl.exe'
+player='C:\Program Files\Resonix Trivox\demos\TrivoxPlay.exe'
+sheet="Resonix Trivox"
+PSM_SETCURSEL=0x465
+WM_CLOSE=0x10
+WM_COMMAND=0x111
+WM_SYSCOMMAND=0x112
+
+tool() { zw_wine wintool.exe "$@" | tr -d '\r'; }
+
+# shot TITLE FILE: the window's own rectangle from the screen, once it is visible and drawn.
+shot() {
+  tool visible "$1" 20000 || { echo "screenshots: no window '$1'" >&2; return 1; }
+  sleep 0.7  # let the window finish painting: a picture, not a test
+  import -window root -crop "$(tool rect "$1")" +repage "$out/$2.png"
+  echo "  $2.png"
+}
+
+for shape in 9x nt; do
+  prefix=$root/build/prefix-shots-$shape
+  tools/install.sh --prefix "$prefix" --shape "$shape" --build "$build" >/dev/null
+  export WINEPREFIX=$prefix
+  cp -f "$build/tools/wintool/wintool.exe" "$WINEPREFIX/drive_c/windows/system32/"
+  zw_session_start
+  setsid nohup wine "$panel" >/dev/null 2>&1 < /dev/null &
+  tool wait "$ZEPHRA_FRAME_TITLE" 30000
+  tool post "$ZEPHRA_FRAME_TITLE" 0x8065
+  if [ "$shape" = 9x ]; then pages=(config demos midi preferences); else pages=(midi preferences); fi
+  for i in "${!pages[@]}"; do
+    tool visible "$sheet" 20000
+    tool post "$sheet" $PSM_SETCURSEL "$i"
+    shot "$sheet" "zephractrl-$shape-${pages[$i]}"
+  done
+  tool post "$sheet" $WM_CLOSE
+  sleep 0.5
+  tool post "$ZEPHRA_FRAME_TITLE" $WM_COMMAND 16   # the tray menu's About
+  shot "$sheet" "zephractrl-$shape-about"
+  tool post "$sheet" $WM_CLOSE
+  if [ "$shape" = 9x ]; then
+    setsid nohup wine "$player" >/dev/null 2>&1 < /dev/null &
+    title="Trivox Player (Hit F1 For Help)"
+    shot "$title" trivoxplay
+    tool post "$title" $WM_SYSCOMMAND 0x20   # listener settings
+    shot "3D Listener Object Settings" trivoxplay-listener
+    tool post "3D Listener Object Settings" $WM_CLOSE
+    sleep 0.5
+    tool post "$title" $WM_SYSCOMMAND 0x10   # About
+    shot "About Trivox Player" trivoxplay-about
+    tool post "About Trivox Player" $WM_CLOSE
+  fi
+  zw_session_end
+done

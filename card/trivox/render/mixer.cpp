@@ -247,8 +247,7 @@ bool Mixer::resample(Voice& v, int n, float step0, float step1, float* outA, flo
   const int count = std::min(static_cast<int>((v.pos - static_cast<double>(base)) + maxStep * n) + 4, kMaxSrc);
   float* sa = m_src[0].data();
   float* sb = m_src[1].data();
-  const bool stereo = p.channels == 2;
-  const bool eight = p.bits == 8;
+  const SampleCoding coding{p.channels, p.bits, p.floating, p.channelMask};
   for (int j = 0; j < count;) {
     int64_t f = base + j;
     if (p.looping) {
@@ -262,24 +261,8 @@ bool Mixer::resample(Voice& v, int n, float step0, float step1, float* outA, flo
     }
     // Decode the contiguous stretch up to the buffer's end at once.
     const int run = static_cast<int>(std::min<int64_t>(count - j, frames - f));
-    const uint8_t* src = p.data + f * bytesPerFrame;
-    for (int k = 0; k < run; ++k, ++j) {
-      float a, b;
-      if (eight) {
-        a = (static_cast<float>(src[0]) - 128.0f) * (1.0f / 128.0f);
-        b = stereo ? (static_cast<float>(src[1]) - 128.0f) * (1.0f / 128.0f) : a;
-      } else {
-        a = static_cast<float>(static_cast<int16_t>(src[0] | (src[1] << 8))) * (1.0f / 32768.0f);
-        b = stereo ? static_cast<float>(static_cast<int16_t>(src[2] | (src[3] << 8))) * (1.0f / 32768.0f) : a;
-      }
-      src += bytesPerFrame;
-      if (split) {
-        sa[j] = a;
-        sb[j] = b;
-      } else {
-        sa[j] = stereo ? 0.5f * (a + b) : a;
-      }
-    }
+    decodeFrames(p.data + f * bytesPerFrame, run, coding, sa + j, split ? sb + j : nullptr);
+    j += run;
   }
   double ph = v.pos - static_cast<double>(base);
   double st = step0;

@@ -24,7 +24,8 @@ DWORD mode(Mode3D m) { return m == Mode3D::HeadRelative ? DS3DMODE_HEADRELATIVE 
 // The caller holds the device lock.
 Buffer::Buffer(Device* device, DWORD flags, const WAVEFORMATEX& fmt, std::shared_ptr<std::vector<uint8_t>> data,
                int voice)
-    : m_device(device), m_primary(false), m_flags(flags), m_fmt(fmt), m_data(std::move(data)), m_voice(voice) {
+    : m_device(device), m_primary(false), m_flags(flags), m_format(keepFormat(fmt)), m_data(std::move(data)),
+      m_voice(voice) {
   moduleLock(true);
   m_device->holdInternal();
   m_device->attach(this);
@@ -32,6 +33,9 @@ Buffer::Buffer(Device* device, DWORD flags, const WAVEFORMATEX& fmt, std::shared
   m_params.bytes = static_cast<uint32_t>(m_data->size());
   m_params.channels = fmt.nChannels;
   m_params.bits = fmt.wBitsPerSample;
+  const ds::PcmFormat coding = describe(fmt);
+  m_params.floating = ds::isFloat(coding);
+  m_params.channelMask = ds::channelMask(coding);
   m_params.frequency = fmt.nSamplesPerSec;
   m_params.is3d = (flags & DSBCAPS_CTRL3D) != 0;
   m_params.source.muteAtMaxDistance = (flags & DSBCAPS_MUTE3DATMAXDISTANCE) != 0;
@@ -50,6 +54,7 @@ Buffer::Buffer(Device* device, DWORD flags) : m_device(device), m_primary(true),
   m_fmt.wBitsPerSample = 8;
   m_fmt.nBlockAlign = 2;
   m_fmt.nAvgBytesPerSec = 44100;
+  m_primaryBytes = m_fmt.nAvgBytesPerSec / 10;
 }
 
 Buffer::~Buffer() {
@@ -58,7 +63,7 @@ Buffer::~Buffer() {
     if (m_voice >= 0) m_device->engine()->mixer().removeVoice(m_voice);
     m_device->detach(this);
   }
-  m_device->dropInternal();
+  if (!m_primary) m_device->dropInternal();  // the device itself deletes its primary buffer
   moduleLock(false);
 }
 
@@ -78,12 +83,31 @@ HRESULT Buffer::QueryInterface(REFIID riid, void** ppv) {
   return S_OK;
 }
 
-ULONG Buffer::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&m_ref)); }
+ULONG Buffer::AddRef() {
+  const LONG n = InterlockedIncrement(&m_ref);
+  if (m_primary && n == 1) m_device->holdInternal();
+  return static_cast<ULONG>(n);
+}
 
 ULONG Buffer::Release() {
+  if (m_primary) return releasePrimary();
   const LONG n = InterlockedDecrement(&m_ref);
   if (n == 0) delete this;
   return static_cast<ULONG>(std::max<LONG>(n, 0));
+}
+
+// The primary buffer is the device's: unreferenced it waits to be handed out
+// again, and holds the device only while the application holds it.
+ULONG Buffer::releasePrimary() {
+  LONG n = m_ref;
+  for (;;) {
+    if (n <= 0) return 0;
+    const LONG seen = InterlockedCompareExchange(&m_ref, n - 1, n);
+    if (seen == n) break;
+    n = seen;
+  }
+  if (n == 1) m_device->dropInternal();  // may delete the device and this buffer: touch nothing after
+  return static_cast<ULONG>(n - 1);
 }
 
 void Buffer::apply() {
@@ -126,8 +150,7 @@ HRESULT Buffer::GetCaps(LPDSBCAPS caps) {
   if (!caps || caps->dwSize != sizeof(DSBCAPS)) return DSERR_INVALIDPARAM;
   std::lock_guard<std::mutex> g(m_device->lock());
   caps->dwFlags = m_flags | DSBCAPS_LOCHARDWARE;
-  caps->dwBufferBytes = m_primary ? m_fmt.nAvgBytesPerSec / 10 - (m_fmt.nAvgBytesPerSec / 10) % m_fmt.nBlockAlign
-                                  : static_cast<DWORD>(m_data->size());
+  caps->dwBufferBytes = m_primary ? m_primaryBytes : static_cast<DWORD>(m_data->size());
   caps->dwUnlockTransferRate = 0;
   caps->dwPlayCpuOverhead = 0;
   return DS_OK;
@@ -137,7 +160,7 @@ HRESULT Buffer::GetCurrentPosition(LPDWORD play, LPDWORD write) {
   std::lock_guard<std::mutex> g(m_device->lock());
   DWORD p = 0, w = 0;
   if (m_primary) {
-    const DWORD size = m_fmt.nAvgBytesPerSec / 10 - (m_fmt.nAvgBytesPerSec / 10) % m_fmt.nBlockAlign;
+    const DWORD size = m_primaryBytes - m_primaryBytes % m_fmt.nBlockAlign;  // cursors on whole frames
     const uint64_t frames = m_device->engine()->framesQueued() * m_fmt.nSamplesPerSec / kMixRate;
     p = static_cast<DWORD>(frames * m_fmt.nBlockAlign % size);
     w = (p + m_fmt.nBlockAlign * (m_fmt.nSamplesPerSec / 100)) % size;
@@ -156,12 +179,13 @@ HRESULT Buffer::GetCurrentPosition(LPDWORD play, LPDWORD write) {
 
 HRESULT Buffer::GetFormat(LPWAVEFORMATEX fmt, DWORD size, LPDWORD written) {
   std::lock_guard<std::mutex> g(m_device->lock());
+  const DWORD full = formatBytes(m_fmt);
   if (!fmt) {
     if (!written) return DSERR_INVALIDPARAM;
-    *written = sizeof(WAVEFORMATEX);
+    *written = full;
     return DS_OK;
   }
-  const DWORD n = std::min<DWORD>(size, sizeof(WAVEFORMATEX));
+  const DWORD n = std::min(size, full);
   CopyMemory(fmt, &m_fmt, n);
   if (written) *written = n;
   return DS_OK;
@@ -287,18 +311,11 @@ HRESULT Buffer::SetFormat(LPCWAVEFORMATEX fmt) {
   if (!fmt) return DSERR_INVALIDPARAM;
   std::lock_guard<std::mutex> g(m_device->lock());
   if (m_device->cooperativeLevel() < DSSCL_PRIORITY) return DSERR_PRIOLEVELNEEDED;
-  ds::PcmFormat f;
-  f.formatTag = fmt->wFormatTag;
-  f.channels = fmt->nChannels;
-  f.samplesPerSec = fmt->nSamplesPerSec;
-  f.avgBytesPerSec = fmt->nAvgBytesPerSec;
-  f.blockAlign = fmt->nBlockAlign;
-  f.bitsPerSample = fmt->wBitsPerSample;
-  if (!ds::validPcm(f)) return DSERR_BADFORMAT;
+  const HRESULT valid = checkFormat(*fmt);
+  if (valid != DS_OK) return valid;
   // Recorded and reported; the engine keeps mixing at 48 kHz float and
   // converts once at the output, which loses nothing.
-  m_fmt = *fmt;
-  m_fmt.cbSize = 0;
+  m_format = keepFormat(*fmt);
   return DS_OK;
 }
 

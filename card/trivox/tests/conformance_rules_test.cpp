@@ -200,7 +200,9 @@ TEST_P(Contract, WidePcmFloatAndExtensibleFormatsArePlayed) {
   adpcm.wFormatTag = 0x55;
   const HRESULT hr = tryCreate(sizeof(DSBUFFERDESC), flags, 4410, &adpcm);
   EXPECT_LT(hr, 0);
-  if (trivox()) EXPECT_EQ(hr, DSERR_BADFORMAT);  // Wine: E_NOTIMPL
+  if (trivox()) {
+    EXPECT_EQ(hr, DSERR_BADFORMAT);  // Wine: E_NOTIMPL
+  }
 }
 
 }  // namespace

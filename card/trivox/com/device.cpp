@@ -9,7 +9,11 @@ const CLSID CLSID_TrivoxDevice = zephra::MakeGuid<CLSID>(zephra::kTrivoxDeviceCl
 
 Device::Device() { moduleLock(true); }
 
-Device::~Device() { moduleLock(false); }
+Device::~Device() {
+  Buffer* primary = m_primary;  // unreferenced, or it would hold the device
+  delete primary;
+  moduleLock(false);
+}
 
 HRESULT Device::QueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
@@ -38,7 +42,9 @@ void Device::dropInternal() {
 
 void Device::release() {
   // Gone once neither the application nor a buffer holds it.
-  if (InterlockedCompareExchange(&m_ref, 0, 0) == 0 && InterlockedCompareExchange(&m_internal, 0, 0) == 0) delete this;
+  if (InterlockedCompareExchange(&m_ref, 0, 0) == 0 && InterlockedCompareExchange(&m_internal, 0, 0) == 0 &&
+      InterlockedExchange(&m_dying, 1) == 0)
+    delete this;
 }
 
 void Device::attach(Buffer* b) { m_buffers.push_back(b); }
@@ -60,7 +66,8 @@ void Device::commitDeferred() {
 HRESULT Device::Initialize(LPCGUID guid) {
   std::lock_guard<std::mutex> g(m_lock);
   if (m_engine) return DSERR_ALREADYINITIALIZED;
-  if (guid && !IsEqualGUID(*guid, GUID_NULL) && !IsEqualGUID(*guid, DSDEVID_DefaultPlayback))
+  if (guid && !IsEqualGUID(*guid, GUID_NULL) && !IsEqualGUID(*guid, DSDEVID_DefaultPlayback) &&
+      !IsEqualGUID(*guid, DSDEVID_DefaultVoicePlayback))
     return DSERR_NODRIVER;
   std::string why;
   m_engine = Engine::start(moduleDir(), why);
@@ -84,13 +91,14 @@ HRESULT Device::SetCooperativeLevel(HWND, DWORD level) {
 HRESULT Device::Compact() {
   std::lock_guard<std::mutex> g(m_lock);
   if (!m_engine) return DSERR_UNINITIALIZED;
+  if (m_level < DSSCL_PRIORITY) return DSERR_PRIOLEVELNEEDED;
   return DS_OK;
 }
 
 HRESULT Device::GetSpeakerConfig(LPDWORD config) {
   std::lock_guard<std::mutex> g(m_lock);
-  if (!config) return DSERR_INVALIDPARAM;
   if (!m_engine) return DSERR_UNINITIALIZED;
+  if (!config) return DSERR_INVALIDPARAM;
   *config = m_speaker;
   return DS_OK;
 }
@@ -104,8 +112,8 @@ HRESULT Device::SetSpeakerConfig(DWORD config) {
 
 HRESULT Device::GetCaps(LPDSCAPS caps) {
   std::lock_guard<std::mutex> g(m_lock);
-  if (!caps || caps->dwSize != sizeof(DSCAPS)) return DSERR_INVALIDPARAM;
   if (!m_engine) return DSERR_UNINITIALIZED;
+  if (!caps || caps->dwSize != sizeof(DSCAPS)) return DSERR_INVALIDPARAM;
   const DWORD size = caps->dwSize;
   ZeroMemory(caps, sizeof *caps);
   caps->dwSize = size;
@@ -151,29 +159,23 @@ HRESULT Device::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER ou
     } else {
       if (!desc->lpwfxFormat) return DSERR_INVALIDPARAM;
       const WAVEFORMATEX& w = *desc->lpwfxFormat;
-      ds::PcmFormat f;
-      f.formatTag = w.wFormatTag;
-      f.channels = w.nChannels;
-      f.samplesPerSec = w.nSamplesPerSec;
-      f.avgBytesPerSec = w.nAvgBytesPerSec;
-      f.blockAlign = w.nBlockAlign;
-      f.bitsPerSample = w.wBitsPerSample;
-      if (!ds::validPcm(f)) return DSERR_BADFORMAT;
+      const HRESULT valid = checkFormat(w);
+      if (valid != DS_OK) return valid;
+      const ds::PcmFormat f = describe(w);
+      if ((desc->dwFlags & DSBCAPS_CTRL3D) && !ds::fitsThreeD(f)) return DSERR_INVALIDPARAM;
       if (desc->dwBufferBytes < ds::kMinBufferBytes || desc->dwBufferBytes > ds::kMaxBufferBytes)
         return DSERR_INVALIDPARAM;
-      // Kept as asked, so a lock of the full size works; the mixer plays whole frames.
-      const DWORD bytes = desc->dwBufferBytes;
+      const DWORD bytes = ds::roundToBlock(desc->dwBufferBytes, w.nBlockAlign);
+      const bool unsignedSamples = w.wBitsPerSample == 8 && !ds::isFloat(f);
       std::shared_ptr<std::vector<uint8_t>> data;
       try {
-        data = std::make_shared<std::vector<uint8_t>>(bytes, static_cast<uint8_t>(w.wBitsPerSample == 8 ? 0x80 : 0));
+        data = std::make_shared<std::vector<uint8_t>>(bytes, static_cast<uint8_t>(unsignedSamples ? 0x80 : 0));
       } catch (const std::bad_alloc&) {
         return DSERR_OUTOFMEMORY;
       }
       const int voice = m_engine->mixer().addVoice();
       if (voice < 0) return DSERR_ALLOCATED;
-      WAVEFORMATEX fmt = w;
-      fmt.cbSize = 0;
-      created = new Buffer(this, desc->dwFlags, fmt, std::move(data), voice);
+      created = new Buffer(this, desc->dwFlags, w, std::move(data), voice);
     }
   }
   *out = created;

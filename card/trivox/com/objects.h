@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine.h"
+#include "format.h"
 #include "shared/names/Names.h"
 
 namespace trivox {
@@ -57,6 +58,7 @@ class Device final : public IDirectSound {
 
   LONG m_ref = 1;
   LONG m_internal = 0;  // buffers keep the device's state alive
+  LONG m_dying = 0;
   std::mutex m_lock;
   std::shared_ptr<Engine> m_engine;
   DWORD m_level = 0;
@@ -113,7 +115,9 @@ class Buffer final : public IDirectSoundBuffer {
  private:
   friend class Buffer3D;
   friend class Listener3D;
+  friend class Device;  // deletes its primary buffer
   ~Buffer();
+  ULONG releasePrimary();
   void apply();
   void applyMaster();
 
@@ -181,7 +185,9 @@ class Buffer final : public IDirectSoundBuffer {
   Device* m_device;
   bool m_primary;
   DWORD m_flags;
-  WAVEFORMATEX m_fmt = {};
+  WAVEFORMATEXTENSIBLE m_format = {};  // the extensible part only when the application gave one
+  WAVEFORMATEX& m_fmt = m_format.Format;
+  DWORD m_primaryBytes = 0;  // the output's ring as programs see it, whatever the format
   std::shared_ptr<std::vector<uint8_t>> m_data;
   int m_voice = -1;
   VoiceParams m_params;

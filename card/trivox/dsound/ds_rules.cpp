@@ -4,13 +4,37 @@
 
 namespace trivox::ds {
 
-bool validPcm(const PcmFormat& f) {
-  if (f.formatTag != 1) return false;
-  if (f.channels != 1 && f.channels != 2) return false;
-  if (f.bitsPerSample != 8 && f.bitsPerSample != 16) return false;
-  if (f.samplesPerSec < kMinFrequency || f.samplesPerSec > kMaxFrequency) return false;
-  if (f.blockAlign != f.channels * f.bitsPerSample / 8) return false;
-  return f.avgBytesPerSec == f.samplesPerSec * f.blockAlign;
+FormatCheck checkFormat(const PcmFormat& f) {
+  const bool ext = f.formatTag == kTagExtensible;
+  if (ext && f.extraBytes < kExtensibleExtra) return FormatCheck::Malformed;
+  if (f.channels == 0 || f.samplesPerSec == 0 || f.avgBytesPerSec == 0) return FormatCheck::Malformed;
+  if (f.bitsPerSample == 0 || f.bitsPerSample % 8 != 0) return FormatCheck::Malformed;
+  if (f.blockAlign != static_cast<uint32_t>(f.channels) * f.bitsPerSample / 8) return FormatCheck::Malformed;
+  if (ext && f.validBits > f.bitsPerSample) return FormatCheck::Malformed;
+  const uint16_t coding = ext ? f.subFormat : f.formatTag;
+  const bool pcm = coding == kTagPcm && f.bitsPerSample <= 32;
+  const bool flt = coding == kTagFloat && f.bitsPerSample == 32;
+  if (!pcm && !flt) return FormatCheck::Unsupported;
+  if (f.channels > kMaxChannels) return FormatCheck::Unsupported;
+  if (f.samplesPerSec < kMinFrequency || f.samplesPerSec > kMaxFrequency) return FormatCheck::Unsupported;
+  // Speaker positions 0..17, or all of them; reserved bits mean no layout we know.
+  constexpr uint32_t kSpeakerAll = 0x80000000u, kKnownSpeakers = 0x3FFFFu;
+  if (ext && f.channelMask != kSpeakerAll && (f.channelMask & ~kKnownSpeakers)) return FormatCheck::Unsupported;
+  return FormatCheck::Ok;
+}
+
+bool isFloat(const PcmFormat& f) {
+  return (f.formatTag == kTagExtensible ? f.subFormat : f.formatTag) == kTagFloat;
+}
+
+uint32_t channelMask(const PcmFormat& f) { return f.formatTag == kTagExtensible ? f.channelMask : 0; }
+
+bool fitsThreeD(const PcmFormat& f) { return f.channels <= 2; }
+
+uint32_t roundToBlock(uint32_t bytes, uint16_t blockAlign) {
+  if (blockAlign == 0) return bytes;
+  const uint32_t part = bytes % blockAlign;
+  return part ? bytes + (blockAlign - part) : bytes;
 }
 
 bool lockRegion(uint32_t size, uint32_t offset, uint32_t bytes, bool entire, LockRegion& out) {

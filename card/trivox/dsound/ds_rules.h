@@ -16,6 +16,14 @@ constexpr int32_t kMinPan = -10000;
 constexpr int32_t kMaxPan = 10000;
 constexpr float kMaxFactor = 10.0f;  // rolloff and Doppler
 
+constexpr uint16_t kMaxChannels = 8;  // 7.1
+constexpr uint16_t kTagPcm = 1;
+constexpr uint16_t kTagFloat = 3;
+constexpr uint16_t kTagExtensible = 0xFFFE;
+constexpr uint16_t kExtensibleExtra = 22;  // bytes after the plain format
+
+// A wave format as the application gave it; the extensible part only
+// counts when formatTag is kTagExtensible.
 struct PcmFormat {
   uint16_t formatTag = 0;
   uint16_t channels = 0;
@@ -23,10 +31,28 @@ struct PcmFormat {
   uint32_t avgBytesPerSec = 0;
   uint16_t blockAlign = 0;
   uint16_t bitsPerSample = 0;
+  uint16_t extraBytes = 0;  // cbSize
+  uint16_t validBits = 0;
+  uint32_t channelMask = 0;
+  uint16_t subFormat = 0;  // kTagPcm or kTagFloat for the standard subtypes, else 0
 };
 
-// PCM, mono or stereo, 8 or 16 bits, a supported rate and consistent sizes.
-bool validPcm(const PcmFormat& f);
+enum class FormatCheck { Ok, Malformed, Unsupported };
+
+// Malformed: sizes that contradict each other or are zero. Unsupported: well
+// formed, but no PCM 8/16/24/32-bit or 32-bit float up to kMaxChannels at a
+// supported rate. The average byte rate only has to be non-zero.
+FormatCheck checkFormat(const PcmFormat& f);
+
+// How the samples are coded, once checkFormat said Ok.
+bool isFloat(const PcmFormat& f);
+uint32_t channelMask(const PcmFormat& f);  // 0 when not given
+
+// 3D buffers are placed as one point: mono, or stereo as its downmix.
+bool fitsThreeD(const PcmFormat& f);
+
+// Buffer sizes are whole blocks: a partial block at the end is filled up.
+uint32_t roundToBlock(uint32_t bytes, uint16_t blockAlign);
 
 struct LockRegion {
   uint32_t offset = 0;  // of the first block

@@ -18,25 +18,67 @@ PcmFormat pcm(uint16_t ch, uint32_t rate, uint16_t bits) {
   return f;
 }
 
-TEST(DsFormat, AcceptsPlainPcmOnly) {
-  EXPECT_TRUE(validPcm(pcm(2, 22050, 16)));
-  EXPECT_TRUE(validPcm(pcm(1, 11025, 8)));
-  EXPECT_TRUE(validPcm(pcm(1, 100, 16)));
-  EXPECT_TRUE(validPcm(pcm(2, 200000, 16)));
-  EXPECT_FALSE(validPcm(pcm(1, 99, 16)));
-  EXPECT_FALSE(validPcm(pcm(1, 200001, 16)));
-  EXPECT_FALSE(validPcm(pcm(3, 22050, 16)));
-  EXPECT_FALSE(validPcm(pcm(0, 22050, 16)));
-  EXPECT_FALSE(validPcm(pcm(1, 22050, 24)));
-  PcmFormat f = pcm(2, 22050, 16);
-  f.formatTag = 3;  // float
-  EXPECT_FALSE(validPcm(f));
-  f = pcm(2, 22050, 16);
-  f.blockAlign = 2;
-  EXPECT_FALSE(validPcm(f));
-  f = pcm(2, 22050, 16);
-  f.avgBytesPerSec = 1000;
-  EXPECT_FALSE(validPcm(f));
+PcmFormat extensible(uint16_t ch, uint16_t bits, uint16_t sub, uint32_t mask) {
+  PcmFormat f = pcm(ch, 48000, bits);
+  f.formatTag = kTagExtensible;
+  f.extraBytes = kExtensibleExtra;
+  f.validBits = bits;
+  f.subFormat = sub;
+  f.channelMask = mask;
+  return f;
+}
+
+TEST(DsFormat, AcceptsEveryPcmWidthFloatAndExtensible) {
+  for (uint16_t bits : {8, 16, 24, 32}) {
+    EXPECT_EQ(checkFormat(pcm(2, 22050, bits)), FormatCheck::Ok) << bits;
+    EXPECT_EQ(checkFormat(extensible(2, bits, kTagPcm, 0x3)), FormatCheck::Ok) << bits;
+  }
+  PcmFormat f = pcm(1, 44100, 32);
+  f.formatTag = kTagFloat;
+  EXPECT_EQ(checkFormat(f), FormatCheck::Ok);
+  EXPECT_TRUE(isFloat(f));
+  EXPECT_TRUE(isFloat(extensible(6, 32, kTagFloat, 0x3F)));
+  EXPECT_FALSE(isFloat(extensible(6, 32, kTagPcm, 0x3F)));
+  EXPECT_EQ(checkFormat(extensible(8, 16, kTagPcm, 0x63F)), FormatCheck::Ok);  // 7.1
+  EXPECT_EQ(checkFormat(extensible(2, 16, kTagPcm, 0x80000000u)), FormatCheck::Ok);  // every speaker
+  PcmFormat packed = extensible(2, 24, kTagPcm, 0x3);
+  packed.validBits = 20;
+  EXPECT_EQ(checkFormat(packed), FormatCheck::Ok);
+  EXPECT_EQ(channelMask(extensible(6, 16, kTagPcm, 0x3F)), 0x3Fu);
+  PcmFormat plain = pcm(2, 22050, 16);
+  plain.channelMask = 0x3F;  // not extensible: ignored
+  EXPECT_EQ(channelMask(plain), 0u);
+}
+
+// The zero and off-by-one sizes are covered through the COM object.
+TEST(DsFormat, MalformedSizesAreToldApartFromUnsupportedCodings) {
+  EXPECT_EQ(checkFormat(pcm(2, 44100, 12)), FormatCheck::Malformed);
+  PcmFormat shortExt = extensible(2, 16, kTagPcm, 0x3);
+  shortExt.extraBytes = kExtensibleExtra - 1;
+  EXPECT_EQ(checkFormat(shortExt), FormatCheck::Malformed);
+  PcmFormat wide = extensible(2, 16, kTagPcm, 0x3);
+  wide.validBits = 24;
+  EXPECT_EQ(checkFormat(wide), FormatCheck::Malformed);
+  PcmFormat half = pcm(2, 44100, 16);
+  half.formatTag = kTagFloat;
+  EXPECT_EQ(checkFormat(half), FormatCheck::Unsupported);
+  EXPECT_EQ(checkFormat(pcm(2, 44100, 40)), FormatCheck::Unsupported);
+  EXPECT_EQ(checkFormat(pcm(9, 44100, 16)), FormatCheck::Unsupported);
+  EXPECT_EQ(checkFormat(pcm(1, 99, 16)), FormatCheck::Unsupported);
+  EXPECT_EQ(checkFormat(pcm(1, 200001, 16)), FormatCheck::Unsupported);
+  EXPECT_EQ(checkFormat(pcm(1, 100, 16)), FormatCheck::Ok);
+  EXPECT_EQ(checkFormat(pcm(1, 200000, 16)), FormatCheck::Ok);
+  EXPECT_EQ(checkFormat(extensible(2, 16, 0, 0x3)), FormatCheck::Unsupported);  // unknown subtype
+  EXPECT_EQ(checkFormat(extensible(2, 16, kTagPcm, 0x40003)), FormatCheck::Unsupported);  // reserved bit
+}
+
+TEST(DsFormat, ThreeDTakesMonoOrStereoAndSizesAreWholeBlocks) {
+  EXPECT_TRUE(fitsThreeD(pcm(2, 22050, 16)));
+  EXPECT_FALSE(fitsThreeD(extensible(6, 16, kTagPcm, 0x3F)));
+  EXPECT_EQ(roundToBlock(44101, 4), 44104u);
+  EXPECT_EQ(roundToBlock(44104, 4), 44104u);
+  EXPECT_EQ(roundToBlock(7, 6), 12u);
+  EXPECT_EQ(roundToBlock(5, 1), 5u);
 }
 
 TEST(DsLock, SplitsAtTheBufferEnd) {

@@ -279,8 +279,7 @@ bool Mixer::resample(Voice& v, int n, float step0, float step1, float* outA, flo
   const int count = std::min(static_cast<int>((v.pos - static_cast<double>(base)) + maxStep * n) + 4, kMaxSrc);
   float* sa = m_src[0].data();
   float* sb = m_src[1].data();
-  const bool stereo = p.channels == 2;
-  const bool eight = p.bits == 8;
+  const SampleCoding coding{p.channels, p.bits, p.floating, p.channelMask};
   for (int j = 0; j < count;) {
     int64_t f = base + j;
     if (p.looping) {
@@ -294,24 +293,8 @@ bool Mixer::resample(Voice& v, int n, float step0, float step1, float* outA, flo
     }
     // Decode the contiguous stretch up to the buffer's end at once.
     const int run = static_cast<int>(std::min<int64_t>(count - j, frames - f));
-    const uint8_t* src = p.data + f * bytesPerFrame;
-    for (int k = 0; k < run; ++k, ++j) {
-      float a, b;
-      if (eight) {
-        a = (static_cast<float>(src[0]) - 128.0f) * (1.0f / 128.0f);
-        b = stereo ? (static_cast<float>(src[1]) - 128.0f) * (1.0f / 128.0f) : a;
-      } else {
-        a = static_cast<float>(static_cast<int16_t>(src[0] | (src[1] << 8))) * (1.0f / 32768.0f);
-        b = stereo ? static_cast<float>(static_cast<int16_t>(src[2] | (src[3] << 8))) * (1.0f / 32768.0f) : a;
-      }
-      src += bytesPerFrame;
-      if (split) {
-        sa[j] = a;
-        sb[j] = b;
-      } else {
-        sa[j] = stereo ? 0.5f * (a + b) : a;
-      }
-    }
+    decodeFrames(p.data + f * bytesPerFrame, run, coding, sa + j, split ? sb + j : nullptr);
+    j += run;
   }
   const double firstStep = step0;
   const double stepChange = (static_cast<double>(step1) - step0) / n;
@@ -497,7 +480,7 @@ void Mixer::renderEar(Voice& v, int e, const float* mono, int n, const Settings&
 
 // Without the head: the source's own channels (mono sources on both ears), panned.
 bool Mixer::renderDirect(Voice& v, int n, const Settings& next) {
-  const bool split = v.p.channels == 2 && !v.p.is3d;
+  const bool split = v.p.channels >= 2 && !v.p.is3d;
   float* left = m_mono[0].data();
   float* right = m_mono[1].data();
   const bool ended = resample(v, n, v.now.step, next.step, left, right, split);

@@ -19,6 +19,7 @@
 #include <mutex>
 #include <vector>
 
+#include "decode.h"
 #include "handoff.h"
 #include "hrtf.h"
 #include "spatial.h"
@@ -34,8 +35,10 @@ struct VoiceParams {
   // owner to removeVoice, or keep the data alive as long as the mixer.
   const uint8_t* data = nullptr;
   uint32_t bytes = 0;
-  uint16_t channels = 1;  // 1 or 2
-  uint16_t bits = 16;     // 8 (unsigned) or 16 (signed)
+  uint16_t channels = 1;  // 1..kMaxSourceChannels, folded to the mix's one or two
+  uint16_t bits = 16;     // 8 (unsigned), 16, 24 or 32 (signed), 32 with `floating`
+  bool floating = false;     // IEEE float samples
+  uint32_t channelMask = 0;  // speaker positions of the channels; 0: the usual order
   uint32_t frequency = 22050;
   bool playing = false;
   bool looping = false;

@@ -3,6 +3,7 @@
 // time from a SetPosition to its sound.
 #include <windows.h>
 #include <mmsystem.h>
+#include <mmreg.h>
 #include <dsound.h>
 
 #include <gtest/gtest.h>
@@ -322,5 +323,80 @@ TEST_P(Capture, SidesAheadAndLatencyAtTheOutput) {
 
 INSTANTIATE_TEST_SUITE_P(Both, Capture, testing::ValuesIn(kTargets),
                          [](const testing::TestParamInfo<Target>& i) { return std::string(i.param.name); });
+
+// The same noise coded four ways plays at the same level: the object hands
+// each buffer's coding to the mixer.
+TEST(CaptureCodings, WideAndFloatBuffersSoundLikeSixteenBit) {
+  ASSERT_GE(CoInitialize(nullptr), 0);
+  IDirectSound* ds = nullptr;
+  ASSERT_EQ(CoCreateInstance(kTrivox, nullptr, CLSCTX_ALL, IID_IDirectSound, reinterpret_cast<void**>(&ds)), S_OK);
+  ASSERT_EQ(ds->Initialize(nullptr), DS_OK);
+  ASSERT_EQ(ds->SetCooperativeLevel(GetDesktopWindow(), DSSCL_PRIORITY), DS_OK);
+  const std::vector<int16_t> samples = noise(24000);
+  struct Coding {
+    const char* name;
+    WORD tag, channels, bits;
+  };
+  const Coding codings[] = {{"16-bit", WAVE_FORMAT_PCM, 1, 16}, {"24-bit", WAVE_FORMAT_PCM, 1, 24},
+                            {"float", WAVE_FORMAT_IEEE_FLOAT, 1, 32}, {"float stereo", WAVE_FORMAT_IEEE_FLOAT, 2, 32}};
+  Recorder rec;
+  ASSERT_TRUE(rec.start()) << "no wave input (is the monitor source the default?)";
+  Sleep(300);
+  std::vector<std::pair<LONGLONG, LONGLONG>> spans;
+  for (const Coding& c : codings) {
+    WAVEFORMATEX f = {};
+    f.wFormatTag = c.tag;
+    f.nChannels = c.channels;
+    f.nSamplesPerSec = kRate;
+    f.wBitsPerSample = c.bits;
+    f.nBlockAlign = static_cast<WORD>(c.channels * c.bits / 8);
+    f.nAvgBytesPerSec = kRate * f.nBlockAlign;
+    std::vector<uint8_t> data;
+    for (int16_t v : samples) {
+      for (int ch = 0; ch < c.channels; ++ch) {
+        const int32_t wide = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint16_t>(v)) << 16);
+        const float fl = static_cast<float>(v) / 32768.0f;
+        const uint8_t* b = c.tag == WAVE_FORMAT_IEEE_FLOAT ? reinterpret_cast<const uint8_t*>(&fl)
+                                                           : reinterpret_cast<const uint8_t*>(&wide) + (4 - c.bits / 8);
+        data.insert(data.end(), b, b + c.bits / 8);
+      }
+    }
+    DSBUFFERDESC d = {};
+    d.dwSize = sizeof d;
+    d.dwFlags = DSBCAPS_CTRLVOLUME;
+    d.dwBufferBytes = static_cast<DWORD>(data.size());
+    d.lpwfxFormat = &f;
+    IDirectSoundBuffer* buf = nullptr;
+    ASSERT_EQ(ds->CreateSoundBuffer(&d, &buf, nullptr), DS_OK) << c.name;
+    void* p1 = nullptr;
+    DWORD n1 = 0;
+    ASSERT_EQ(buf->Lock(0, d.dwBufferBytes, &p1, &n1, nullptr, nullptr, 0), DS_OK);
+    CopyMemory(p1, data.data(), n1);
+    ASSERT_EQ(buf->Unlock(p1, n1, nullptr, 0), DS_OK);
+    LARGE_INTEGER t0, t1;
+    QueryPerformanceCounter(&t0);
+    ASSERT_EQ(buf->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
+    Sleep(450);
+    QueryPerformanceCounter(&t1);
+    buf->Stop();
+    buf->Release();
+    spans.push_back({t0.QuadPart, t1.QuadPart});
+    Sleep(100);
+  }
+  rec.stop();
+  ds->Release();
+  CoUninitialize();
+  double reference = 0;
+  for (size_t i = 0; i < spans.size(); ++i) {
+    const long from = rec.frameAt(spans[i].first) + kRate / 6, to = rec.frameAt(spans[i].second);
+    ASSERT_GT(to - from, kRate / 10) << codings[i].name;
+    const double l = rmsDb(rec, 0, from, to), r = rmsDb(rec, 1, from, to);
+    std::printf("[ figures ] %-12s L %.2f dB  R %.2f dB\n", codings[i].name, l, r);
+    if (i == 0) reference = l;
+    EXPECT_GT(l, -40.0) << codings[i].name << " not heard";
+    EXPECT_NEAR(l, reference, 0.5) << codings[i].name;
+    EXPECT_NEAR(r, reference, 0.5) << codings[i].name;
+  }
+}
 
 }  // namespace

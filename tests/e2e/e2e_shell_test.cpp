@@ -11,6 +11,60 @@ using namespace e2e;
 
 namespace {
 
+// A window of the test takes the keyboard so that the hook sees the keys; it counts the
+// F12 releases that reach it.
+int g_f12Releases = 0;
+
+LRESULT CALLBACK FocusProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  if ((msg == WM_SYSKEYUP || msg == WM_KEYUP) && wp == VK_F12) ++g_f12Releases;
+  return DefWindowProcA(w, msg, wp, lp);
+}
+
+HWND MakeFocusWindow() {
+  static ATOM cls = [] {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = FocusProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "ZephraE2eFocus";
+    return RegisterClassA(&wc);
+  }();
+  HWND w = CreateWindowExA(0, MAKEINTATOM(cls), "focus", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 500, 500, 200, 80,
+                           nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  SetForegroundWindow(w);
+  SetFocus(w);
+  g_f12Releases = 0;
+  return w;
+}
+
+void PressAltF12() {
+  INPUT in[4] = {};
+  WORD keys[4] = {VK_MENU, VK_F12, VK_F12, VK_MENU};
+  for (int i = 0; i < 4; ++i) {
+    in[i].type = INPUT_KEYBOARD;
+    in[i].ki.wVk = keys[i];
+    in[i].ki.dwFlags = (i >= 2) ? KEYEVENTF_KEYUP : 0;
+  }
+  SendInput(4, in, sizeof(INPUT));
+}
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+// A window of the test in front, so that a program's own window coming to the front shows.
+HWND TakeTheFront() {
+  HWND w = MakeFocusWindow();
+  WaitUntil([&] {
+    Pump();
+    return GetForegroundWindow() == w && GetFocus() == w;
+  });
+  return w;
+}
+
 class Shell : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -41,10 +95,13 @@ TEST_F(Shell, SecondStartHandsOverAndEnds) {
   EXPECT_TRUE(first.Running());
   EXPECT_EQ(FindFrame(), frame);
 
+  HWND sheet = WaitForSheet();
+  HWND focus = TakeTheFront();
   Process third = Process::Start();  // a sheet already open only comes to the front
   EXPECT_TRUE(third.WaitExit(10000));
-  Sleep(300);
+  EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == sheet; })) << "the sheet did not come to the front";
   EXPECT_EQ(FindAllVisible("#32770", kSheetTitle).size(), 1u);
+  DestroyWindow(focus);
 }
 
 TEST_F(Shell, SlashUInAnyCaseAnywhereEndsTheRunningCopy) {
@@ -245,9 +302,11 @@ TEST_F(Shell, TrayDoubleClickOpensOneSheetAndRightDoubleClickEnds) {
   TrayMouse(icon, WM_LBUTTONDOWN, WM_LBUTTONUP, true);
   HWND sheet = WaitForSheet();
   ASSERT_NE(sheet, nullptr);
+  HWND focus = TakeTheFront();
   TrayMouse(icon, WM_LBUTTONDOWN, WM_LBUTTONUP, true);
-  Sleep(300);
+  EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == sheet; })) << "the sheet did not come to the front";
   EXPECT_EQ(FindAllVisible("#32770", kSheetTitle).size(), 1u);
+  DestroyWindow(focus);
   CloseSheet(sheet, IDCANCEL);
   ASSERT_TRUE(WaitUntil([] { return FindVisible("#32770", kSheetTitle) == nullptr; }));
   EXPECT_TRUE(resident.Running()) << "the tray copy stays after its sheet closes";
@@ -283,54 +342,6 @@ TEST_F(Shell, RightButtonShowsTheMenuAndExitEnds) {
   EXPECT_TRUE(WaitUntil([] { return TrayIcon() == nullptr; }, 5000)) << "the icon goes with the program";
 }
 
-// A window of the test takes the keyboard so that the hook sees the keys; it counts the
-// F12 releases that reach it.
-int g_f12Releases = 0;
-
-LRESULT CALLBACK FocusProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
-  if ((msg == WM_SYSKEYUP || msg == WM_KEYUP) && wp == VK_F12) ++g_f12Releases;
-  return DefWindowProcA(w, msg, wp, lp);
-}
-
-HWND MakeFocusWindow() {
-  static ATOM cls = [] {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = FocusProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "ZephraE2eFocus";
-    return RegisterClassA(&wc);
-  }();
-  HWND w = CreateWindowExA(0, MAKEINTATOM(cls), "focus", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 500, 500, 200, 80,
-                           nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-  SetForegroundWindow(w);
-  SetFocus(w);
-  g_f12Releases = 0;
-  return w;
-}
-
-void PressAltF12() {
-  INPUT in[4] = {};
-  WORD keys[4] = {VK_MENU, VK_F12, VK_F12, VK_MENU};
-  for (int i = 0; i < 4; ++i) {
-    in[i].type = INPUT_KEYBOARD;
-    in[i].ki.wVk = keys[i];
-    in[i].ki.dwFlags = (i >= 2) ? KEYEVENTF_KEYUP : 0;
-  }
-  SendInput(4, in, sizeof(INPUT));
-}
-
-void PumpFor(DWORD ms) {
-  DWORD start = GetTickCount();
-  while (GetTickCount() - start < ms) {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    Sleep(10);
-  }
-}
-
 TEST_F(Shell, AltF12OpensTheSheetOnlyWithTheSystemKeyOn) {
   const DWORD kMissing = 0xFFFFFFFF;
   for (DWORD enabled : {kMissing, DWORD{0}, DWORD{1}}) {
@@ -340,15 +351,15 @@ TEST_F(Shell, AltF12OpensTheSheetOnlyWithTheSystemKeyOn) {
       ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kPrefsKey, "SysKeyEnable", enabled));
     Process resident = StartResident();
     ASSERT_NE(FindFrame(), nullptr);
-    HWND focus = MakeFocusWindow();
-    PumpFor(100);
+    HWND focus = TakeTheFront();
     PressAltF12();
-    HWND sheet = nullptr;
-    // Nothing to poll for when nothing should happen: give the hook the time it takes when on.
-    bool opened = WaitUntil([&] {
-      PumpFor(20);
-      return (sheet = FindVisible("#32770", kSheetTitle)) != nullptr;
-    }, enabled == 1 ? 10000 : 700);
+    // With the hook on the sheet opens; without it the key's release reaches the window.
+    bool opened = false;
+    WaitUntil([&] {
+      Pump();
+      opened = FindVisible("#32770", kSheetTitle) != nullptr;
+      return enabled == 1 ? opened : g_f12Releases > 0;
+    });
     EXPECT_EQ(opened, enabled == 1) << "SysKeyEnable=" << static_cast<int>(enabled);
     // The hook swallows the keystroke it acts on; without it the window sees the release.
     EXPECT_EQ(g_f12Releases, enabled == 1 ? 0 : 1) << "SysKeyEnable=" << static_cast<int>(enabled);

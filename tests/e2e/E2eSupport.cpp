@@ -181,6 +181,11 @@ std::string Text(HWND w) {
   return buf;
 }
 
+bool Settled(HWND w) {
+  DWORD_PTR result = 0;
+  return w && SendMessageTimeoutA(w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &result) != 0;
+}
+
 Process StartResident(const std::string& args) {
   Process p = Process::Start(args);
   WaitUntil([] { return FindFrame() != nullptr; });

@@ -68,6 +68,9 @@ HWND FindVisible(const char* cls, const char* title);
 std::vector<HWND> FindAllVisible(const char* cls, const char* title);
 HWND WaitForSheet(DWORD timeoutMs = 10000);
 std::string Text(HWND w);
+// Sends the window a message that does nothing; true once its thread took it. The thread
+// has then come to a point where it takes messages: its loop, or a modal window's.
+bool Settled(HWND w);
 
 // Starts a resident copy and waits for its hidden window.
 Process StartResident(const std::string& args = "");

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -109,6 +109,7 @@ Levels Rms(const std::vector<int16_t>& s, double from, double to) {
 class Player : public ::testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_TRUE(capture_.Available()) << "run under e2e_capture.sh";
     DWORD one = 1;
     SetEnableDS3D(&one);
   }

@@ -11,62 +11,9 @@ using namespace e2e;
 
 namespace {
 
-// A window of the test takes the keyboard so that the hook sees the keys; it counts the
-// F12 releases that reach it.
-int g_f12Releases = 0;
-
-LRESULT CALLBACK FocusProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
-  if ((msg == WM_SYSKEYUP || msg == WM_KEYUP) && wp == VK_F12) ++g_f12Releases;
-  return DefWindowProcA(w, msg, wp, lp);
-}
-
-HWND MakeFocusWindow() {
-  static ATOM cls = [] {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = FocusProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "ZephraE2eFocus";
-    return RegisterClassA(&wc);
-  }();
-  HWND w = CreateWindowExA(0, MAKEINTATOM(cls), "focus", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 500, 500, 200, 80,
-                           nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-  SetForegroundWindow(w);
-  SetFocus(w);
-  g_f12Releases = 0;
-  return w;
-}
-
-void PressAltF12() {
-  INPUT in[4] = {};
-  WORD keys[4] = {VK_MENU, VK_F12, VK_F12, VK_MENU};
-  for (int i = 0; i < 4; ++i) {
-    in[i].type = INPUT_KEYBOARD;
-    in[i].ki.wVk = keys[i];
-    in[i].ki.dwFlags = (i >= 2) ? KEYEVENTF_KEYUP : 0;
-  }
-  SendInput(4, in, sizeof(INPUT));
-}
-
-void Pump() {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-}
-
 // A window of the test in front, so that a program's own window coming to the front shows;
 // null when it did not get there.
-HWND TakeTheFront() {
-  HWND w = MakeFocusWindow();
-  if (WaitUntil([&] {
-        Pump();
-        return GetForegroundWindow() == w && GetFocus() == w;
-      }))
-    return w;
-  DestroyWindow(w);
-  return nullptr;
-}
+HWND TakeTheFront();
 
 class Shell : public ::testing::Test {
  protected:
@@ -97,11 +44,11 @@ TEST_F(Shell, SecondStartHandsOverAndEnds) {
 
   Process second = Process::Start();
   EXPECT_TRUE(second.WaitExit(10000));
-  EXPECT_NE(WaitForSheet(), nullptr) << "the first copy opens its sheet";
+  HWND sheet = WaitForSheet();
+  ASSERT_NE(sheet, nullptr) << "the first copy opens its sheet";
   EXPECT_TRUE(first.Running());
   EXPECT_EQ(FindFrame(), frame);
 
-  HWND sheet = WaitForSheet();
   HWND focus = TakeTheFront();
   ASSERT_NE(focus, nullptr);
   Process third = Process::Start();  // a sheet already open only comes to the front
@@ -348,6 +295,61 @@ TEST_F(Shell, RightButtonShowsTheMenuAndExitEnds) {
   PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
   EXPECT_TRUE(resident.WaitExit(10000)) << "Exit did not end the program";
   EXPECT_TRUE(WaitUntil([] { return TrayIcon() == nullptr; }, 5000)) << "the icon goes with the program";
+}
+
+// A window of the test takes the keyboard so that the hook sees the keys; it counts the
+// F12 releases that reach it.
+int g_f12Releases = 0;
+
+LRESULT CALLBACK FocusProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  if ((msg == WM_SYSKEYUP || msg == WM_KEYUP) && wp == VK_F12) ++g_f12Releases;
+  return DefWindowProcA(w, msg, wp, lp);
+}
+
+HWND MakeFocusWindow() {
+  static ATOM cls = [] {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = FocusProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "ZephraE2eFocus";
+    return RegisterClassA(&wc);
+  }();
+  HWND w = CreateWindowExA(0, MAKEINTATOM(cls), "focus", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 500, 500, 200, 80,
+                           nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  SetForegroundWindow(w);
+  SetFocus(w);
+  g_f12Releases = 0;
+  return w;
+}
+
+void PressAltF12() {
+  INPUT in[4] = {};
+  WORD keys[4] = {VK_MENU, VK_F12, VK_F12, VK_MENU};
+  for (int i = 0; i < 4; ++i) {
+    in[i].type = INPUT_KEYBOARD;
+    in[i].ki.wVk = keys[i];
+    in[i].ki.dwFlags = (i >= 2) ? KEYEVENTF_KEYUP : 0;
+  }
+  SendInput(4, in, sizeof(INPUT));
+}
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+HWND TakeTheFront() {
+  HWND w = MakeFocusWindow();
+  if (WaitUntil([&] {
+        Pump();
+        return GetForegroundWindow() == w && GetFocus() == w;
+      }))
+    return w;
+  DestroyWindow(w);
+  return nullptr;
 }
 
 TEST_F(Shell, AltF12OpensTheSheetOnlyWithTheSystemKeyOn) {

@@ -8,18 +8,22 @@
 
 namespace {
 
-TEST(Motion, StepHasItsBitPatternAndACycleIs201Ticks) {
+TEST(Motion, AQuarterTurnTakes50TicksAndACycleIs201Ticks) {
   SourceMotion m;
-  std::uint32_t bits;
-  std::memcpy(&bits, &m.step, 4);
-  EXPECT_EQ(bits, 0x3D00AE08u);
-
   m.moving = 1;
   m.restart = 1;
   ASSERT_TRUE(AdvanceMotion(m));
   EXPECT_EQ(m.angle, m.step) << "the first tick after a restart is one step past the start";
-  for (int i = 1; i < 200; ++i) AdvanceMotion(m);
-  EXPECT_NEAR(m.angle, 6.2831938, 1e-5);
+  // Round the circle from the left: front at tick 50, right at 100, back at 150.
+  const Point3 quarters[] = {{0.0f, 0.0f, 1.98f}, {1.98f, 0.0f, 0.0f}, {0.0f, 0.0f, -1.98f}};
+  for (int tick = 2; tick <= 200; ++tick) {
+    AdvanceMotion(m);
+    if (tick % 50 || tick == 200) continue;
+    const Point3 p = PathPoint(kPathClockwise, m.angle), q = quarters[tick / 50 - 1];
+    EXPECT_NEAR(p.x, q.x, 1e-3) << "tick " << tick;
+    EXPECT_NEAR(p.z, q.z, 1e-3) << "tick " << tick;
+  }
+  EXPECT_NEAR(m.angle, 6.2831938, 1e-5) << "200 steps end just past a full turn";
   AdvanceMotion(m);
   EXPECT_EQ(m.angle, 0.0f) << "tick 201 is back at the start";
   AdvanceMotion(m);

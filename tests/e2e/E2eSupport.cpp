@@ -4,6 +4,8 @@
 #include <prsht.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -31,6 +33,88 @@ bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs) {
     if (GetTickCount() - start >= timeoutMs) return false;
     Sleep(15);
   }
+}
+
+namespace {
+constexpr long long kWindow = Capture::kRate / 100;  // 10 ms
+
+// Level of the louder channel over one 10 ms window of interleaved samples.
+double WindowDb(const short* s) {
+  double l = 0, r = 0;
+  for (long long i = 0; i < kWindow; ++i) {
+    l += double(s[2 * i]) * s[2 * i];
+    r += double(s[2 * i + 1]) * s[2 * i + 1];
+  }
+  const double rms = std::sqrt(std::max(l, r) / kWindow);
+  return rms > 0 ? 20.0 * std::log10(rms / 32768.0) : -150.0;
+}
+}  // namespace
+
+Capture::Capture() {
+  const char* unixPath = std::getenv("ZEPHRA_CAPTURE");
+  if (!unixPath) return;
+  path_ = "Z:";
+  for (const char* p = unixPath; *p; ++p) path_ += *p == '/' ? '\\' : *p;
+}
+
+long long Capture::Now() const {
+  WIN32_FILE_ATTRIBUTE_DATA a{};
+  if (path_.empty() || !GetFileAttributesExA(path_.c_str(), GetFileExInfoStandard, &a)) return -1;
+  return ((static_cast<long long>(a.nFileSizeHigh) << 32) | a.nFileSizeLow) / 4;
+}
+
+std::vector<short> Capture::Read(long long from, long long to) const {
+  std::vector<short> out;
+  if (to <= from) return out;
+  HANDLE f = CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                         nullptr);
+  if (f == INVALID_HANDLE_VALUE) return out;
+  LARGE_INTEGER pos;
+  pos.QuadPart = from * 4;
+  SetFilePointerEx(f, pos, nullptr, FILE_BEGIN);
+  out.resize(static_cast<size_t>((to - from) * 2));
+  DWORD got = 0;
+  ReadFile(f, out.data(), static_cast<DWORD>(out.size() * 2), &got, nullptr);
+  out.resize(got / 2);
+  CloseHandle(f);
+  return out;
+}
+
+bool Capture::WaitPast(long long frames, DWORD timeoutMs) const {
+  return WaitUntil([&] { return Now() >= frames; }, timeoutMs);
+}
+
+long long Capture::Running() const {
+  const long long start = Now();
+  long long now = -1;
+  if (start < 0 || !WaitUntil([&] { return (now = Now()) > start; }, 5000)) return -1;
+  return now;
+}
+
+long long Capture::WaitForSound(long long from, double db, DWORD timeoutMs) const {
+  long long at = from, found = -1;
+  WaitUntil([&] {
+    const std::vector<short> s = Read(at, at + (Now() - at) / kWindow * kWindow);
+    for (size_t i = 0; i + 2 * kWindow <= s.size(); i += 2 * kWindow, at += kWindow)
+      if (WindowDb(&s[i]) > db) {
+        found = at;
+        return true;
+      }
+    return false;
+  }, timeoutMs);
+  return found;
+}
+
+bool Capture::WaitForSilence(long long from, int ms, double db, DWORD timeoutMs) const {
+  const long long span = static_cast<long long>(kRate) * ms / 1000;
+  return WaitUntil([&] {
+    const long long now = Now();
+    if (now - from < span) return false;
+    const std::vector<short> s = Read(now - span, now);
+    for (size_t i = 0; i + 2 * kWindow <= s.size(); i += 2 * kWindow)
+      if (WindowDb(&s[i]) > db) return false;
+    return true;
+  }, timeoutMs);
 }
 
 Process::~Process() {
@@ -94,8 +178,13 @@ HWND WaitForSheet(DWORD timeoutMs) {
 
 std::string Text(HWND w) {
   char buf[512] = {};
-  SendMessageA(w, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf));
+  SendMessageTimeoutA(w, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 2000, nullptr);
   return buf;
+}
+
+bool Settled(HWND w) {
+  DWORD_PTR result = 0;
+  return w && SendMessageTimeoutA(w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &result) != 0;
 }
 
 Process StartResident(const std::string& args) {

@@ -20,6 +20,31 @@ bool IsNT();  // the shape the test script installed
 // Polls until the condition holds or the time is up.
 bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs = 10000);
 
+// The recording of the sound server's null sink that e2e_capture.sh runs beside the test:
+// 48 kHz, 16-bit stereo, growing in real time. Its length is the test's clock for sound.
+class Capture {
+ public:
+  static constexpr int kRate = 48000;
+  Capture();
+  bool Available() const { return !path_.empty(); }
+  // Frames recorded so far; -1 without a recording.
+  long long Now() const;
+  // Interleaved left/right samples of frames [from, to).
+  std::vector<short> Read(long long from, long long to) const;
+  // Waits until the recording has passed `frames`.
+  bool WaitPast(long long frames, DWORD timeoutMs = 10000) const;
+  // Waits until the recording grows, and returns its length then; -1 when it does not.
+  long long Running() const;
+  // The first frame from `from` on in a 10 ms window louder than `db` (dBFS RMS on either
+  // channel), waiting for it; -1 when none comes.
+  long long WaitForSound(long long from, double db = -50, DWORD timeoutMs = 10000) const;
+  // Waits until the recording after `from` ends in `ms` without such a window.
+  bool WaitForSilence(long long from, int ms, double db = -50, DWORD timeoutMs = 10000) const;
+
+ private:
+  std::string path_;
+};
+
 class Process {
  public:
   Process() = default;
@@ -43,6 +68,9 @@ HWND FindVisible(const char* cls, const char* title);
 std::vector<HWND> FindAllVisible(const char* cls, const char* title);
 HWND WaitForSheet(DWORD timeoutMs = 10000);
 std::string Text(HWND w);
+// Sends the window a message that does nothing; true once its thread took it. The thread
+// has then come to a point where it takes messages: its loop, or a modal window's.
+bool Settled(HWND w);
 
 // Starts a resident copy and waits for its hidden window.
 Process StartResident(const std::string& args = "");

@@ -25,50 +25,10 @@ const char kControlKey[] = "Software\\Orvane\\Zephra\\ControlPanel";
 const char kProgramDir[] = "C:\\Program Files\\Resonix Trivox\\";
 constexpr int kOutput = 1008, kTest = 1081, kPicLeft = 1089, kPicRight = 1090, kPicHeadphones = 1094;
 constexpr int kRenderGroup = 30021, kQuality = 30022, kSpeed = 30023;
-constexpr int kRate = 48000;
 
 // ---- the recording
 
-class Capture {
- public:
-  Capture() {
-    const char* unixPath = std::getenv("ZEPHRA_CAPTURE");
-    if (!unixPath) return;
-    path_ = "Z:";
-    for (const char* p = unixPath; *p; ++p) path_ += *p == '/' ? '\\' : *p;
-  }
-  bool Available() const { return !path_.empty(); }
-  // Frames recorded so far.
-  long long Now() const {
-    WIN32_FILE_ATTRIBUTE_DATA a{};
-    if (!GetFileAttributesExA(path_.c_str(), GetFileExInfoStandard, &a)) return -1;
-    return ((static_cast<long long>(a.nFileSizeHigh) << 32) | a.nFileSizeLow) / 4;
-  }
-  // Interleaved left/right samples of frames [from, to).
-  std::vector<short> Read(long long from, long long to) const {
-    std::vector<short> out;
-    if (to <= from) return out;
-    HANDLE f = CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (f == INVALID_HANDLE_VALUE) return out;
-    LARGE_INTEGER pos;
-    pos.QuadPart = from * 4;
-    SetFilePointerEx(f, pos, nullptr, FILE_BEGIN);
-    out.resize(static_cast<size_t>((to - from) * 2));
-    DWORD got = 0;
-    ReadFile(f, out.data(), static_cast<DWORD>(out.size() * 2), &got, nullptr);
-    out.resize(got / 2);
-    CloseHandle(f);
-    return out;
-  }
-  // Waits until the recording has passed `frames`.
-  void WaitPast(long long frames) const {
-    WaitUntil([&] { return Now() >= frames; }, 5000);
-  }
-
- private:
-  std::string path_;
-};
+constexpr int kRate = Capture::kRate;
 
 double Db(double rms) { return rms > 0 ? 20.0 * std::log10(rms / 32768.0) : -150.0; }
 
@@ -154,13 +114,23 @@ HWND FindMessageBox(const std::string& text) {
   return nullptr;
 }
 
-std::vector<kv22::LogEntry> CoreRequests() {
+std::vector<kv22::LogEntry> CardRequests(uint32_t code) {
   kv22::CardClient card;
   std::vector<kv22::LogEntry> log, out;
   if (card.Open() && card.ReadLog(log))
     for (const auto& e : log)
-      if (e.code == kv22::kSetOutputMode) out.push_back(e);
+      if (e.code == code) out.push_back(e);
   return out;
+}
+
+std::vector<kv22::LogEntry> CoreRequests() { return CardRequests(kv22::kSetOutputMode); }
+
+// Frames of the recording that an installed tone lasts (44-byte header, 16-bit mono 44.1 kHz).
+long long ToneFrames(const char* name) {
+  WIN32_FILE_ATTRIBUTE_DATA a{};
+  const std::string path = std::string(kProgramDir) + name;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &a) || a.nFileSizeLow < 44) return kRate;
+  return static_cast<long long>(a.nFileSizeLow - 44) / 2 * kRate / 44100;
 }
 
 void ClearCardLog() {
@@ -240,19 +210,18 @@ struct Blinks {
   int rightBeforeLastLeft = 0;  // right-picture changes seen before the left one stopped
 };
 
-Blinks WatchTest(HWND page, DWORD timeoutMs = 6000) {
+Blinks WatchTest(HWND page, DWORD timeoutMs = 15000) {
   Blinks b;
   HICON l = IconOf(page, kPicLeft), r = IconOf(page, kPicRight), h = IconOf(page, kPicHeadphones);
-  const DWORD start = GetTickCount();
-  while (!ButtonReads(page, "Begin Test") && GetTickCount() - start < timeoutMs) {
-    Sleep(20);
+  WaitUntil([&] {
     HICON nl = IconOf(page, kPicLeft), nr = IconOf(page, kPicRight), nh = IconOf(page, kPicHeadphones);
     if (nl != l) b.left++;
     if (nr != r) b.right++;
     if (nh != h) b.headphones++;
     if (nl != l && b.right > 0) b.rightBeforeLastLeft = b.right;
     l = nl, r = nr, h = nh;
-  }
+    return ButtonReads(page, "Begin Test");
+  }, timeoutMs);
   return b;
 }
 
@@ -284,21 +253,21 @@ TEST_F(Config, InstalledTonesAreShortMonoPcmAt44100) {
 }
 
 TEST_F(Config, OutputTestPlaysLeftThenRightOnTheirOwnChannels) {
-  ASSERT_TRUE(capture_.Available()) << "run under e2e_config_capture.sh";
+  ASSERT_TRUE(capture_.Available()) << "run under e2e_capture.sh";
   HWND page = OpenPage();
   ASSERT_NE(page, nullptr);
   EXPECT_TRUE(ButtonReads(page, "Begin Test"));
   EXPECT_TRUE(IsWindowVisible(GetDlgItem(page, kPicLeft)));
   EXPECT_FALSE(IsWindowVisible(GetDlgItem(page, kPicHeadphones)));
 
-  Sleep(200);
-  const long long from = capture_.Now();
+  const long long from = capture_.Running();
   ASSERT_GT(from, 0) << "the recording does not run";
   Click(page, kTest);
   ASSERT_TRUE(WaitUntil([&] { return ButtonReads(page, "End Test"); }, 3000));
   const Blinks blinks = WatchTest(page);
   EXPECT_TRUE(ButtonReads(page, "Begin Test"));
-  Sleep(300);
+  // The recording lags the button: wait for the right tone to have died away in it.
+  EXPECT_TRUE(capture_.WaitForSilence(capture_.Now(), 200));
   const long long to = capture_.Now();
 
   // Each tone blinks its own speaker, one after the other.
@@ -339,14 +308,14 @@ TEST_F(Config, HeadphonesBlinkWhileTheirToneSounds) {
 }
 
 TEST_F(Config, EndTestStopsTheSoundAtOnce) {
-  ASSERT_TRUE(capture_.Available()) << "run under e2e_config_capture.sh";
+  ASSERT_TRUE(capture_.Available()) << "run under e2e_capture.sh";
   HWND page = OpenPage();
   ASSERT_NE(page, nullptr);
-  Sleep(200);
-  const long long from = capture_.Now();
+  const long long from = capture_.Running();
+  ASSERT_GT(from, 0) << "the recording does not run";
   Click(page, kTest);
   ASSERT_TRUE(WaitUntil([&] { return ButtonReads(page, "End Test"); }, 3000));
-  Sleep(250);
+  ASSERT_GE(capture_.WaitForSound(from), 0) << "the left tone never sounded";
   const long long stopAt = capture_.Now();
   Click(page, kTest);
   EXPECT_TRUE(WaitUntil([&] { return ButtonReads(page, "Begin Test"); }, 1000));
@@ -361,7 +330,7 @@ TEST_F(Config, EndTestStopsTheSoundAtOnce) {
 }
 
 TEST_F(Config, MissingRightToneEndsTheTestAfterTheLeftTone) {
-  ASSERT_TRUE(capture_.Available()) << "run under e2e_config_capture.sh";
+  ASSERT_TRUE(capture_.Available()) << "run under e2e_capture.sh";
   const std::string right = std::string(kProgramDir) + "r.wav", hidden = right + ".away";
   ASSERT_TRUE(MoveFileExA(right.c_str(), hidden.c_str(), MOVEFILE_REPLACE_EXISTING));
   struct Restore {
@@ -371,22 +340,28 @@ TEST_F(Config, MissingRightToneEndsTheTestAfterTheLeftTone) {
 
   HWND page = OpenPage();
   ASSERT_NE(page, nullptr);
-  Sleep(200);
-  const long long from = capture_.Now();
+  const long long from = capture_.Running();
+  ASSERT_GT(from, 0) << "the recording does not run";
   Click(page, kTest);
   ASSERT_TRUE(WaitUntil([&] { return ButtonReads(page, "End Test"); }, 3000));
   const Blinks blinks = WatchTest(page);
   EXPECT_TRUE(ButtonReads(page, "Begin Test"));
   EXPECT_GE(blinks.left, 3);
   EXPECT_EQ(blinks.right, 0);
-  Sleep(600);  // a right tone would have begun by now
+  // A right tone follows the left one at once: listen for as long as the left tone
+  // lasted, counted from the end of the test.
+  const long long ended = capture_.Now();
+  EXPECT_TRUE(capture_.WaitForSilence(ended, 200));
+  const std::vector<Segment> left = Segments(capture_.Read(from, capture_.Now()));
+  ASSERT_FALSE(left.empty()) << "the left tone never sounded";
+  EXPECT_TRUE(capture_.WaitPast(ended + left[0].windows * kRate / 100));
   const std::vector<Segment> seg = Segments(capture_.Read(from, capture_.Now()));
   ASSERT_EQ(seg.size(), 1u);
   EXPECT_TRUE(seg[0].left);
 }
 
 TEST_F(Config, WithoutDirectSoundBeginTestSaysSoAndPlaysNothing) {
-  ASSERT_TRUE(capture_.Available()) << "run under e2e_config_capture.sh";
+  ASSERT_TRUE(capture_.Available()) << "run under e2e_capture.sh";
   // Only the control panel loses the library. WINEDLLOVERRIDES in the environment block
   // of CreateProcess does not reach a child under Wine 8; its per-program override does.
   const char overrides[] = "Software\\Wine\\AppDefaults\\ZephraCtrl.exe\\DllOverrides";
@@ -413,7 +388,8 @@ TEST_F(Config, WithoutDirectSoundBeginTestSaysSoAndPlaysNothing) {
     ASSERT_TRUE(WaitUntil([&] { return FindMessageBox("No DSound avaliable") == nullptr; }, 3000));
     EXPECT_TRUE(ButtonReads(page, "Begin Test"));
   }
-  Sleep(800);
+  // A tone of either click would have sounded within a tone's length of the last box.
+  EXPECT_TRUE(capture_.WaitPast(capture_.Now() + ToneFrames("l.wav")));
   EXPECT_LT(PeakDb(capture_.Read(from, capture_.Now())), -80);
 }
 
@@ -468,7 +444,8 @@ TEST_F(Config, SecondPageOfAProcessSendsTheStoredChoiceOnce) {
     HWND sheet = WaitForSheet();
     ASSERT_NE(sheet, nullptr) << opening;
     ASSERT_NE(FindConfigPage(sheet), nullptr);
-    Sleep(200);
+    // The page asks for the card's capability after its output request, if any.
+    EXPECT_TRUE(WaitUntil([&] { return CardRequests(kv22::kGetPerformanceFeature).size() >= opening + 1u; }));
     const std::vector<kv22::LogEntry> sent = CoreRequests();
     if (opening == 0) {
       EXPECT_TRUE(sent.empty());
@@ -545,7 +522,7 @@ TEST_F(Config, LeavingThePageEndsTheTest) {
   PostMessageA(sheet_, PSM_SETCURSEL, 1, 0);
   EXPECT_TRUE(WaitUntil([&] { return ButtonReads(page, "Begin Test"); }, 2000));
   PostMessageA(sheet_, PSM_SETCURSEL, 0, 0);
-  Sleep(300);
+  EXPECT_TRUE(WaitUntil([&] { return ActivePage(sheet_) == 0 && IsWindowVisible(page); }));
   EXPECT_TRUE(ButtonReads(page, "Begin Test"));
 }
 

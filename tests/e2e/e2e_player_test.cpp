@@ -8,38 +8,22 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
-#include <iterator>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "E2eSupport.h"
+
+using namespace e2e;
 
 namespace {
 
 const char kExe[] = "C:\\Program Files\\Resonix Trivox\\demos\\TrivoxPlay.exe";
 const char kTitle[] = "Trivox Player (Hit F1 For Help)";
 const char kKey[] = "Software\\Orvane\\Trivox";
-
-bool WaitUntil(const std::function<bool()>& cond, DWORD ms = 10000) {
-  DWORD start = GetTickCount();
-  while (!cond()) {
-    if (GetTickCount() - start > ms) return false;
-    Sleep(20);
-  }
-  return true;
-}
-
-std::string Text(HWND w) {
-  char buf[512] = {};
-  SendMessageTimeoutA(w, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 2000, nullptr);
-  return buf;
-}
-
-HWND FindVisible(const char* cls, const char* title) {
-  HWND w = FindWindowA(cls, title);
-  return w && IsWindowVisible(w) ? w : nullptr;
-}
+constexpr int kRate = Capture::kRate;
 
 // Writes a 16-bit mono RIFF WAVE of a tone; with a LIST chunk between "fmt " and "data"
 // when asked.
@@ -95,39 +79,14 @@ void RunAndWait(const std::string& cmd) {
 }
 
 
-// Records the null sink for the given time into a WAV file by running the Unix recorder
-// beside the test (Wine starts Unix programs too); returns the samples, interleaved L R.
-std::vector<int16_t> Record(double seconds, const std::function<void()>& during = nullptr) {
-  std::string file = "/tmp/e2e-player-" + std::to_string(GetCurrentProcessId()) + ".wav";
-  char cmd[512];
-  std::snprintf(cmd, sizeof cmd,
-                "/usr/bin/timeout %.1f /usr/bin/parec -d cap.monitor --rate=48000 --channels=2 --format=s16le "
-                "--latency-msec=10 --file-format=wav %s",
-                seconds, file.c_str());
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  std::vector<int16_t> out;
-  if (!CreateProcessA(nullptr, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return out;
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  DWORD start = GetTickCount();
+// The next `seconds` of the recording from frame `from` on, interleaved L R; `during` runs
+// as the recording begins.
+std::vector<int16_t> Record(const Capture& cap, long long from, double seconds,
+                            const std::function<void()>& during = nullptr) {
   if (during) during();
-  // The recorder is a Unix process: wait out its time, then for the file to settle.
-  DWORD total = static_cast<DWORD>(seconds * 1000) + 700;
-  while (GetTickCount() - start < total) Sleep(50);
-  std::string win = "Z:" + file;
-  for (char& c : win)
-    if (c == '/') c = '\\';
-  std::ifstream f(win, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  f.close();
-  DeleteFileA(win.c_str());
-  size_t at = bytes.find("data");
-  if (at == std::string::npos || bytes.size() < at + 8) return out;
-  out.resize((bytes.size() - at - 8) / 2);
-  std::memcpy(out.data(), bytes.data() + at + 8, out.size() * 2);
-  return out;
+  const long long to = from + static_cast<long long>(seconds * kRate);
+  cap.WaitPast(to, static_cast<DWORD>(seconds * 1000) + 10000);
+  return cap.Read(from, to);
 }
 
 struct Levels {
@@ -136,7 +95,7 @@ struct Levels {
 
 // RMS of each channel over [from, to) seconds of a 48 kHz stereo recording.
 Levels Rms(const std::vector<int16_t>& s, double from, double to) {
-  size_t a = static_cast<size_t>(from * 48000) * 2, b = static_cast<size_t>(to * 48000) * 2;
+  size_t a = static_cast<size_t>(from * kRate) * 2, b = static_cast<size_t>(to * kRate) * 2;
   if (b > s.size()) b = s.size() & ~size_t{1};
   double l = 0, r = 0;
   size_t n = 0;
@@ -150,6 +109,7 @@ Levels Rms(const std::vector<int16_t>& s, double from, double to) {
 class Player : public ::testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_TRUE(capture_.Available()) << "run under e2e_capture.sh";
     DWORD one = 1;
     SetEnableDS3D(&one);
   }
@@ -208,9 +168,13 @@ class Player : public ::testing::Test {
     return text;
   }
 
+  // Waits for the tone in the recording after now; where it begins.
+  long long HeardFromNow() const { return capture_.WaitForSound(capture_.Now()); }
+
   PROCESS_INFORMATION pi_{};
   HWND dlg_ = nullptr;
   DWORD exitCode_ = 0;
+  Capture capture_;
 };
 
 TEST_F(Player, StartsWithBothSourcesAtTheSidesAndPlayDisabled) {
@@ -231,7 +195,8 @@ TEST_F(Player, StartsWithBothSourcesAtTheSidesAndPlayDisabled) {
   EXPECT_EQ(SendMessageA(Item(1021), CB_GETCURSEL, 0, 0), 0);
   EXPECT_EQ(SendMessageA(Item(1019), TBM_GETPOS, 0, 0), 0);
   ASSERT_NE(Room(), nullptr);
-  EXPECT_EQ(TakeMessage(300), "") << "both devices start";
+  // Start-up boxes come before the dialog shows.
+  EXPECT_EQ(TakeMessage(0), "") << "both devices start";
 }
 
 TEST_F(Player, WithoutEnableDS3DTheEngineButtonsGoAndTheDialogIs24Shorter) {
@@ -255,6 +220,7 @@ TEST_F(Player, ChosenFileStartsBlueAndIsListedForBoth) {
   std::string path = TempDir() + "e2e blue.wav";
   WriteWave(path, false);
   Start();
+  const long long from = capture_.Now();
   ChooseFile(1030, path);
   ASSERT_TRUE(WaitUntil([&] { return Checked(1009); }));
   EXPECT_TRUE(IsWindowEnabled(Item(1009)));
@@ -262,7 +228,8 @@ TEST_F(Player, ChosenFileStartsBlueAndIsListedForBoth) {
   EXPECT_FALSE(Checked(1025)) << "Red does not start";
   EXPECT_EQ(ItemText(1013), "e2e blue.wav");
   EXPECT_EQ(ItemText(1026), "e2e blue.wav");
-  EXPECT_EQ(TakeMessage(500), "");
+  EXPECT_GE(capture_.WaitForSound(from), 0) << "Blue does not sound";
+  EXPECT_EQ(TakeMessage(0), "");
   // The same path again adds nothing.
   ChooseFile(1031, path);
   ASSERT_TRUE(WaitUntil([&] { return Checked(1025); }));
@@ -271,7 +238,8 @@ TEST_F(Player, ChosenFileStartsBlueAndIsListedForBoth) {
   SendMessageA(Item(1007), BM_CLICK, 0, 0);
   EXPECT_TRUE(Checked(1007));
   EXPECT_TRUE(Checked(1009));
-  EXPECT_EQ(TakeMessage(300), "");
+  // A box of the switch would have come before the click returned.
+  EXPECT_EQ(TakeMessage(0), "");
 }
 
 TEST_F(Player, ListChunkBeforeTheDataShowsTheLoadFailureWithTheFullPath) {
@@ -291,25 +259,28 @@ TEST_F(Player, ClockwiseFollowsTheCircleAndRefusesDrags) {
   // The source leaves its start at the first tick.
   ASSERT_TRUE(WaitUntil([&] { return ItemText(1001) != "-2.00"; }, 2000));
   std::vector<double> xs;
-  DWORD start = GetTickCount();
+  double lastZ = 0;
   int mismatches = 0;
-  while (GetTickCount() - start < 1500) {
+  // Every point read until the source has come a sixth of the way round, past x = -1.
+  EXPECT_TRUE(WaitUntil([&] {
     // Read x again after z: a tick between the reads would mix two points.
     std::string x1 = ItemText(1001), zText = ItemText(1005), x2 = ItemText(1001), z2 = ItemText(1005);
     EXPECT_EQ(ItemText(1003), "0.00");
-    if (x1 != x2 || zText != z2) continue;
+    if (x1 != x2 || zText != z2) return false;
     double x = std::atof(x1.c_str()), z = std::atof(zText.c_str());
     // Two decimals on both axes: the radius holds to about 0.01.
     if (std::fabs(std::hypot(x, z) - 1.98) > 0.011) {
       ++mismatches;
       ADD_FAILURE() << "off the circle: " << x1 << ", " << zText;
     }
-    xs.push_back(x);
-    Sleep(40);
-  }
+    if (xs.empty() || x != xs.back()) xs.push_back(x);
+    lastZ = z;
+    return xs.size() > 10 && x > -1.0;
+  }, 15000));
   EXPECT_EQ(mismatches, 0);
   ASSERT_GT(xs.size(), 10u);
-  EXPECT_GT(xs.back(), xs.front()) << "from the left toward the front";
+  EXPECT_GT(xs.back(), xs.front()) << "from the left";
+  EXPECT_GT(lastZ, 0.0) << "toward the front";
 
   // The room view refuses a drag while a source moves.
   HWND room = Room();
@@ -349,24 +320,24 @@ TEST_F(Player, BlueAtTheLeftSoundsLeftOnBothEnginesAndAcrossASwitch) {
   Start();
   ChooseFile(1030, path);
   ASSERT_TRUE(WaitUntil([&] { return Checked(1009); }));
-  Sleep(300);
-  std::vector<int16_t> trivox = Record(1.5);
-  Levels t = Rms(trivox, 0.3, 1.4);
+  long long at = HeardFromNow();
+  ASSERT_GE(at, 0) << "no sound";
+  Levels t = Rms(Record(capture_, at, 1.5), 0.3, 1.4);
   std::printf("Trivox, Blue at x = -2: left %.0f right %.0f RMS\n", t.left, t.right);
   EXPECT_GT(t.left, 300.0) << "it sounds";
   // The head model's level difference at 440 Hz is a few dB (measured about 5).
   EXPECT_GT(t.left, 1.4 * t.right);
 
   SendMessageA(Item(1007), BM_CLICK, 0, 0);  // DS3D while playing
-  Sleep(300);
-  Levels d = Rms(Record(1.5), 0.3, 1.4);
+  ASSERT_GE(at = HeardFromNow(), 0) << "no sound on DS3D";
+  Levels d = Rms(Record(capture_, at, 1.5), 0.3, 1.4);
   std::printf("DS3D, Blue at x = -2: left %.0f right %.0f RMS\n", d.left, d.right);
   EXPECT_GT(d.left, 300.0);
   EXPECT_GT(d.left, 2.0 * d.right);
 
   SendMessageA(Item(1008), BM_CLICK, 0, 0);  // and back
-  Sleep(300);
-  Levels b = Rms(Record(1.5), 0.3, 1.4);
+  ASSERT_GE(at = HeardFromNow(), 0) << "no sound on Trivox again";
+  Levels b = Rms(Record(capture_, at, 1.5), 0.3, 1.4);
   std::printf("Trivox again: left %.0f right %.0f RMS\n", b.left, b.right);
   EXPECT_GT(b.left, 1.4 * b.right);
   EXPECT_GT(b.left, 300.0);
@@ -379,9 +350,9 @@ TEST_F(Player, ClockwiseSwingsTheBalanceWithAPeriodOfAbout6Point6Seconds) {
   ChooseFile(1030, path);
   ASSERT_TRUE(WaitUntil([&] { return Checked(1009); }));
   SendMessageA(Item(1007), BM_CLICK, 0, 0);  // DS3D: plain level panning
-  Sleep(300);
-  std::vector<int16_t> rec = Record(11.0, [&] { SendMessageA(Item(1010), BM_CLICK, 0, 0); });
-  ASSERT_GT(rec.size(), 48000u * 2 * 10);
+  ASSERT_GE(HeardFromNow(), 0) << "no sound";
+  std::vector<int16_t> rec = Record(capture_, capture_.Now(), 11.0, [&] { SendMessageA(Item(1010), BM_CLICK, 0, 0); });
+  ASSERT_GT(rec.size(), size_t{kRate} * 2 * 10);
   // Balance (L - R) / (L + R) in 100 ms steps, then the lag of its best self-match.
   std::vector<double> bal;
   for (double t = 0.5; t + 0.1 <= 10.5; t += 0.1) {
@@ -421,9 +392,10 @@ TEST_F(Player, WithoutTheTrivoxObjectStartUpWarnsOnceAndRunsOn) {
   ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_));
   EXPECT_EQ(TakeMessage(15000), "Could not get an Trivox object.");
   EXPECT_TRUE(WaitUntil([&] { return (dlg_ = FindVisible("#32770", kTitle)) != nullptr; }));
-  EXPECT_EQ(TakeMessage(1000), "") << "once";
+  EXPECT_EQ(TakeMessage(0), "") << "once: start-up boxes come before the dialog shows";
   SendMessageA(Item(1010), BM_CLICK, 0, 0);
-  Sleep(200);
+  // The ticks move the source on without the object: two of them put z past 0.1.
+  EXPECT_TRUE(WaitUntil([&] { return std::atof(ItemText(1005).c_str()) > 0.1; }));
   Close();
   EXPECT_EQ(exitCode_, 0u) << "closes without a crash";
   RunAndWait(std::string("regsvr32 /s \"") + dll + "\"");

@@ -11,6 +11,10 @@ using namespace e2e;
 
 namespace {
 
+// A window of the test in front, so that a program's own window coming to the front shows;
+// null when it did not get there.
+HWND TakeTheFront();
+
 class Shell : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -33,18 +37,25 @@ TEST_F(Shell, SecondStartHandsOverAndEnds) {
   HWND frame = FindFrame();
   ASSERT_NE(frame, nullptr);
   EXPECT_FALSE(IsWindowVisible(frame));  // the frame is never shown
-  EXPECT_EQ(WaitForSheet(300), nullptr);
+  // A sheet of its start would be up once the icon is and the frame takes messages.
+  ASSERT_TRUE(WaitUntil([] { return TrayIcon() != nullptr; })) << "no tray icon";
+  ASSERT_TRUE(Settled(frame));
+  EXPECT_EQ(WaitForSheet(0), nullptr);
 
   Process second = Process::Start();
   EXPECT_TRUE(second.WaitExit(10000));
-  EXPECT_NE(WaitForSheet(), nullptr) << "the first copy opens its sheet";
+  HWND sheet = WaitForSheet();
+  ASSERT_NE(sheet, nullptr) << "the first copy opens its sheet";
   EXPECT_TRUE(first.Running());
   EXPECT_EQ(FindFrame(), frame);
 
+  HWND focus = TakeTheFront();
+  ASSERT_NE(focus, nullptr);
   Process third = Process::Start();  // a sheet already open only comes to the front
   EXPECT_TRUE(third.WaitExit(10000));
-  Sleep(300);
+  EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == sheet; })) << "the sheet did not come to the front";
   EXPECT_EQ(FindAllVisible("#32770", kSheetTitle).size(), 1u);
+  DestroyWindow(focus);
 }
 
 TEST_F(Shell, SlashUInAnyCaseAnywhereEndsTheRunningCopy) {
@@ -245,9 +256,12 @@ TEST_F(Shell, TrayDoubleClickOpensOneSheetAndRightDoubleClickEnds) {
   TrayMouse(icon, WM_LBUTTONDOWN, WM_LBUTTONUP, true);
   HWND sheet = WaitForSheet();
   ASSERT_NE(sheet, nullptr);
+  HWND focus = TakeTheFront();
+  ASSERT_NE(focus, nullptr);
   TrayMouse(icon, WM_LBUTTONDOWN, WM_LBUTTONUP, true);
-  Sleep(300);
+  EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == sheet; })) << "the sheet did not come to the front";
   EXPECT_EQ(FindAllVisible("#32770", kSheetTitle).size(), 1u);
+  DestroyWindow(focus);
   CloseSheet(sheet, IDCANCEL);
   ASSERT_TRUE(WaitUntil([] { return FindVisible("#32770", kSheetTitle) == nullptr; }));
   EXPECT_TRUE(resident.Running()) << "the tray copy stays after its sheet closes";
@@ -319,16 +333,23 @@ void PressAltF12() {
   SendInput(4, in, sizeof(INPUT));
 }
 
-void PumpFor(DWORD ms) {
-  DWORD start = GetTickCount();
-  while (GetTickCount() - start < ms) {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    Sleep(10);
+void Pump() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
   }
+}
+
+HWND TakeTheFront() {
+  HWND w = MakeFocusWindow();
+  if (WaitUntil([&] {
+        Pump();
+        return GetForegroundWindow() == w && GetFocus() == w;
+      }))
+    return w;
+  DestroyWindow(w);
+  return nullptr;
 }
 
 TEST_F(Shell, AltF12OpensTheSheetOnlyWithTheSystemKeyOn) {
@@ -340,15 +361,16 @@ TEST_F(Shell, AltF12OpensTheSheetOnlyWithTheSystemKeyOn) {
       ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kPrefsKey, "SysKeyEnable", enabled));
     Process resident = StartResident();
     ASSERT_NE(FindFrame(), nullptr);
-    HWND focus = MakeFocusWindow();
-    PumpFor(100);
+    HWND focus = TakeTheFront();
+    ASSERT_NE(focus, nullptr);
     PressAltF12();
-    HWND sheet = nullptr;
-    // Nothing to poll for when nothing should happen: give the hook the time it takes when on.
-    bool opened = WaitUntil([&] {
-      PumpFor(20);
-      return (sheet = FindVisible("#32770", kSheetTitle)) != nullptr;
-    }, enabled == 1 ? 10000 : 700);
+    // With the hook on the sheet opens; without it the key's release reaches the window.
+    bool opened = false;
+    WaitUntil([&] {
+      Pump();
+      opened = FindVisible("#32770", kSheetTitle) != nullptr;
+      return enabled == 1 ? opened : g_f12Releases > 0;
+    });
     EXPECT_EQ(opened, enabled == 1) << "SysKeyEnable=" << static_cast<int>(enabled);
     // The hook swallows the keystroke it acts on; without it the window sees the release.
     EXPECT_EQ(g_f12Releases, enabled == 1 ? 0 : 1) << "SysKeyEnable=" << static_cast<int>(enabled);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs a Windows test program with a recording of the null sink "cap" running beside it;
 # the program reads the growing recording through ZEPHRA_CAPTURE (48 kHz, 16-bit stereo).
-#   e2e_config_capture.sh TEST.exe [gtest args...]
+#   e2e_capture.sh TEST.exe [gtest args...]
 set -u
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 exe=$1

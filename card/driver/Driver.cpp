@@ -331,23 +331,23 @@ extern "C" NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp)
   return Complete(irp, status, information);
 }
 
-extern "C" NTSTATUS NTAPI DispatchCreate(PDEVICE_OBJECT device, PIRP irp) {
+// Opens and closes are counted per device; both always succeed.
+NTSTATUS NoteUse(PDEVICE_OBJECT device, PIRP irp, bool open) {
   uint32_t id = DeviceIdOf(device);
   if (id < kv22::kDeviceCount) {
     Lock lock;
-    g_card.NoteOpen(id);
+    if (open) {
+      g_card.NoteOpen(id);
+    } else {
+      g_card.NoteClose(id);
+    }
   }
   return Complete(irp, STATUS_SUCCESS, 0);
 }
 
-extern "C" NTSTATUS NTAPI DispatchClose(PDEVICE_OBJECT device, PIRP irp) {
-  uint32_t id = DeviceIdOf(device);
-  if (id < kv22::kDeviceCount) {
-    Lock lock;
-    g_card.NoteClose(id);
-  }
-  return Complete(irp, STATUS_SUCCESS, 0);
-}
+extern "C" NTSTATUS NTAPI DispatchCreate(PDEVICE_OBJECT device, PIRP irp) { return NoteUse(device, irp, true); }
+
+extern "C" NTSTATUS NTAPI DispatchClose(PDEVICE_OBJECT device, PIRP irp) { return NoteUse(device, irp, false); }
 
 extern "C" NTSTATUS NTAPI DispatchOther(PDEVICE_OBJECT, PIRP irp) {
   return Complete(irp, STATUS_SUCCESS, 0);

@@ -21,12 +21,13 @@ bool RoomState::HitTest(int s, int px, int py) const {
   return (dx < 0 ? -dx : dx) <= r && (dy < 0 ? -dy : dy) <= r;
 }
 
-RoomState::Press RoomState::LeftDown(int px, int py) {
-  if (m_nAnimation > 0 || m_bRightDrag) return Press::Refused;
+// A press on a dot starts its drag, unless a motion runs or the other button drags.
+RoomState::Press RoomState::BeginDrag(int& mine, int other, int px, int py) {
+  if (m_nAnimation > 0 || other) return Press::Refused;
   Press result = Press::Missed;
   for (int s = 0; s < 2; ++s) {
     if (!HitTest(s, px, py)) continue;
-    m_bLeftDrag = 1;
+    mine = 1;
     m_nDrag = s;
     m_pixel[s].x = static_cast<float>(px);
     m_pixel[s].y = static_cast<float>(py);
@@ -36,19 +37,11 @@ RoomState::Press RoomState::LeftDown(int px, int py) {
   return result;
 }
 
+RoomState::Press RoomState::LeftDown(int px, int py) { return BeginDrag(m_bLeftDrag, m_bRightDrag, px, py); }
+
 RoomState::Press RoomState::RightDown(int px, int py) {
-  if (m_nAnimation > 0 || m_bLeftDrag) return Press::Refused;
-  Press result = Press::Missed;
-  for (int s = 0; s < 2; ++s) {
-    if (!HitTest(s, px, py)) continue;
-    m_bRightDrag = 1;
-    m_nDrag = s;
-    m_pixel[s].x = static_cast<float>(px);
-    m_pixel[s].y = static_cast<float>(py);
-    m_saved[s] = m_pixel[s];
-    m_nLastY = py;
-    result = Press::Hit;
-  }
+  const Press result = BeginDrag(m_bRightDrag, m_bLeftDrag, px, py);
+  if (result == Press::Hit) m_nLastY = py;
   return result;
 }
 

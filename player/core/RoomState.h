@@ -37,6 +37,7 @@ class RoomState {
 
  private:
   bool HitTest(int source, int px, int py) const;
+  Press BeginDrag(int& mine, int other, int px, int py);
   bool EndDrag(int& mine, int other);
   Point3 Normalised(float x, float y, float h) const;
 

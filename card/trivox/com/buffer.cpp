@@ -314,27 +314,26 @@ HRESULT Buffer::SetFormat(LPCWAVEFORMATEX fmt) {
 HRESULT Buffer::SetVolume(LONG volume) {
   if (!(m_flags & DSBCAPS_CTRLVOLUME)) return DSERR_CONTROLUNAVAIL;
   if (!ds::validVolume(volume)) return DSERR_INVALIDPARAM;
-  std::lock_guard<std::mutex> g(m_device->lock());
-  m_params.volume = volume;
-  if (m_primary) {
-    applyMaster();
-  } else {
-    apply();
-  }
+  setLevel(&VoiceParams::volume, volume);
   return DS_OK;
 }
 
 HRESULT Buffer::SetPan(LONG pan) {
   if (!(m_flags & DSBCAPS_CTRLPAN)) return DSERR_CONTROLUNAVAIL;
   if (!ds::validPan(pan)) return DSERR_INVALIDPARAM;
+  setLevel(&VoiceParams::pan, pan);
+  return DS_OK;
+}
+
+// Volume and pan of the primary buffer are the whole output's.
+void Buffer::setLevel(int32_t VoiceParams::*level, LONG value) {
   std::lock_guard<std::mutex> g(m_device->lock());
-  m_params.pan = pan;
+  m_params.*level = value;
   if (m_primary) {
     applyMaster();
   } else {
     apply();
   }
-  return DS_OK;
 }
 
 HRESULT Buffer::SetFrequency(DWORD freq) {

@@ -120,6 +120,7 @@ class Buffer final : public IDirectSoundBuffer {
   ULONG releasePrimary();
   void apply();
   void applyMaster();
+  void setLevel(int32_t VoiceParams::*level, LONG value);
 
   class Buffer3D : public IDirectSound3DBuffer {
    public:

@@ -2,7 +2,10 @@
 //   wintool wait TITLE [TIMEOUT_MS]   exit 0 when the window exists (hidden or not), 1 on timeout
 //   wintool visible TITLE [TIMEOUT_MS] exit 0 when it is visible
 //   wintool post TITLE MESSAGE        exit 0 when the message was posted
+//   wintool page TITLE INDEX          shows that page of the property sheet; exit 0 when it did
 #include <windows.h>
+
+#include <prsht.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,7 +27,7 @@ bool WaitFor(const char* title, DWORD timeoutMs, bool visible) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: wintool wait|visible TITLE [TIMEOUT_MS] | wintool post TITLE MESSAGE\n");
+    std::fprintf(stderr, "usage: wintool wait|visible TITLE [TIMEOUT_MS] | wintool post|page TITLE MESSAGE|INDEX\n");
     return 2;
   }
   const char* cmd = argv[1];
@@ -36,6 +39,10 @@ int main(int argc, char** argv) {
   if (!std::strcmp(cmd, "post") && argc > 3) {
     HWND w = FindWindowA(nullptr, title);
     return w && PostMessageA(w, std::strtoul(argv[3], nullptr, 0), 0, 0) ? 0 : 1;
+  }
+  if (!std::strcmp(cmd, "page") && argc > 3) {
+    HWND w = FindWindowA(nullptr, title);
+    return w && SendMessageA(w, PSM_SETCURSEL, std::strtoul(argv[3], nullptr, 0), 0) ? 0 : 1;
   }
   std::fprintf(stderr, "wintool: unknown command %s\n", cmd);
   return 2;

@@ -16,12 +16,13 @@ struct Demo {
   int button;
   UINT label;
   UINT icon;
+  const char* program;
 };
-// The order the buttons are drawn in.
-const Demo kDemos[] = {{IDC_DEMO_PLAYER, IDS_DEMO_PLAYER, IDI_DEMO_PLAYER},
-                       {IDC_DEMO_HELICOPTER, IDS_DEMO_HELICOPTER, IDI_DEMO_HELICOPTER},
-                       {IDC_DEMO_BEES, IDS_DEMO_BEES, IDI_DEMO_BEES},
-                       {IDC_DEMO_RACE, IDS_DEMO_RACE, IDI_DEMO_RACE}};
+// In the order the buttons are drawn.
+const Demo kDemos[] = {{IDC_DEMO_PLAYER, IDS_DEMO_PLAYER, IDI_DEMO_PLAYER, ZEPHRA_DEMO_PLAYER},
+                       {IDC_DEMO_HELICOPTER, IDS_DEMO_HELICOPTER, IDI_DEMO_HELICOPTER, ZEPHRA_DEMO_HELICOPTER},
+                       {IDC_DEMO_BEES, IDS_DEMO_BEES, IDI_DEMO_BEES, ZEPHRA_DEMO_BEES},
+                       {IDC_DEMO_RACE, IDS_DEMO_RACE, IDI_DEMO_RACE, ZEPHRA_DEMO_RACE}};
 
 struct IconDeleter {
   void operator()(HICON icon) const { ::DestroyIcon(icon); }
@@ -64,10 +65,10 @@ class MemoryDC {
 IMPLEMENT_DYNCREATE(CPage3D)
 
 BEGIN_MESSAGE_MAP(CPage3D, fw::CPropertyPage)
-  ON_BN_CLICKED(IDC_DEMO_PLAYER, OnPlayerClicked)
-  ON_BN_CLICKED(IDC_DEMO_BEES, OnBeesClicked)
-  ON_BN_CLICKED(IDC_DEMO_RACE, OnRaceClicked)
-  ON_BN_CLICKED(IDC_DEMO_HELICOPTER, OnHelicopterClicked)
+  ON_BN_CLICKED(IDC_DEMO_PLAYER, OnDemoClicked)
+  ON_BN_CLICKED(IDC_DEMO_BEES, OnDemoClicked)
+  ON_BN_CLICKED(IDC_DEMO_RACE, OnDemoClicked)
+  ON_BN_CLICKED(IDC_DEMO_HELICOPTER, OnDemoClicked)
   ON_BN_CLICKED(IDC_SPLASH, OnSplashClicked)
   ON_BN_CLICKED(IDC_ABOUT_TRIVOX, OnAboutClicked)
 END_MESSAGE_MAP()
@@ -154,23 +155,9 @@ void CPage3D::LaunchDemo(const char* name) const {
   _spawnlp(_P_NOWAIT, launch.program.c_str(), launch.program.c_str(), static_cast<const char*>(nullptr));
 }
 
-LRESULT CPage3D::OnPlayerClicked(WPARAM, LPARAM) {
-  LaunchDemo(ZEPHRA_DEMO_PLAYER);
-  return 0;
-}
-
-LRESULT CPage3D::OnBeesClicked(WPARAM, LPARAM) {
-  LaunchDemo(ZEPHRA_DEMO_BEES);
-  return 0;
-}
-
-LRESULT CPage3D::OnRaceClicked(WPARAM, LPARAM) {
-  LaunchDemo(ZEPHRA_DEMO_RACE);
-  return 0;
-}
-
-LRESULT CPage3D::OnHelicopterClicked(WPARAM, LPARAM) {
-  LaunchDemo(ZEPHRA_DEMO_HELICOPTER);
+LRESULT CPage3D::OnDemoClicked(WPARAM wParam, LPARAM) {
+  for (const Demo& demo : kDemos)
+    if (demo.button == LOWORD(wParam)) LaunchDemo(demo.program);
   return 0;
 }
 

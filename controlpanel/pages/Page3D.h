@@ -25,10 +25,7 @@ class CPage3D : public fw::CPropertyPage {
   BOOL OnKillActive() override;
 
  protected:
-  LRESULT OnPlayerClicked(WPARAM, LPARAM);
-  LRESULT OnBeesClicked(WPARAM, LPARAM);
-  LRESULT OnRaceClicked(WPARAM, LPARAM);
-  LRESULT OnHelicopterClicked(WPARAM, LPARAM);
+  LRESULT OnDemoClicked(WPARAM, LPARAM);  // 1025 to 1028
   LRESULT OnSplashClicked(WPARAM, LPARAM);
   LRESULT OnAboutClicked(WPARAM, LPARAM);
 

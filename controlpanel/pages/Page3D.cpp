@@ -105,7 +105,7 @@ BOOL CPage3D::OnInitDialog() {
     const HICON shared = ::LoadIconA(inst, MAKEINTRESOURCEA(kDemos[i].icon));
     const OwnedIcon small(static_cast<HICON>(::CopyImage(shared, IMAGE_ICON, demos::kIconSize, demos::kIconSize,
                                                          LR_COPYDELETEORG)));
-    MakeDemoButtonImage(kDemos[i].button, small.get(), fw::LoadStr(kDemos[i].label).c_str(), m_images[i]);
+    MakeDemoButtonImage(kDemos[i].button, small.get(), fw::LoadStr(kDemos[i].label).c_str(), m_hImages[i]);
   }
   return TRUE;
 }

@@ -43,5 +43,5 @@ class CPage3D : public fw::CPropertyPage {
   int m_bEnableSplash = 0;
   CZephraCtrlApp* m_pApp;
   std::unique_ptr<fw::CToolTipCtrl> m_pToolTip;
-  OwnedBitmap m_images[4];  // in the order the buttons are drawn
+  OwnedBitmap m_hImages[4];  // in the order the buttons are drawn
 };

@@ -114,9 +114,9 @@ void CPage3D::AddToolTips() {
   static const struct {
     int control;
     UINT text;
-  } tools[] = {{IDC_ABOUT_TRIVOX, IDS_TIP_ABOUT_TRIVOX},       {IDC_SPLASH, IDS_TIP_SPLASH},
-               {IDC_DEMO_PLAYER, IDS_TIP_DEMO_PLAYER},         {IDC_DEMO_HELICOPTER, IDS_TIP_DEMO_HELICOPTER},
-               {IDC_DEMO_BEES, IDS_TIP_DEMO_BEES},             {IDC_DEMO_RACE, IDS_TIP_DEMO_RACE}};
+  } tools[] = {{IDC_ABOUT_TRIVOX, IDS_TIP_ABOUT_TRIVOX}, {IDC_SPLASH, IDS_TIP_SPLASH},
+               {IDC_DEMO_PLAYER, IDS_TIP_DEMO_PLAYER}, {IDC_DEMO_HELICOPTER, IDS_TIP_DEMO_HELICOPTER},
+               {IDC_DEMO_BEES, IDS_TIP_DEMO_BEES}, {IDC_DEMO_RACE, IDS_TIP_DEMO_RACE}};
   for (const auto& t : tools) m_pToolTip->AddTool(this, t.control, fw::LoadStr(t.text).c_str());
 }
 

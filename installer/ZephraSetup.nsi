@@ -92,6 +92,12 @@ Section "Control panel and card software" SecMain
   System::Call 'advapi32::RegCreateKeyA(i 0x80000002, t "${K6}", *i .r1) i .r0'
   StrCmp $0 0 0 +2
     System::Call 'advapi32::RegCloseKey(i r1)'
+  ; The splash is on in a new installation; a later setup keeps the user's choice.
+  ClearErrors
+  ReadRegDWORD $0 HKLM "${K6}" "SplashAudio"
+  IfErrors 0 +3
+    WriteRegDWORD HKLM "${K6}" "SplashAudio" 1
+    WriteRegDWORD HKLM "${K6}" "SplashScreen" 1
   WriteRegStr HKLM "${K9}" "MidiDriverName" "Zephra MPU-401"
   WriteRegStr HKLM "${K9}" "WavetableDriverName" "Zephra Wavetable"
 
@@ -140,6 +146,8 @@ Section "Uninstall"
   DeleteRegKey /ifempty HKLM "${K3}"
   DeleteRegKey /ifempty HKLM "Software\Meridal"
   DeleteRegValue HKLM "${K6}" "EnableDS3D"
+  DeleteRegValue HKLM "${K6}" "SplashAudio"
+  DeleteRegValue HKLM "${K6}" "SplashScreen"
   DeleteRegKey /ifempty HKLM "${K6}"
   DeleteRegValue HKLM "${K9}" "MidiDriverName"
   DeleteRegValue HKLM "${K9}" "WavetableDriverName"

@@ -52,6 +52,8 @@ start_panel() { (timeout 120 wine 'C:\Program Files\Resonix Trivox\ZephraCtrl.ex
 panel_gone() { local i; for i in $(seq 1 50); do panel_running || return 0; sleep 0.2; done; return 1; }
 run() { zw_wine "$@" >/dev/null 2>&1; }
 value() { grep -A40 -F "[$1]" "$WINEPREFIX/$2" | sed -n '2,40p' | sed '/^\[/,$d' | grep -F "\"$3\"=" ; }
+dword_is() { [ "$(value "$1" system.reg "$2")" = "\"$2\"=dword:$3" ]; }  # dword_is KEY NAME 8-DIGIT-HEX
+no_value() { ! grep -q "^\"$1\"=" "$WINEPREFIX/system.reg"; }
 
 flush
 files "$work/files0"
@@ -69,6 +71,9 @@ done
 check "service key" value "System\\\\CurrentControlSet\\\\Services\\\\$ZEPHRA_CARD_SERVICE" system.reg Start
 check "release in K4" value 'Software\\Meridal\\Resonix Trivox\\setup' system.reg SoftwareVersion
 check "MIDI names in K9" value 'Software\\Orvane\\Zephra\\DriverNames' system.reg WavetableDriverName
+for v in SplashAudio SplashScreen; do
+  check "splash on in K6: $v" dword_is 'Software\\Orvane\\Trivox' "$v" 00000001
+done
 for v in DisplayName DisplayVersion Publisher InstallLocation UninstallString; do
   check "uninstall entry $v" value 'Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ResonixTrivox' system.reg "$v"
 done
@@ -89,12 +94,17 @@ zw_reg_text <<'REG'
 
 [HKEY_LOCAL_MACHINE\Software\Orvane\Zephra\ControlPanel]
 "OutputMode"=dword:00000000
+
+[HKEY_LOCAL_MACHINE\Software\Orvane\Trivox]
+"SplashAudio"=dword:00000000
+"SplashScreen"=dword:00000000
 REG
 run 'C:\setup.exe' /S
 check "second setup ended the running copy" panel_gone
 flush
 check "user's K2 kept" value 'Software\\Meridal\\Resonix Trivox\\Resonix Trivox Control\\Preferences' user.reg ToolTipsEnable
 check "user's K8 kept" value 'Software\\Orvane\\Zephra\\ControlPanel' system.reg OutputMode
+check "user's splash choice kept" dword_is 'Software\\Orvane\\Trivox' SplashAudio 00000000
 check "still one program directory" test "$(find "$c" -name ZephraCtrl.exe | wc -l)" = 1
 
 # ---- uninstall, with the control panel running
@@ -105,6 +115,9 @@ check "the control panel runs again" panel_running
 run 'C:\Program Files\Resonix Trivox\uninstall.exe' /S
 check "uninstaller ended the control panel" panel_gone
 flush
+for v in SplashAudio SplashScreen EnableDS3D; do
+  check "uninstall removes K6 $v" no_value "$v"
+done
 # The program's own settings are the user's: take them out before comparing.
 zw_reg_text <<'REG'
 [-HKEY_CURRENT_USER\Software\Meridal]

@@ -81,5 +81,10 @@ if [ "${xvfb:-0}" = 1 ]; then
   sleep 0.5
   import -window root "$state/screenshot.png"
   echo "  Screenshot:  $state/screenshot.png (the property sheet opened by a second start)"
+  if [ "$shape" = 9x ] && timeout 30 wine wintool.exe page "Resonix Trivox" 1; then
+    sleep 0.5
+    import -window root "$state/screenshot-demos.png"
+    echo "  Screenshot:  $state/screenshot-demos.png (its Trivox Demos page)"
+  fi
 fi
 echo "  Stop with:   tools/run.sh --stop"

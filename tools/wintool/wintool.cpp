@@ -4,7 +4,10 @@
 //   wintool visible TITLE [TIMEOUT_MS]         exit 0 when it is visible
 //   wintool post TITLE MESSAGE [WPARAM [LPARAM]]  exit 0 when the message was posted
 //   wintool rect TITLE                         prints "WIDTHxHEIGHT+LEFT+TOP" of the window
+//   wintool page TITLE INDEX                   shows that page of the property sheet; exit 0 when it did
 #include <windows.h>
+
+#include <prsht.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -31,7 +34,7 @@ unsigned long Number(int argc, char** argv, int i) {
 int main(int argc, char** argv) {
   if (argc < 3) {
     std::fprintf(stderr, "usage: wintool wait|visible TITLE [TIMEOUT_MS] | post TITLE MESSAGE [WPARAM [LPARAM]]"
-                         " | rect TITLE\n");
+                         " | rect TITLE | page TITLE INDEX\n");
     return 2;
   }
   const char* cmd = argv[1];
@@ -49,6 +52,9 @@ int main(int argc, char** argv) {
     if (!w || !GetWindowRect(w, &r)) return 1;
     std::printf("%ldx%ld+%ld+%ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
     return 0;
+  }
+  if (!std::strcmp(cmd, "page") && argc > 3) {
+    return w && SendMessageA(w, PSM_SETCURSEL, Number(argc, argv, 3), 0) ? 0 : 1;
   }
   std::fprintf(stderr, "wintool: unknown command %s\n", cmd);
   return 2;

@@ -98,8 +98,11 @@ class SplashOff {
   }
   ~SplashOff() {
     for (int i = 0; key_ && i < 2; ++i) {
-      if (had_[i]) RegSetValueExA(key_, kNames[i], 0, type_[i], old_[i], size_[i]);
-      else RegDeleteValueA(key_, kNames[i]);
+      if (had_[i]) {
+        RegSetValueExA(key_, kNames[i], 0, type_[i], old_[i], size_[i]);
+      } else {
+        RegDeleteValueA(key_, kNames[i]);
+      }
     }
     if (key_) RegCloseKey(key_);
   }

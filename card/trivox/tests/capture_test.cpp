@@ -333,7 +333,8 @@ const char kKey[] = "Software\\Orvane\\Trivox";
 class Settings {
  public:
   Settings() {
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key, nullptr);
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key, nullptr) != ERROR_SUCCESS)
+      m_key = nullptr;
     for (int i = 0; i < 2; ++i) {
       DWORD size = sizeof m_old[i];
       m_had[i] = m_key && RegQueryValueExA(m_key, kNames[i], nullptr, nullptr, reinterpret_cast<BYTE*>(&m_old[i]),
@@ -341,9 +342,13 @@ class Settings {
     }
   }
   ~Settings() {
-    for (int i = 0; i < 2; ++i)
-      if (m_had[i]) set(i, m_old[i]);
-      else if (m_key) RegDeleteValueA(m_key, kNames[i]);
+    for (int i = 0; m_key && i < 2; ++i) {
+      if (m_had[i]) {
+        set(i, m_old[i]);
+      } else {
+        RegDeleteValueA(m_key, kNames[i]);
+      }
+    }
     if (m_key) RegCloseKey(m_key);
   }
   bool set(int which, DWORD v) {

@@ -72,7 +72,9 @@ void CDialog::ExecuteDlgInit() {
 LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_INITDIALOG) {
     ExecuteDlgInit();
-    return OnInitDialog();
+    const BOOL focus = OnInitDialog();
+    m_textFit.Fit(m_hWnd);
+    return focus;
   }
   if (msg == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
     LRESULT r = 0;

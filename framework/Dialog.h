@@ -2,6 +2,7 @@
 #pragma once
 #include <string>
 
+#include "framework/TextFit.h"
 #include "framework/Wnd.h"
 
 namespace fw {
@@ -37,6 +38,7 @@ class CDialog : public CWnd {
   static INT_PTR CALLBACK StubDlgProc(HWND, UINT, WPARAM, LPARAM);
   volatile bool m_bEnded = false;
   INT_PTR m_nResult = -1;
+  CTextFit m_textFit;  // after the window, whose controls draw with its fonts
 };
 
 // Data exchange. Control members are attached to their windows; values move both ways.

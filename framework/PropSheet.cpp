@@ -23,7 +23,9 @@ INT_PTR CALLBACK CPropertyPage::PageDlgProc(HWND hwnd, UINT msg, WPARAM, LPARAM 
   auto* page = reinterpret_cast<CPropertyPage*>(reinterpret_cast<const PROPSHEETPAGEA*>(lParam)->lParam);
   page->Subclass(hwnd);
   page->ExecuteDlgInit();
-  return page->OnInitDialog();
+  const BOOL focus = page->OnInitDialog();
+  page->m_textFit.Fit(hwnd);
+  return focus;
 }
 
 BOOL CPropertyPage::OnSetActive() { return TRUE; }

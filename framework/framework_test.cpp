@@ -5,6 +5,7 @@
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "framework/PropSheet.h"
+#include "framework/TextFit.h"
 #include "framework/Util.h"
 
 namespace {
@@ -92,6 +93,33 @@ TEST(Dialog, MapRoutesCommandsAndMessagesAndCancelEnds) {
   };
   EXPECT_EQ(dlg.DoModal(), IDCANCEL);
   EXPECT_EQ(dlg.checkClicks, 1);  // the notification code is part of the match
+}
+
+INT_PTR CALLBACK QuietProc(HWND, UINT msg, WPARAM, LPARAM) { return msg == WM_INITDIALOG; }
+
+TEST(TextFit, OnlyATextThatIsCutOffIsDrawnNarrowerAndAHopelessOneIsLeftAlone) {
+  HWND dlg = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(100), nullptr, QuietProc, 0);
+  ASSERT_TRUE(dlg);
+  HWND slightly = ::GetDlgItem(dlg, 1003), hopeless = ::GetDlgItem(dlg, 1004);
+  // A text a few pixels too long for radio B, whatever the font, and one far too long for C.
+  std::string text = "B";
+  int spare = 0;
+  while (fw::TextSpare(slightly, &spare) && spare >= 0) {
+    text += "b";
+    ::SetWindowTextA(slightly, text.c_str());
+  }
+  ::SetWindowTextA(hopeless, (text + text + text).c_str());
+  const HFONT dialogFont = reinterpret_cast<HFONT>(::SendMessageA(dlg, WM_GETFONT, 0, 0));
+  {
+    fw::CTextFit fit;
+    fit.Fit(dlg);
+    ASSERT_TRUE(fw::TextSpare(slightly, &spare));
+    EXPECT_GE(spare, 0);
+    EXPECT_NE(reinterpret_cast<HFONT>(::SendDlgItemMessageA(dlg, 1003, WM_GETFONT, 0, 0)), dialogFont);
+    EXPECT_EQ(reinterpret_cast<HFONT>(::SendDlgItemMessageA(dlg, 1002, WM_GETFONT, 0, 0)), dialogFont);
+    EXPECT_EQ(reinterpret_cast<HFONT>(::SendDlgItemMessageA(dlg, 1004, WM_GETFONT, 0, 0)), dialogFont);
+    ::DestroyWindow(dlg);
+  }
 }
 
 TEST(Util, StringsAndMenusByNumber) {

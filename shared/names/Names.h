@@ -33,6 +33,9 @@
 #define ZEPHRA_DEMO_RACE "Lapline"
 #define ZEPHRA_DEMO_HELICOPTER "Rotorix"
 
+// Window class of the logo the Trivox device object shows at a process's first device.
+#define ZEPHRA_SPLASH_CLASS "TrivoxSplash"
+
 // What CreateFileA opens for a device name.
 #define ZEPHRA_DEVICE_PATH(name) "\\\\.\\" name
 

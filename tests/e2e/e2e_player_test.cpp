@@ -9,6 +9,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <memory>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -66,6 +69,38 @@ void SetEnableDS3D(const DWORD* value) {
   RegCloseKey(key);
 }
 
+// The Trivox splash is switched off while the player's sound is measured, and put back after.
+class SplashOff {
+ public:
+  SplashOff() {
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr) != ERROR_SUCCESS)
+      key_ = nullptr;
+    for (int i = 0; key_ && i < 2; ++i) {
+      DWORD size = sizeof old_[i], zero = 0;
+      had_[i] = RegQueryValueExA(key_, kNames[i], nullptr, &type_[i], old_[i], &size) == ERROR_SUCCESS;
+      size_[i] = size;
+      RegSetValueExA(key_, kNames[i], 0, REG_DWORD, reinterpret_cast<const BYTE*>(&zero), 4);
+    }
+  }
+  ~SplashOff() {
+    for (int i = 0; key_ && i < 2; ++i) {
+      if (had_[i]) {
+        RegSetValueExA(key_, kNames[i], 0, type_[i], old_[i], size_[i]);
+      } else {
+        RegDeleteValueA(key_, kNames[i]);
+      }
+    }
+    if (key_) RegCloseKey(key_);
+  }
+
+ private:
+  static constexpr const char* kNames[2] = {"SplashAudio", "SplashScreen"};
+  HKEY key_ = nullptr;
+  bool had_[2] = {};
+  DWORD type_[2] = {}, size_[2] = {};
+  BYTE old_[2][64] = {};
+};
+
 void RunAndWait(const std::string& cmd) {
   STARTUPINFOA si{};
     si.cb = sizeof si;
@@ -108,6 +143,8 @@ Levels Rms(const std::vector<int16_t>& s, double from, double to) {
 
 class Player : public ::testing::Test {
  protected:
+  static void SetUpTestSuite() { splash_ = std::make_unique<SplashOff>(); }
+  static void TearDownTestSuite() { splash_.reset(); }
   void SetUp() override {
     ASSERT_TRUE(capture_.Available()) << "run under e2e_capture.sh";
     DWORD one = 1;
@@ -175,7 +212,10 @@ class Player : public ::testing::Test {
   HWND dlg_ = nullptr;
   DWORD exitCode_ = 0;
   Capture capture_;
+  static std::unique_ptr<SplashOff> splash_;
 };
+
+std::unique_ptr<SplashOff> Player::splash_;
 
 TEST_F(Player, StartsWithBothSourcesAtTheSidesAndPlayDisabled) {
   Start();

@@ -2,6 +2,7 @@
 
 #include "ds_rules.h"
 #include "objects.h"
+#include "splash.h"
 
 namespace trivox {
 
@@ -77,6 +78,7 @@ HRESULT Device::Initialize(LPCGUID guid) {
   }
   m_deferredListener = m_listener;
   applyListener();
+  startSplash(*m_engine);
   return DS_OK;
 }
 

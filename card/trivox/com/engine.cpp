@@ -38,7 +38,8 @@ HrtfSet loadSet(const std::wstring& dir, std::string& origin) {
 std::shared_ptr<Engine> Engine::start(const std::wstring& dataDir, std::string& why) {
   std::shared_ptr<Engine> e(new Engine());
   const HrtfSet set = loadSet(dataDir, e->m_origin);
-  e->m_mixer = std::make_unique<Mixer>(set, kMixRate, kMaxVoices);
+  e->m_mixer = std::make_unique<Mixer>(set, kMixRate, kMaxVoices + 1);
+  e->m_internalVoice = e->m_mixer->addVoice();
   e->m_event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   if (!e->m_event) {
     why = "no event";
@@ -89,6 +90,18 @@ Engine::~Engine() {
 void Engine::setMasterGain(float left, float right) {
   m_gainL.store(left);
   m_gainR.store(right);
+}
+
+void Engine::playInternal(const int16_t* samples, uint32_t frames) {
+  VoiceParams p;
+  p.data = reinterpret_cast<const uint8_t*>(samples);
+  p.bytes = frames * 2;
+  p.channels = 1;
+  p.bits = 16;
+  p.frequency = kMixRate;
+  p.playing = true;
+  p.playGen = 1;
+  m_mixer->setVoice(m_internalVoice, p);
 }
 
 void Engine::fill(WAVEHDR& hdr) {

@@ -31,6 +31,10 @@ class Engine {
   const std::string& hrtfOrigin() const { return m_origin; }
   void setMasterGain(float left, float right);
   uint64_t framesQueued() const { return m_framesQueued.load(); }
+  // The object's own sounds (the splash chime) have a voice of their own, so
+  // applications keep all kMaxVoices. Mono 16-bit at kMixRate, played once;
+  // the samples must outlive the engine.
+  void playInternal(const int16_t* samples, uint32_t frames);
 
  private:
   Engine() = default;
@@ -39,6 +43,7 @@ class Engine {
 
   std::unique_ptr<Mixer> m_mixer;
   std::string m_origin;
+  int m_internalVoice = -1;
   HWAVEOUT m_wave = nullptr;
   HANDLE m_event = nullptr;
   std::vector<int16_t> m_pcm;

@@ -1,6 +1,7 @@
 // The Trivox object heard at the output: records the null sink's monitor
 // through waveIn while sources play left, right and ahead, and measures the
-// time from a SetPosition to its sound.
+// time from a SetPosition to its sound; and the splash chime of a process's
+// first device.
 #include <windows.h>
 #include <mmsystem.h>
 #include <mmreg.h>
@@ -398,5 +399,116 @@ TEST(CaptureCodings, WideAndFloatBuffersSoundLikeSixteenBit) {
     EXPECT_NEAR(r, reference, 0.5) << codings[i].name;
   }
 }
+
+// The splash of the first Trivox device of a process, heard at the output:
+// a helper process opens two devices in turn while the output is recorded.
+namespace splash {
+
+const char kKey[] = "Software\\Orvane\\Trivox";
+
+class Settings {
+ public:
+  Settings() {
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key, nullptr) != ERROR_SUCCESS)
+      m_key = nullptr;
+    for (int i = 0; i < 2; ++i) {
+      DWORD size = sizeof m_old[i];
+      m_had[i] = m_key && RegQueryValueExA(m_key, kNames[i], nullptr, nullptr, reinterpret_cast<BYTE*>(&m_old[i]),
+                                           &size) == ERROR_SUCCESS;
+    }
+  }
+  ~Settings() {
+    for (int i = 0; m_key && i < 2; ++i) {
+      if (m_had[i]) {
+        set(i, m_old[i]);
+      } else {
+        RegDeleteValueA(m_key, kNames[i]);
+      }
+    }
+    if (m_key) RegCloseKey(m_key);
+  }
+  bool set(int which, DWORD v) {
+    return m_key && RegSetValueExA(m_key, kNames[which], 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), 4) == ERROR_SUCCESS;
+  }
+
+ private:
+  static constexpr const char* kNames[2] = {"SplashAudio", "SplashScreen"};
+  HKEY m_key = nullptr;
+  DWORD m_old[2] = {};
+  bool m_had[2] = {};
+};
+
+struct Heard {
+  int chimes = 0;
+  double peakDb = -200;
+  bool logoSeen = false, logoTookFocus = false, logoTopmost = false, logoClosed = false;
+  DWORD exitCode = 1;
+};
+
+Heard runHelper() {
+  Heard run;
+  char dir[MAX_PATH];
+  const DWORD n = GetModuleFileNameA(nullptr, dir, MAX_PATH);
+  std::string cmd(dir, n);
+  cmd = "\"" + cmd.substr(0, cmd.find_last_of("\\/") + 1) + "trivox_splash_helper.exe\" 2";
+  Recorder rec;
+  if (!rec.start()) return run;
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return run;
+  const DWORD start = GetTickCount();
+  while (WaitForSingleObject(pi.hProcess, 10) == WAIT_TIMEOUT && GetTickCount() - start < 30000) {
+    HWND logo = FindWindowA(ZEPHRA_SPLASH_CLASS, nullptr);
+    if (logo && IsWindowVisible(logo)) {
+      run.logoSeen = true;
+      run.logoTopmost = (GetWindowLongA(logo, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+      if (GetForegroundWindow() == logo) run.logoTookFocus = true;
+    } else if (run.logoSeen) {
+      run.logoClosed = true;  // by its time, while the process runs on
+    }
+  }
+  GetExitCodeProcess(pi.hProcess, &run.exitCode);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  rec.stop();
+  // Chimes: rises above -45 dBFS after at least 200 ms of quiet, in 10 ms windows.
+  const long win = kRate / 100;
+  long quiet = 20;
+  for (long t = 0; t + win <= rec.now() && t + win <= rec.frames(); t += win) {
+    const double db = std::max(rmsDb(rec, 0, t, t + win), rmsDb(rec, 1, t, t + win));
+    run.peakDb = std::max(run.peakDb, db);
+    if (db > -45) {
+      if (quiet >= 20) ++run.chimes;
+      quiet = 0;
+    } else {
+      ++quiet;
+    }
+  }
+  return run;
+}
+
+TEST(Splash, ChimeOnceAtTheFirstDeviceOfAProcessAndNoneWhenOff) {
+  Settings settings;
+  ASSERT_TRUE(settings.set(0, 1) && settings.set(1, 1));
+  const Heard on = runHelper();
+  std::printf("[ figures ] SplashAudio=1: %d chime(s), loudest 10 ms %.1f dBFS\n", on.chimes, on.peakDb);
+  EXPECT_EQ(on.exitCode, 0u) << "the helper's devices did not start";
+  EXPECT_EQ(on.chimes, 1);
+  EXPECT_GT(on.peakDb, -20.0);
+  EXPECT_TRUE(on.logoSeen);
+  EXPECT_TRUE(on.logoTopmost);
+  EXPECT_FALSE(on.logoTookFocus);
+  EXPECT_TRUE(on.logoClosed) << "the logo stayed up as long as its process";
+
+  ASSERT_TRUE(settings.set(0, 0) && settings.set(1, 0));
+  const Heard off = runHelper();
+  std::printf("[ figures ] SplashAudio=0: %d chime(s), loudest 10 ms %.1f dBFS\n", off.chimes, off.peakDb);
+  EXPECT_EQ(off.exitCode, 0u);
+  EXPECT_EQ(off.chimes, 0);
+  EXPECT_FALSE(off.logoSeen);
+}
+
+}  // namespace splash
 
 }  // namespace

@@ -1,0 +1,2 @@
+#pragma once
+#define IDB_SPLASH_LOGO 1

@@ -265,4 +265,38 @@ bool SetCardDevices(DWORD mask, DWORD* previous) {
   return card.SetConfig(cfg);
 }
 
+Capture::Capture() {
+  const char* unixPath = std::getenv("ZEPHRA_CAPTURE");
+  if (!unixPath) return;
+  path_ = "Z:";
+  for (const char* p = unixPath; *p; ++p) path_ += *p == '/' ? '\\' : *p;
+}
+
+long long Capture::Now() const {
+  WIN32_FILE_ATTRIBUTE_DATA a{};
+  if (!GetFileAttributesExA(path_.c_str(), GetFileExInfoStandard, &a)) return -1;
+  return ((static_cast<long long>(a.nFileSizeHigh) << 32) | a.nFileSizeLow) / 4;
+}
+
+std::vector<short> Capture::Read(long long from, long long to) const {
+  std::vector<short> out;
+  if (to <= from) return out;
+  HANDLE f =
+      CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return out;
+  LARGE_INTEGER pos;
+  pos.QuadPart = from * 4;
+  SetFilePointerEx(f, pos, nullptr, FILE_BEGIN);
+  out.resize(static_cast<size_t>((to - from) * 2));
+  DWORD got = 0;
+  ReadFile(f, out.data(), static_cast<DWORD>(out.size() * 2), &got, nullptr);
+  out.resize(got / 2);
+  CloseHandle(f);
+  return out;
+}
+
+void Capture::WaitPast(long long frames, DWORD timeoutMs) const {
+  WaitUntil([&] { return Now() >= frames; }, timeoutMs);
+}
+
 }  // namespace e2e

@@ -88,4 +88,21 @@ bool ReadValue(HKEY root, const char* path, const char* name, std::string* data,
 bool SetCardDevices(DWORD mask, DWORD* previous = nullptr);
 constexpr DWORD kAllDevices = 0xF;
 
+// The recording of the null sink that e2e_config_capture.sh runs beside the test
+// (48 kHz, 16-bit stereo), read while it grows; unavailable without ZEPHRA_CAPTURE.
+class Capture {
+ public:
+  Capture();
+  bool Available() const { return !path_.empty(); }
+  // Frames recorded so far.
+  long long Now() const;
+  // Interleaved left/right samples of frames [from, to).
+  std::vector<short> Read(long long from, long long to) const;
+  // Waits until the recording has passed `frames`.
+  void WaitPast(long long frames, DWORD timeoutMs = 5000) const;
+
+ private:
+  std::string path_;
+};
+
 }  // namespace e2e

@@ -29,47 +29,6 @@ constexpr int kRate = 48000;
 
 // ---- the recording
 
-class Capture {
- public:
-  Capture() {
-    const char* unixPath = std::getenv("ZEPHRA_CAPTURE");
-    if (!unixPath) return;
-    path_ = "Z:";
-    for (const char* p = unixPath; *p; ++p) path_ += *p == '/' ? '\\' : *p;
-  }
-  bool Available() const { return !path_.empty(); }
-  // Frames recorded so far.
-  long long Now() const {
-    WIN32_FILE_ATTRIBUTE_DATA a{};
-    if (!GetFileAttributesExA(path_.c_str(), GetFileExInfoStandard, &a)) return -1;
-    return ((static_cast<long long>(a.nFileSizeHigh) << 32) | a.nFileSizeLow) / 4;
-  }
-  // Interleaved left/right samples of frames [from, to).
-  std::vector<short> Read(long long from, long long to) const {
-    std::vector<short> out;
-    if (to <= from) return out;
-    HANDLE f = CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (f == INVALID_HANDLE_VALUE) return out;
-    LARGE_INTEGER pos;
-    pos.QuadPart = from * 4;
-    SetFilePointerEx(f, pos, nullptr, FILE_BEGIN);
-    out.resize(static_cast<size_t>((to - from) * 2));
-    DWORD got = 0;
-    ReadFile(f, out.data(), static_cast<DWORD>(out.size() * 2), &got, nullptr);
-    out.resize(got / 2);
-    CloseHandle(f);
-    return out;
-  }
-  // Waits until the recording has passed `frames`.
-  void WaitPast(long long frames) const {
-    WaitUntil([&] { return Now() >= frames; }, 5000);
-  }
-
- private:
-  std::string path_;
-};
-
 double Db(double rms) { return rms > 0 ? 20.0 * std::log10(rms / 32768.0) : -150.0; }
 
 // A stretch of the recording in which one channel leads.

@@ -42,8 +42,8 @@ std::vector<int16_t> Rotor() {
   double low = 0;
   for (int i = 0; i < n; ++i) {
     const double t = double(i) / kRate, since = std::fmod(t, 2.0 / 11);
-    low += 0.08 * (noise.Next() - low);
-    v[i] = std::exp(-since / 0.03) * (low * 4 + 0.6 * std::sin(2 * kPi * 66 * t)) + 0.3 * std::sin(2 * kPi * 44 * t) +
+    low += 0.35 * (noise.Next() - low);
+    v[i] = std::exp(-since / 0.03) * (low * 2.5 + 0.6 * std::sin(2 * kPi * 66 * t)) + 0.3 * std::sin(2 * kPi * 44 * t) +
            0.05 * std::sin(2 * kPi * 1200 * t);
   }
   return ToPcm(v, 0.7);

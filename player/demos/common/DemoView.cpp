@@ -20,14 +20,7 @@ BOOL CDemoView::Create(fw::CWnd* parent, const RECT& rect, SceneOwner* owner, fl
 }
 
 BOOL CDemoView::PreCreateWindow(CREATESTRUCTA& cs) {
-  cs.lpszName = "Scene";
-  cs.style = WS_CHILD | WS_VISIBLE | WS_BORDER;
-  cs.dwExStyle = 0;
-  cs.hMenu = nullptr;
-  cs.x = m_rect.left;
-  cs.y = m_rect.top;
-  cs.cx = m_rect.right - m_rect.left;
-  cs.cy = m_rect.bottom - m_rect.top;
+  fw::ChildOnRect(cs, "Scene", WS_CHILD | WS_VISIBLE | WS_BORDER, m_rect);
   return TRUE;
 }
 

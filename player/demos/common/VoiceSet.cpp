@@ -66,36 +66,50 @@ void CVoiceSet::Play(int v, bool on) {
   }
 }
 
+void CVoiceSet::Apply(Voice& voice, int engine) const {
+  Copy& c = voice.side[engine];
+  if (!c.view.get()) return;
+  c.view->SetPosition(voice.at.pos.x, voice.at.pos.y, voice.at.pos.z, DS3D_IMMEDIATE);
+  c.view->SetVelocity(voice.at.vel.x, voice.at.vel.y, voice.at.vel.z, DS3D_IMMEDIATE);
+  c.buffer->SetFrequency(voice.frequency ? voice.frequency : m_rate);
+  c.buffer->SetVolume(voice.volume);
+}
+
 void CVoiceSet::SelectEngine(int engine) {
   if (engine == m_engine) return;
   m_engine = engine;
   // The engine's listener (and its current engine) follow, too.
   m_sound.SelectEngine(0, engine, 0);
-  for (int v = 0; v < Count(); ++v)
-    if (m_voices[static_cast<size_t>(v)].playing) Play(v, true);
+  for (int v = 0; v < Count(); ++v) {
+    Voice& voice = m_voices[static_cast<size_t>(v)];
+    Apply(voice, engine);
+    if (voice.playing) Play(v, true);
+  }
 }
 
 void CVoiceSet::Place(int v, const Sample& s) {
   if (!Valid(v)) return;
-  for (Copy& c : m_voices[static_cast<size_t>(v)].side) {
-    if (!c.view.get()) continue;
-    c.view->SetPosition(s.pos.x, s.pos.y, s.pos.z, DS3D_IMMEDIATE);
-    c.view->SetVelocity(s.vel.x, s.vel.y, s.vel.z, DS3D_IMMEDIATE);
-  }
+  Voice& voice = m_voices[static_cast<size_t>(v)];
+  voice.at = s;
+  Copy& c = voice.side[m_engine];
+  if (!c.view.get()) return;
+  c.view->SetPosition(s.pos.x, s.pos.y, s.pos.z, DS3D_IMMEDIATE);
+  c.view->SetVelocity(s.vel.x, s.vel.y, s.vel.z, DS3D_IMMEDIATE);
 }
 
 void CVoiceSet::SetPitch(int v, float ratio) {
   if (!Valid(v)) return;
   const DWORD hz = static_cast<DWORD>(static_cast<float>(m_rate) * ratio + 0.5f);
-  const DWORD clamped = hz < DSBFREQUENCY_MIN ? DSBFREQUENCY_MIN : hz > DSBFREQUENCY_MAX ? DSBFREQUENCY_MAX : hz;
-  for (Copy& c : m_voices[static_cast<size_t>(v)].side)
-    if (c.buffer.get()) c.buffer->SetFrequency(clamped);
+  Voice& voice = m_voices[static_cast<size_t>(v)];
+  voice.frequency = hz < DSBFREQUENCY_MIN ? DSBFREQUENCY_MIN : hz > DSBFREQUENCY_MAX ? DSBFREQUENCY_MAX : hz;
+  if (IDirectSoundBuffer* b = voice.side[m_engine].buffer.get()) b->SetFrequency(voice.frequency);
 }
 
 void CVoiceSet::SetVolume(int v, LONG millibels) {
   if (!Valid(v)) return;
-  for (Copy& c : m_voices[static_cast<size_t>(v)].side)
-    if (c.buffer.get()) c.buffer->SetVolume(millibels);
+  Voice& voice = m_voices[static_cast<size_t>(v)];
+  voice.volume = millibels;
+  if (IDirectSoundBuffer* b = voice.side[m_engine].buffer.get()) b->SetVolume(millibels);
 }
 
 void CVoiceSet::Release() {

@@ -1,6 +1,8 @@
 // Many voices of one sound: copies of a CSound3D source's two buffers (DirectSound and
-// Trivox), each copy with its own position, velocity, pitch and volume. Only the copy of
-// the current engine plays; both always follow the voice.
+// Trivox), each voice with its own position, velocity, pitch and volume. Only the copy of
+// the current engine plays and is kept up to date: hundreds of voices would otherwise
+// cost the engine that renders them its time. The other copy takes the voice's state when
+// the engine is switched.
 #pragma once
 #include <windows.h>
 #include <mmsystem.h>
@@ -69,7 +71,11 @@ class CVoiceSet {
   struct Voice {
     Copy side[2];  // by engine kind
     bool playing = false;
+    Sample at{};
+    DWORD frequency = 0;  // 0: the file's own
+    LONG volume = 0;
   };
+  void Apply(Voice& voice, int engine) const;
   static bool MakeCopy(IDirectSound* device, IDirectSoundBuffer* original, bool first, Copy& copy);
   bool Valid(int v) const { return v >= 0 && v < Count(); }
 

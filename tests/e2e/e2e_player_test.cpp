@@ -18,6 +18,7 @@
 namespace {
 
 const char kExe[] = "C:\\Program Files\\Resonix Trivox\\demos\\TrivoxPlay.exe";
+const char kSounds[] = "C:\\Program Files\\Resonix Trivox\\demos\\sounds\\";  // ours, installed beside it
 const char kTitle[] = "Trivox Player (Hit F1 For Help)";
 const char kKey[] = "Software\\Orvane\\Trivox";
 
@@ -272,6 +273,16 @@ TEST_F(Player, ChosenFileStartsBlueAndIsListedForBoth) {
   EXPECT_TRUE(Checked(1007));
   EXPECT_TRUE(Checked(1009));
   EXPECT_EQ(TakeMessage(300), "");
+}
+
+TEST_F(Player, TheSampleSoundsBesideItLoadWithoutAMessage) {
+  Start();
+  for (const char* name : {"Rotor", "Engine", "Bee", "Bells", "Drums"}) {
+    ChooseFile(1030, std::string(kSounds) + name + ".wav");
+    EXPECT_TRUE(WaitUntil([&] { return ItemText(1013) == std::string(name) + ".wav"; })) << name;
+    EXPECT_EQ(TakeMessage(300), "") << name;
+  }
+  EXPECT_TRUE(Checked(1009));
 }
 
 TEST_F(Player, ListChunkBeforeTheDataShowsTheLoadFailureWithTheFullPath) {

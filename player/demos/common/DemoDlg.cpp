@@ -54,6 +54,8 @@ BOOL CDemoDlg::OnInitDialog() {
 
   m_pSound = std::make_unique<CSound3D>();
   m_pSound->Startup();  // failures were shown by the engine
+  // The sound matters more than the picture: the engines' threads, made by now, come first.
+  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
   m_pVoices = std::make_unique<CVoiceSet>(*m_pSound);
   CheckRadioButton(m_hWnd, IDC_ENGINE_TRIVOX, IDC_ENGINE_DS3D, IDC_ENGINE_TRIVOX);
   OfferEngines();

@@ -6,21 +6,24 @@ namespace {
 const GUID kIid3DBuffer = {0x279AFA86, 0x4981, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
 }  // namespace
 
-bool CVoiceSet::MakeCopy(IDirectSound* device, IDirectSoundBuffer* original, bool first, Copy& copy) {
-  if (!device || !original) return false;
+void CVoiceSet::MakeCopy(IDirectSound* device, IDirectSoundBuffer* original, bool first, Copy& copy) {
+  if (!device || !original) return;
+  // What a failed call hands back is not ours to release: only a success is kept.
+  IDirectSoundBuffer* buffer = nullptr;
   if (first) {
     // The first voice is the original itself: a device has no voice to spare for it.
     original->AddRef();
-    *copy.buffer.out() = original;
-  } else if (FAILED(device->DuplicateSoundBuffer(original, copy.buffer.out())) || !copy.buffer.get()) {
-    return false;
+    buffer = original;
+  } else if (FAILED(device->DuplicateSoundBuffer(original, &buffer)) || !buffer) {
+    return;
   }
-  if (FAILED(copy.buffer->QueryInterface(kIid3DBuffer, reinterpret_cast<void**>(copy.view.out()))) ||
-      !copy.view.get()) {
+  *copy.buffer.out() = buffer;
+  IDirectSound3DBuffer* view = nullptr;
+  if (FAILED(buffer->QueryInterface(kIid3DBuffer, reinterpret_cast<void**>(&view))) || !view) {
     copy.buffer.Reset();
-    return false;
+    return;
   }
-  return true;
+  *copy.view.out() = view;
 }
 
 int CVoiceSet::Create(const char* path, int count) {
@@ -40,9 +43,9 @@ int CVoiceSet::Create(const char* path, int count) {
   m_voices.reserve(static_cast<size_t>(count));
   for (int v = 0; v < count; ++v) {
     Voice voice;
-    bool made = false;
-    for (int e = 0; e < 2; ++e) made |= MakeCopy(m_sound.Device(e), original[e], v == 0, voice.side[e]);
-    if (!made) break;
+    for (int e = 0; e < 2; ++e) MakeCopy(m_sound.Device(e), original[e], v == 0, voice.side[e]);
+    // A voice that cannot sound on the current engine ends the set: a device is full.
+    if (!voice.side[m_engine].view.get()) break;
     // Copies that start together would sound as one: spread their starting points.
     const DWORD at = frames ? (static_cast<DWORD>(v) * 7919u % frames) * format.nBlockAlign : 0;
     for (Copy& c : voice.side)

@@ -76,7 +76,8 @@ class CVoiceSet {
     LONG volume = 0;
   };
   void Apply(Voice& voice, int engine) const;
-  static bool MakeCopy(IDirectSound* device, IDirectSoundBuffer* original, bool first, Copy& copy);
+  // The copy stays empty when the device cannot make it.
+  static void MakeCopy(IDirectSound* device, IDirectSoundBuffer* original, bool first, Copy& copy);
   bool Valid(int v) const { return v >= 0 && v < Count(); }
 
   CSound3D& m_sound;

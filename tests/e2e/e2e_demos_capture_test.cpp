@@ -125,7 +125,7 @@ TEST_F(Demo, HelicopterSwingsTheBalanceFromSideToSideAsItCircles) {
   EXPECT_GE(swings, 3) << "back and forth, lap after lap";
 }
 
-TEST_F(Demo, PauseSilencesAndAboutOpensFromTheSystemMenu) {
+TEST_F(Demo, PauseSilencesBothEnginesSoundAndAboutOpensFromTheSystemMenu) {
   Start(ZEPHRA_DEMO_HELICOPTER, "Helicopter");
   Listen(0.2);
   SendMessageA(GetDlgItem(dlg_, IDC_PAUSE), BM_CLICK, 0, 0);
@@ -138,6 +138,11 @@ TEST_F(Demo, PauseSilencesAndAboutOpensFromTheSystemMenu) {
   })) << "paused is silent";
   SendMessageA(GetDlgItem(dlg_, IDC_PAUSE), BM_CLICK, 0, 0);
   EXPECT_EQ(ItemText(IDC_PAUSE), "&Pause");
+  // Setup offers the DirectSound 3D engine: the helicopter goes on sounding on either.
+  ASSERT_TRUE(IsWindowVisible(GetDlgItem(dlg_, IDC_ENGINE_DS3D)));
+  SendMessageA(GetDlgItem(dlg_, IDC_ENGINE_DS3D), BM_CLICK, 0, 0);
+  Listen(0.2);
+  SendMessageA(GetDlgItem(dlg_, IDC_ENGINE_TRIVOX), BM_CLICK, 0, 0);
   Listen(0.2);
   PostMessageA(dlg_, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
   HWND about = nullptr;
@@ -177,6 +182,13 @@ TEST_F(Demo, PassingCarsPitchFollowsTheDopplerFormula) {
   EXPECT_LT(after, nominal);
   EXPECT_NEAR(before / wantBefore, 1.0, 0.02);
   EXPECT_NEAR(after / wantAfter, 1.0, 0.02);
+
+  // The lead car's speed glides to what the buttons ask, a step of 5 m/s each.
+  SendMessageA(GetDlgItem(dlg_, IDC_FASTER), BM_CLICK, 0, 0);
+  SendMessageA(GetDlgItem(dlg_, IDC_FASTER), BM_CLICK, 0, 0);
+  EXPECT_TRUE(WaitUntil([&] { return ItemText(IDC_STATUS) == "Lead car: 38 m/s"; }));
+  SendMessageA(GetDlgItem(dlg_, IDC_SLOWER), BM_CLICK, 0, 0);
+  EXPECT_TRUE(WaitUntil([&] { return ItemText(IDC_STATUS) == "Lead car: 33 m/s"; }));
 }
 
 // 5 ms stretches of silence in a recording: how an underrun is heard.

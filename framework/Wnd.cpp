@@ -141,6 +141,17 @@ BEGIN_MESSAGE_MAP(CFrameWnd, CWnd)
   ON_MESSAGE(WM_NCDESTROY, OnNcDestroyMessage)
 END_MESSAGE_MAP()
 
+void ChildOnRect(CREATESTRUCTA& cs, const char* name, DWORD style, const RECT& rect) {
+  cs.lpszName = name;
+  cs.style = style;
+  cs.dwExStyle = 0;
+  cs.hMenu = nullptr;
+  cs.x = rect.left;
+  cs.y = rect.top;
+  cs.cx = rect.right - rect.left;
+  cs.cy = rect.bottom - rect.top;
+}
+
 BOOL CFrameWnd::PreCreateWindow(CREATESTRUCTA&) { return TRUE; }
 
 BOOL CFrameWnd::LoadFrame(UINT resourceId, DWORD style, CWnd* parent, void* context) {

@@ -133,6 +133,9 @@ class CWnd {
 void HookWindowCreate(CWnd* wnd);
 void UnhookWindowCreate();
 
+// Fills in a child window without a menu on that rectangle of its parent, for PreCreateWindow.
+void ChildOnRect(CREATESTRUCTA& cs, const char* name, DWORD style, const RECT& rect);
+
 // Frame window: registered class with icon and menu of one resource id.
 class CFrameWnd : public CWnd {
   DECLARE_MESSAGE_MAP()

@@ -19,6 +19,9 @@ RequestExecutionLevel admin
 !searchparse /file "${NAMES_H}" '#define ZEPHRA_FRAME_TITLE "' FRAME_TITLE '"'
 !searchparse /file "${NAMES_H}" '#define ZEPHRA_CARD_SERVICE "' CARD_SERVICE '"'
 !searchparse /file "${NAMES_H}" '#define ZEPHRA_WAVE_VXD "' WAVE_VXD '"'
+!searchparse /file "${NAMES_H}" '#define ZEPHRA_DEMO_HELICOPTER "' DEMO_HELICOPTER '"'
+!searchparse /file "${NAMES_H}" '#define ZEPHRA_DEMO_BEES "' DEMO_BEES '"'
+!searchparse /file "${NAMES_H}" '#define ZEPHRA_DEMO_RACE "' DEMO_RACE '"'
 
 !define PRODUCT "Resonix Trivox"
 !define VERSION "1.07.01"
@@ -74,6 +77,20 @@ Section "Control panel and card software" SecMain
     SetOutPath "$INSTDIR\demos"
     File "${BUILD}\player\TrivoxPlay.exe"
   !endif
+  ; Our demonstrations, and their sounds that are the player's samples, too.
+  !macro DemoProgram NAME
+    !if /FileExists "${BUILD}\player\demos\${NAME}.exe"
+      SetOutPath "$INSTDIR\demos"
+      File "${BUILD}\player\demos\${NAME}.exe"
+    !endif
+  !macroend
+  !insertmacro DemoProgram "${DEMO_HELICOPTER}"
+  !insertmacro DemoProgram "${DEMO_BEES}"
+  !insertmacro DemoProgram "${DEMO_RACE}"
+  !if /FileExists "${BUILD}\player\demos\sounds\Rotor.wav"
+    SetOutPath "$INSTDIR\demos\sounds"
+    File "${BUILD}\player\demos\sounds\*.wav"
+  !endif
 
   ; The card: kernel driver and its service, the wave device's DLL, the console tool.
   SetOutPath "$SYSDIR\drivers"
@@ -127,6 +144,15 @@ Section "Uninstall"
   Delete "$INSTDIR\l.wav"
   Delete "$INSTDIR\r.wav"
   Delete "$INSTDIR\demos\TrivoxPlay.exe"
+  Delete "$INSTDIR\demos\${DEMO_HELICOPTER}.exe"
+  Delete "$INSTDIR\demos\${DEMO_BEES}.exe"
+  Delete "$INSTDIR\demos\${DEMO_RACE}.exe"
+  Delete "$INSTDIR\demos\sounds\Rotor.wav"
+  Delete "$INSTDIR\demos\sounds\Engine.wav"
+  Delete "$INSTDIR\demos\sounds\Bee.wav"
+  Delete "$INSTDIR\demos\sounds\Bells.wav"
+  Delete "$INSTDIR\demos\sounds\Drums.wav"
+  RMDir "$INSTDIR\demos\sounds"
   RMDir "$INSTDIR\demos"
   RMDir "$INSTDIR\help"
   Delete "$INSTDIR\uninstall.exe"

@@ -65,6 +65,11 @@ flush
 for f in ZephraCtrl.exe ZephraHook.dll Kv20DAL.dll uninstall.exe; do check "installs $f" test -f "$prog/$f"; done
 [ -f "$build/controlpanel/l.wav" ] && check "installs the test tones" test -f "$prog/l.wav" -a -f "$prog/r.wav"
 [ -f "$build/player/TrivoxPlay.exe" ] && check "installs demos\\TrivoxPlay.exe" test -f "$prog/demos/TrivoxPlay.exe"
+for d in "$ZEPHRA_DEMO_HELICOPTER" "$ZEPHRA_DEMO_BEES" "$ZEPHRA_DEMO_RACE"; do
+  [ -f "$build/player/demos/$d.exe" ] && check "installs demos\\$d.exe" test -f "$prog/demos/$d.exe"
+done
+[ -d "$build/player/demos/sounds" ] &&
+  check "installs the sample sounds" bash -c "[ \$(ls '$prog/demos/sounds/'*.wav | wc -l) = 5 ]"
 for f in "drivers/$ZEPHRA_CARD_SERVICE.sys" "$ZEPHRA_WAVE_VXD" cardctl.exe; do
   check "installs system32\\$f" test -f "$c/windows/system32/$f"
 done

@@ -34,6 +34,11 @@ class CSound3D {
   int CurrentEngine() const { return m_nEngine; }
   const char* SourcePath(int source) const { return Valid(source) ? m_slot[source].path : ""; }
   bool HasSampleData(int source) const { return Valid(source) && m_slot[source].data; }
+  // For engines of more voices that copy a loaded source's buffers; null when missing.
+  IDirectSound* Device(int engine) const { return SideOf(engine).device; }
+  IDirectSoundBuffer* SourceBuffer(int source, int engine) const {
+    return Valid(source) ? SideOf(engine).buffer[source] : nullptr;
+  }
 
  private:
   struct SourceSlot {
@@ -50,6 +55,7 @@ class CSound3D {
   };
 
   static bool Valid(int source) { return source == 0 || source == 1; }
+  const Side& SideOf(int engine) const { return engine == kEngineDS3D ? m_ds : m_trivox; }
   int InitDevices();
   int CreateDevices();
   int GiveUpDevices();  // releases both device objects, ends COM; -1

@@ -31,14 +31,7 @@ BOOL CViewRoomWnd::Create(fw::CWnd* parent, const RECT& rect) {
 }
 
 BOOL CViewRoomWnd::PreCreateWindow(CREATESTRUCTA& cs) {
-  cs.lpszName = "3D Room";
-  cs.style = WS_CHILD | WS_VISIBLE;
-  cs.dwExStyle = 0;
-  cs.hMenu = nullptr;
-  cs.x = m_rect.left;
-  cs.y = m_rect.top;
-  cs.cx = m_rect.right - m_rect.left;
-  cs.cy = m_rect.bottom - m_rect.top;
+  fw::ChildOnRect(cs, "3D Room", WS_CHILD | WS_VISIBLE, m_rect);
   return TRUE;
 }
 

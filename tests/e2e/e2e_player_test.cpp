@@ -24,6 +24,7 @@ using namespace e2e;
 namespace {
 
 const char kExe[] = "C:\\Program Files\\Resonix Trivox\\demos\\TrivoxPlay.exe";
+const char kSounds[] = "C:\\Program Files\\Resonix Trivox\\demos\\sounds\\";  // ours, installed beside it
 const char kTitle[] = "Trivox Player (Hit F1 For Help)";
 const char kKey[] = "Software\\Orvane\\Trivox";
 constexpr int kRate = Capture::kRate;
@@ -280,6 +281,16 @@ TEST_F(Player, ChosenFileStartsBlueAndIsListedForBoth) {
   EXPECT_TRUE(Checked(1009));
   // A box of the switch would have come before the click returned.
   EXPECT_EQ(TakeMessage(0), "");
+}
+
+TEST_F(Player, TheSampleSoundsBesideItLoadWithoutAMessage) {
+  Start();
+  for (const char* name : {"Rotor", "Engine", "Bee", "Bells", "Drums"}) {
+    ChooseFile(1030, std::string(kSounds) + name + ".wav");
+    EXPECT_TRUE(WaitUntil([&] { return ItemText(1013) == std::string(name) + ".wav"; })) << name;
+    EXPECT_EQ(TakeMessage(300), "") << name;
+  }
+  EXPECT_TRUE(Checked(1009));
 }
 
 TEST_F(Player, ListChunkBeforeTheDataShowsTheLoadFailureWithTheFullPath) {

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Draws TrivoxPlay's icon and bitmaps with ImageMagick into OUT_DIR.
+# Draws TrivoxPlay's icon and bitmaps, and the icons of the demos built on its engine, with
+# ImageMagick into OUT_DIR.
 # Usage: make-player-art.sh OUT_DIR
 set -euo pipefail
 out=$1
@@ -41,10 +42,33 @@ bitmap player-logo 117 177 gradient:'#10284a'-'#3f7fc0' \
   -fill '#ffffff' -draw 'polygon 20,140 58,126 96,140 58,154' \
   -fill '#ffd040' -draw 'rectangle 20,162 96,165'
 
+# icon NAME DRAW-ARGS... : a 32x32 and a 16x16 image in one .ico
+icon() {
+  local name=$1
+  shift
+  "$CONVERT" -size 32x32 xc:none "$@" "$tmp/$name-32.png"
+  "$CONVERT" "$tmp/$name-32.png" -resize 16x16 "$tmp/$name-16.png"
+  "$CONVERT" "$tmp/$name-16.png" "$tmp/$name-32.png" "$out/$name.ico"
+}
+
 # The program icon: two coloured sources circling a head.
-"$CONVERT" -size 32x32 xc:none -fill '#1d3f72' -draw 'circle 16,16 16,1' \
+icon player -fill '#1d3f72' -draw 'circle 16,16 16,1' \
   -fill none -stroke '#7fc4ff' -strokewidth 2 -draw 'circle 16,16 16,6' -stroke none \
   -fill '#e0b890' -draw 'circle 16,16 16,11' -fill '#4060ff' -draw 'circle 7,8 7,4' \
-  -fill '#fa4632' -draw 'circle 25,24 25,20' "$tmp/player-32.png"
-"$CONVERT" "$tmp/player-32.png" -resize 16x16 "$tmp/player-16.png"
-"$CONVERT" "$tmp/player-16.png" "$tmp/player-32.png" "$out/player.ico"
+  -fill '#fa4632' -draw 'circle 25,24 25,20'
+
+# The demos built on the player's engine.
+# A helicopter from above: the rotor's two blades over a dark body and tail.
+icon rotorix -fill '#5a8ac0' -draw 'circle 16,16 16,1' \
+  -fill '#203040' -draw 'ellipse 16,14 5,7 0,360' -draw 'rectangle 15,20 17,30' \
+  -stroke '#e8e8f0' -strokewidth 2 -draw 'line 4,4 28,24' -draw 'line 28,4 4,24'
+
+# Bees around a head: yellow and black dots on green.
+icon buzzfield -fill '#4a8a3a' -draw 'circle 16,16 16,1' -fill '#e0b890' -draw 'circle 16,16 16,11' \
+  -fill '#ffd020' -draw 'circle 6,8 6,5' -draw 'circle 26,10 26,7' -draw 'circle 9,25 9,22' -draw 'circle 24,26 24,23' \
+  -fill '#202020' -draw 'rectangle 5,7 7,9' -draw 'rectangle 25,9 27,11' -draw 'rectangle 8,24 10,26' -draw 'rectangle 23,25 25,27'
+
+# An oval track with a red car on it.
+icon lapline -fill '#4a8a3a' -draw 'roundrectangle 2,1 30,31 12,12' \
+  -fill none -stroke '#909090' -strokewidth 3 -draw 'roundrectangle 7,5 25,27 8,8' -stroke none \
+  -fill '#e02818' -draw 'rectangle 23,13 27,19'

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "WaveWriter.h"
+
 namespace {
 
 constexpr int kRate = 44100;
@@ -37,35 +39,6 @@ std::vector<int16_t> Chime(double fundamental, double seconds) {
   return out;
 }
 
-void Put32(std::string& s, uint32_t v) {
-  for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-void Put16(std::string& s, uint16_t v) {
-  s.push_back(static_cast<char>(v & 0xFF));
-  s.push_back(static_cast<char>(v >> 8));
-}
-
-bool WriteWave(const std::string& path, const std::vector<int16_t>& samples) {
-  const uint32_t bytes = static_cast<uint32_t>(samples.size() * 2);
-  std::string f = "RIFF";
-  Put32(f, 36 + bytes);
-  f += "WAVEfmt ";
-  Put32(f, 16);
-  Put16(f, 1);          // PCM
-  Put16(f, 1);          // mono
-  Put32(f, kRate);
-  Put32(f, kRate * 2);  // bytes per second
-  Put16(f, 2);          // block align
-  Put16(f, 16);         // bits
-  f += "data";
-  Put32(f, bytes);
-  for (int16_t s : samples) Put16(f, static_cast<uint16_t>(s));
-  FILE* out = std::fopen(path.c_str(), "wb");
-  if (!out) return false;
-  const bool ok = std::fwrite(f.data(), 1, f.size(), out) == f.size();
-  return std::fclose(out) == 0 && ok;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -75,7 +48,7 @@ int main(int argc, char** argv) {
   }
   const std::string dir = std::string(argv[1]) + "/";
   // Left a G5, right a C6: a rising fourth from left to right.
-  if (!WriteWave(dir + "l.wav", Chime(783.99, 0.7)) || !WriteWave(dir + "r.wav", Chime(1046.5, 0.7))) {
+  if (!WriteWave(dir + "l.wav", Chime(783.99, 0.7), kRate) || !WriteWave(dir + "r.wav", Chime(1046.5, 0.7), kRate)) {
     std::perror("make-tones");
     return 1;
   }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes the README's pictures: every page of the control panel's sheet in both shapes, its
-# About box, and the player's windows, each cut from the Xvfb screen into docs/screenshots/.
+# About box, the player's windows and the three demos, each cut from the Xvfb screen into
+# docs/screenshots/.
 #   tools/screenshots.sh [--build DIR]     (after a Windows build; uses its own prefixes)
 set -euo pipefail
 
@@ -57,6 +58,8 @@ for shape in 9x nt; do
   shot "$sheet" "zephractrl-$shape-about"
   tool post "$sheet" $WM_CLOSE
   if [ "$shape" = 9x ]; then
+    # The Trivox logo of the first device would cover the windows for a moment.
+    zw_wine reg add 'HKLM\Software\Orvane\Trivox' /v SplashScreen /t REG_DWORD /d 0 /f >/dev/null
     setsid nohup wine "$player" >/dev/null 2>&1 < /dev/null &
     title="Trivox Player (Hit F1 For Help)"
     shot "$title" trivoxplay
@@ -67,6 +70,15 @@ for shape in 9x nt; do
     tool post "$title" $WM_SYSCOMMAND 0x10   # About
     shot "About Trivox Player" trivoxplay-about
     tool post "About Trivox Player" $WM_CLOSE
+    tool post "$title" $WM_CLOSE
+    for demo in "$ZEPHRA_DEMO_HELICOPTER:Helicopter" "$ZEPHRA_DEMO_BEES:Killer Bees" "$ZEPHRA_DEMO_RACE:Race Track"; do
+      exe=${demo%%:*}
+      title=${demo#*:}
+      setsid nohup wine "C:\\Program Files\\Resonix Trivox\\$ZEPHRA_DEMOS_DIR\\$exe.exe" >/dev/null 2>&1 < /dev/null &
+      sleep 2  # the sources move on a little
+      shot "$title" "$(tr '[:upper:]' '[:lower:]' <<<"$exe")"
+      tool post "$title" $WM_CLOSE
+    done
   fi
   zw_session_end
 done

@@ -354,4 +354,32 @@ bool SetCardDevices(DWORD mask, DWORD* previous) {
   return card.SetConfig(cfg);
 }
 
+namespace {
+const char kTrivoxKey[] = "Software\\Orvane\\Trivox";
+const char* const kSplashNames[2] = {"SplashAudio", "SplashScreen"};
+}  // namespace
+
+SplashOff::SplashOff() {
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kTrivoxKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr) !=
+      ERROR_SUCCESS)
+    key_ = nullptr;
+  for (int i = 0; key_ && i < 2; ++i) {
+    DWORD size = sizeof old_[i], zero = 0;
+    had_[i] = RegQueryValueExA(key_, kSplashNames[i], nullptr, &type_[i], old_[i], &size) == ERROR_SUCCESS;
+    size_[i] = size;
+    RegSetValueExA(key_, kSplashNames[i], 0, REG_DWORD, reinterpret_cast<const BYTE*>(&zero), 4);
+  }
+}
+
+SplashOff::~SplashOff() {
+  for (int i = 0; key_ && i < 2; ++i) {
+    if (had_[i]) {
+      RegSetValueExA(key_, kSplashNames[i], 0, type_[i], old_[i], size_[i]);
+    } else {
+      RegDeleteValueA(key_, kSplashNames[i]);
+    }
+  }
+  if (key_) RegCloseKey(key_);
+}
+
 }  // namespace e2e

@@ -116,4 +116,20 @@ bool ReadValue(HKEY root, const char* path, const char* name, std::string* data,
 bool SetCardDevices(DWORD mask, DWORD* previous = nullptr);
 constexpr DWORD kAllDevices = 0xF;
 
+// The Trivox splash switched off for a test suite that measures the sound of programs
+// starting a Trivox device; the stored values are put back afterwards.
+class SplashOff {
+ public:
+  SplashOff();
+  ~SplashOff();
+  SplashOff(const SplashOff&) = delete;
+  SplashOff& operator=(const SplashOff&) = delete;
+
+ private:
+  HKEY key_ = nullptr;
+  bool had_[2] = {};
+  DWORD type_[2] = {}, size_[2] = {};
+  BYTE old_[2][64] = {};
+};
+
 }  // namespace e2e

@@ -70,38 +70,6 @@ void SetEnableDS3D(const DWORD* value) {
   RegCloseKey(key);
 }
 
-// The Trivox splash is switched off while the player's sound is measured, and put back after.
-class SplashOff {
- public:
-  SplashOff() {
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr) != ERROR_SUCCESS)
-      key_ = nullptr;
-    for (int i = 0; key_ && i < 2; ++i) {
-      DWORD size = sizeof old_[i], zero = 0;
-      had_[i] = RegQueryValueExA(key_, kNames[i], nullptr, &type_[i], old_[i], &size) == ERROR_SUCCESS;
-      size_[i] = size;
-      RegSetValueExA(key_, kNames[i], 0, REG_DWORD, reinterpret_cast<const BYTE*>(&zero), 4);
-    }
-  }
-  ~SplashOff() {
-    for (int i = 0; key_ && i < 2; ++i) {
-      if (had_[i]) {
-        RegSetValueExA(key_, kNames[i], 0, type_[i], old_[i], size_[i]);
-      } else {
-        RegDeleteValueA(key_, kNames[i]);
-      }
-    }
-    if (key_) RegCloseKey(key_);
-  }
-
- private:
-  static constexpr const char* kNames[2] = {"SplashAudio", "SplashScreen"};
-  HKEY key_ = nullptr;
-  bool had_[2] = {};
-  DWORD type_[2] = {}, size_[2] = {};
-  BYTE old_[2][64] = {};
-};
-
 void RunAndWait(const std::string& cmd) {
   STARTUPINFOA si{};
     si.cb = sizeof si;

@@ -285,7 +285,10 @@ TEST_P(Capture, SidesAheadAndLatencyAtTheOutput) {
     for (long t = aFrom; t + step < cFrom + w; t += step)
       quietest = std::min(quietest, std::max(rmsDb(rec, 0, t, t + step), rmsDb(rec, 1, t, t + step)) - lC);
     std::printf("[ figures ] quietest 2.5 ms while playing: %.1f dB below the front level\n", -quietest);
-    EXPECT_GT(quietest, -20.0) << "a gap in the output";
+    // Wine's own object is the reference for levels and latency, not ours to hold to this.
+    if (trivox) {
+      EXPECT_GT(quietest, -20.0) << "a gap in the output";
+    }
   }
 
   // Latency: from the call to the start of the near ear's rise. The rise is

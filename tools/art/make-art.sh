@@ -2,20 +2,7 @@
 # Draws the programs' icons and bitmaps with ImageMagick into OUT_DIR.
 # Usage: make-art.sh OUT_DIR
 set -euo pipefail
-out=$1
-mkdir -p "$out"
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-CONVERT=${CONVERT:-convert}
-
-# icon NAME DRAW-ARGS... : a 32x32 and a 16x16 image in one .ico
-icon() {
-  local name=$1
-  shift
-  "$CONVERT" -size 32x32 xc:none "$@" "$tmp/$name-32.png"
-  "$CONVERT" "$tmp/$name-32.png" -resize 16x16 "$tmp/$name-16.png"
-  "$CONVERT" "$tmp/$name-16.png" "$tmp/$name-32.png" "$out/$name.ico"
-}
+source "$(dirname "${BASH_SOURCE[0]}")/art-common.sh" "$1"
 
 cone() {  # speaker cone facing $1 (left|right) with N waves in colour $3
   local side=$1 waves=$2 colour=$3 args=()

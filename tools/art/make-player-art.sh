@@ -3,11 +3,7 @@
 # ImageMagick into OUT_DIR.
 # Usage: make-player-art.sh OUT_DIR
 set -euo pipefail
-out=$1
-mkdir -p "$out"
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-CONVERT=${CONVERT:-convert}
+source "$(dirname "${BASH_SOURCE[0]}")/art-common.sh" "$1"
 
 # 8 bits per pixel with a palette, as the player's bitmaps are.
 bitmap() {
@@ -41,15 +37,6 @@ bitmap player-logo 117 177 gradient:'#10284a'-'#3f7fc0' \
   -fill '#4060ff' -draw 'circle 22,34 22,27' -fill '#fa4632' -draw 'circle 96,106 96,99' \
   -fill '#ffffff' -draw 'polygon 20,140 58,126 96,140 58,154' \
   -fill '#ffd040' -draw 'rectangle 20,162 96,165'
-
-# icon NAME DRAW-ARGS... : a 32x32 and a 16x16 image in one .ico
-icon() {
-  local name=$1
-  shift
-  "$CONVERT" -size 32x32 xc:none "$@" "$tmp/$name-32.png"
-  "$CONVERT" "$tmp/$name-32.png" -resize 16x16 "$tmp/$name-16.png"
-  "$CONVERT" "$tmp/$name-16.png" "$tmp/$name-32.png" "$out/$name.ico"
-}
 
 # The program icon: two coloured sources circling a head.
 icon player -fill '#1d3f72' -draw 'circle 16,16 16,1' \

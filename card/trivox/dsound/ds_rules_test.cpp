@@ -59,6 +59,7 @@ TEST(DsFormat, MalformedSizesAreToldApartFromUnsupportedCodings) {
   PcmFormat wide = extensible(2, 16, kTagPcm, 0x3);
   wide.validBits = 24;
   EXPECT_EQ(checkFormat(wide), FormatCheck::Malformed);
+  EXPECT_EQ(checkFormat(extensible(2, 16, 0, 0x3)), FormatCheck::Malformed);  // GUID_NULL subtype
   PcmFormat half = pcm(2, 44100, 16);
   half.formatTag = kTagFloat;
   EXPECT_EQ(checkFormat(half), FormatCheck::Unsupported);

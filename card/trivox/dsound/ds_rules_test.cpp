@@ -59,7 +59,6 @@ TEST(DsFormat, MalformedSizesAreToldApartFromUnsupportedCodings) {
   PcmFormat wide = extensible(2, 16, kTagPcm, 0x3);
   wide.validBits = 24;
   EXPECT_EQ(checkFormat(wide), FormatCheck::Malformed);
-  EXPECT_EQ(checkFormat(extensible(2, 16, 0, 0x3)), FormatCheck::Malformed);  // GUID_NULL subtype
   PcmFormat half = pcm(2, 44100, 16);
   half.formatTag = kTagFloat;
   EXPECT_EQ(checkFormat(half), FormatCheck::Unsupported);
@@ -69,7 +68,7 @@ TEST(DsFormat, MalformedSizesAreToldApartFromUnsupportedCodings) {
   EXPECT_EQ(checkFormat(pcm(1, 200001, 16)), FormatCheck::Unsupported);
   EXPECT_EQ(checkFormat(pcm(1, 100, 16)), FormatCheck::Ok);
   EXPECT_EQ(checkFormat(pcm(1, 200000, 16)), FormatCheck::Ok);
-  EXPECT_EQ(checkFormat(extensible(2, 16, 0, 0x3)), FormatCheck::Unsupported);  // unknown subtype
+  EXPECT_EQ(checkFormat(extensible(2, 16, 0, 0x3)), FormatCheck::Malformed);  // unknown or null subtype
   EXPECT_EQ(checkFormat(extensible(2, 16, kTagPcm, 0x40003)), FormatCheck::Unsupported);  // reserved bit
 }
 

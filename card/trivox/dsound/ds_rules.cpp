@@ -11,6 +11,8 @@ FormatCheck checkFormat(const PcmFormat& f) {
   if (f.bitsPerSample == 0 || f.bitsPerSample % 8 != 0) return FormatCheck::Malformed;
   if (f.blockAlign != static_cast<uint32_t>(f.channels) * f.bitsPerSample / 8) return FormatCheck::Malformed;
   if (ext && f.validBits > f.bitsPerSample) return FormatCheck::Malformed;
+  // An extensible record names its coding by subtype: an unknown or null one is a bad argument.
+  if (ext && f.subFormat == 0) return FormatCheck::Malformed;
   const uint16_t coding = ext ? f.subFormat : f.formatTag;
   const bool pcm = coding == kTagPcm && f.bitsPerSample <= 32;
   const bool flt = coding == kTagFloat && f.bitsPerSample == 32;

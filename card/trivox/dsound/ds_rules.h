@@ -39,7 +39,8 @@ struct PcmFormat {
 
 enum class FormatCheck { Ok, Malformed, Unsupported };
 
-// Malformed: sizes that contradict each other or are zero. Unsupported: well
+// Malformed: sizes that contradict each other or are zero, or an extensible
+// record without a known subtype. Unsupported: well
 // formed, but no PCM 8/16/24/32-bit or 32-bit float up to kMaxChannels at a
 // supported rate. The average byte rate only has to be non-zero.
 FormatCheck checkFormat(const PcmFormat& f);

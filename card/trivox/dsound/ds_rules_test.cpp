@@ -68,7 +68,7 @@ TEST(DsFormat, MalformedSizesAreToldApartFromUnsupportedCodings) {
   EXPECT_EQ(checkFormat(pcm(1, 200001, 16)), FormatCheck::Unsupported);
   EXPECT_EQ(checkFormat(pcm(1, 100, 16)), FormatCheck::Ok);
   EXPECT_EQ(checkFormat(pcm(1, 200000, 16)), FormatCheck::Ok);
-  EXPECT_EQ(checkFormat(extensible(2, 16, 0, 0x3)), FormatCheck::Unsupported);  // unknown subtype
+  EXPECT_EQ(checkFormat(extensible(2, 16, 0, 0x3)), FormatCheck::Malformed);  // unknown or null subtype
   EXPECT_EQ(checkFormat(extensible(2, 16, kTagPcm, 0x40003)), FormatCheck::Unsupported);  // reserved bit
 }
 

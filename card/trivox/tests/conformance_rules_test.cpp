@@ -150,6 +150,10 @@ TEST_P(Contract, MalformedFormatsAreInvalidArguments) {
     EXPECT_STRICT(tryCreate(sizeof(DSBUFFERDESC), 0, 4400, &f), E_INVALIDARG, "a record that contradicts itself");
     ++i;
   }
+  // An extensible record that names no subtype.
+  WAVEFORMATEXTENSIBLE nameless = extensible(2, 16, false, SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT);
+  nameless.SubFormat = GUID_NULL;
+  EXPECT_EQ(tryCreate(sizeof(DSBUFFERDESC), 0, 4400, &nameless.Format), DSERR_INVALIDPARAM);
   // A careless average byte rate is no reason to refuse.
   for (DWORD delta : {1u, 0xFFFFFFFFu}) {
     WAVEFORMATEX f = pcm(2, 44100, 16);

@@ -354,6 +354,16 @@ bool SetCardDevices(DWORD mask, DWORD* previous) {
   return card.SetConfig(cfg);
 }
 
+void MeanSquare(const std::vector<short>& s, size_t from, size_t to, double* left, double* right) {
+  *left = *right = 0;
+  to = std::min(to, s.size() / 2);
+  for (size_t i = from; i < to; ++i) {
+    *left += double(s[2 * i]) * s[2 * i];
+    *right += double(s[2 * i + 1]) * s[2 * i + 1];
+  }
+  if (to > from) *left /= double(to - from), *right /= double(to - from);
+}
+
 namespace {
 const char kTrivoxKey[] = "Software\\Orvane\\Trivox";
 const char* const kSplashNames[2] = {"SplashAudio", "SplashScreen"};

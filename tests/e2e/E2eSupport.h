@@ -116,6 +116,10 @@ bool ReadValue(HKEY root, const char* path, const char* name, std::string* data,
 bool SetCardDevices(DWORD mask, DWORD* previous = nullptr);
 constexpr DWORD kAllDevices = 0xF;
 
+// Mean square of each channel of interleaved stereo over frames [from, to), clipped to the
+// samples there are; 0 for an empty stretch.
+void MeanSquare(const std::vector<short>& s, size_t from, size_t to, double* left, double* right);
+
 // The Trivox splash switched off for a test suite that measures the sound of programs
 // starting a Trivox device; the stored values are put back afterwards.
 class SplashOff {

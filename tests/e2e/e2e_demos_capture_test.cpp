@@ -24,17 +24,6 @@ namespace {
 constexpr int kRate = Capture::kRate;
 const char kDemosDir[] = "C:\\Program Files\\Resonix Trivox\\" ZEPHRA_DEMOS_DIR "\\";
 
-// Interleaved stereo: mean square of each channel over frames [a, b).
-void Power(const std::vector<short>& s, size_t a, size_t b, double* l, double* r) {
-  *l = *r = 0;
-  b = std::min(b, s.size() / 2);
-  for (size_t i = a; i < b; ++i) {
-    *l += double(s[2 * i]) * s[2 * i];
-    *r += double(s[2 * i + 1]) * s[2 * i + 1];
-  }
-  if (b > a) *l /= double(b - a), *r /= double(b - a);
-}
-
 // The strongest frequency in [lo, hi] Hz of both channels summed, over a Hann window of
 // `frames` centred at frame `at`: a coarse scan, then a fine one around its best.
 double Pitch(const std::vector<short>& s, size_t at, size_t frames, double lo, double hi) {
@@ -90,7 +79,7 @@ class Demo : public ::testing::Test {
     EXPECT_TRUE(WaitUntil([&] {
       const long long now = capture_.Now();
       double l, r;
-      Power(capture_.Read(now - kRate / 10, now), 0, kRate / 10, &l, &r);
+      MeanSquare(capture_.Read(now - kRate / 10, now), 0, kRate / 10, &l, &r);
       return l + r > 100.0;
     }, 15000)) << "the demo sounds";
     const long long from = capture_.Now(), to = from + static_cast<long long>(seconds * kRate);
@@ -117,7 +106,7 @@ TEST_F(Demo, HelicopterSwingsTheBalanceFromSideToSideAsItCircles) {
   int swings = 0, side = 0;
   for (size_t a = 0; a + kRate / 10 <= s.size() / 2; a += kRate / 10) {
     double l, r;
-    Power(s, a, a + kRate / 10, &l, &r);
+    MeanSquare(s, a, a + kRate / 10, &l, &r);
     const double b = (std::sqrt(l) - std::sqrt(r)) / (std::sqrt(l) + std::sqrt(r) + 1e-9);
     lo = std::min(lo, b);
     hi = std::max(hi, b);
@@ -139,7 +128,7 @@ TEST_F(Demo, PauseSilencesBothEnginesSoundAndAboutOpensFromTheSystemMenu) {
   EXPECT_TRUE(WaitUntil([&] {
     const long long now = capture_.Now();
     double l, r;
-    Power(capture_.Read(now - kRate / 5, now), 0, kRate / 5, &l, &r);
+    MeanSquare(capture_.Read(now - kRate / 5, now), 0, kRate / 5, &l, &r);
     return l + r < 1.0;
   })) << "paused is silent";
   SendMessageA(GetDlgItem(dlg_, IDC_PAUSE), BM_CLICK, 0, 0);
@@ -173,7 +162,7 @@ TEST_F(Demo, PassingCarsPitchFollowsTheDopplerFormula) {
   double loudest = -1;
   for (size_t a = margin; a + margin < s.size() / 2; a += hop) {
     double l, r;
-    Power(s, a - kRate / 10, a + kRate / 10, &l, &r);
+    MeanSquare(s, a - kRate / 10, a + kRate / 10, &l, &r);
     if (l + r > loudest) loudest = l + r, closest = a;
   }
   ASSERT_GT(closest, 0u);

@@ -99,15 +99,9 @@ struct Levels {
 
 // RMS of each channel over [from, to) seconds of a 48 kHz stereo recording.
 Levels Rms(const std::vector<int16_t>& s, double from, double to) {
-  size_t a = static_cast<size_t>(from * kRate) * 2, b = static_cast<size_t>(to * kRate) * 2;
-  if (b > s.size()) b = s.size() & ~size_t{1};
   double l = 0, r = 0;
-  size_t n = 0;
-  for (size_t i = a; i + 1 < b; i += 2, ++n) {
-    l += double(s[i]) * s[i];
-    r += double(s[i + 1]) * s[i + 1];
-  }
-  return n ? Levels{std::sqrt(l / n), std::sqrt(r / n)} : Levels{0, 0};
+  MeanSquare(s, static_cast<size_t>(from * kRate), static_cast<size_t>(to * kRate), &l, &r);
+  return {std::sqrt(l), std::sqrt(r)};
 }
 
 class Player : public ::testing::Test {

@@ -49,14 +49,16 @@ cmake --build build/host -j"$jobs" 2>&1 | grep -E 'warning|error|Error' ; [ "${P
 [ "${PIPESTATUS[0]}" = 0 ] || status=1
 count "$log_dir/host.log"
 
-if [ -x tools/fuzz/run-wave-fuzz.sh ]; then
-  echo "== wave reader fuzzing (bounded)"
-  if tools/fuzz/run-wave-fuzz.sh --short > "$log_dir/fuzz.log" 2>&1; then
-    passed=$((passed + 1)); tail -3 "$log_dir/fuzz.log"
+# Every fuzz target of tools/fuzz, each a bounded run.
+for fuzz in tools/fuzz/run-*-fuzz.sh; do
+  name=$(basename "$fuzz" .sh); name=${name#run-}; name=${name%-fuzz}
+  echo "== $name fuzzing (bounded)"
+  if bash "$fuzz" --short > "$log_dir/fuzz-$name.log" 2>&1; then
+    passed=$((passed + 1)); tail -1 "$log_dir/fuzz-$name.log"
   else
-    failed=$((failed + 1)); status=1; tail -30 "$log_dir/fuzz.log"
+    failed=$((failed + 1)); status=1; tail -30 "$log_dir/fuzz-$name.log"
   fi
-fi
+done
 
 echo "== Windows build"
 cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release -DZEPHRA_DIRS=all >/dev/null || exit 1

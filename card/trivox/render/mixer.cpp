@@ -180,6 +180,13 @@ void Mixer::setListener(const ListenerState& listener) {
   m_listener.publish();
 }
 
+void Mixer::setCardState(const CardRenderState& state) {
+  std::lock_guard<std::mutex> lock(m_control);
+  freeRetired();
+  m_card.spare() = state;
+  m_card.publish();
+}
+
 VoiceStatus Mixer::status(int id) const {
   VoiceStatus s;
   if (id < 0 || id >= m_voiceCount) return s;
@@ -195,6 +202,7 @@ VoiceStatus Mixer::status(int id) const {
 
 void Mixer::takeUpdates() {
   m_listener.take();
+  m_card.take();
   for (int i = 0; i < m_voiceCount; ++i) {
     Voice& v = m_voices[static_cast<size_t>(i)];
     if (!v.blocks.take()) continue;

@@ -19,6 +19,7 @@
 #include <mutex>
 #include <vector>
 
+#include "card_state.h"
 #include "decode.h"
 #include "handoff.h"
 #include "hrtf.h"
@@ -78,6 +79,8 @@ class Mixer {
   void removeVoice(int id, std::shared_ptr<const void> data = nullptr);
   void setVoice(int id, const VoiceParams& params);
   void setListener(const ListenerState& listener);
+  // The card's output path, rendering mode and equaliser; any thread, like the others.
+  void setCardState(const CardRenderState& state);
   VoiceStatus status(int id) const;
 
   // Overwrites `out` with `frames` interleaved stereo frames.
@@ -119,6 +122,7 @@ class Mixer {
   mutable std::mutex m_control;  // orders control calls; render() never takes it
   std::vector<Retired> m_retired;
   Handoff<ListenerState> m_listener;
+  Handoff<CardRenderState> m_card;
 
   // Scratch, sized once.
   std::vector<float> m_src[2];

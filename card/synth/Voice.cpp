@@ -10,6 +10,11 @@ namespace {
 constexpr float kPi = 3.14159265358979f;
 constexpr double kFrac = 4294967296.0;
 
+// The fraction of a 32.32 position; through a signed integer, which converts in one step.
+inline float Frac(uint64_t phase) {
+  return static_cast<float>(static_cast<int32_t>(static_cast<uint32_t>(phase) >> 9)) * (1.0f / 8388608.0f);
+}
+
 float Triangle(float t, const Lfo& lfo) {
   if (t < lfo.delay || !(lfo.frequency > 0.0f)) return 0.0f;
   const float x = (t - lfo.delay) * lfo.frequency;
@@ -45,6 +50,8 @@ void Voice::start(const Region& region, const Bank& bank, uint8_t key, uint8_t v
   m_mod.start(region.modEnv, key, false);
   m_modLfoT = m_vibLfoT = 0.0f;
   m_filterOn = false;
+  m_cutoffHz = m_q = -1.0f;
+  m_pan = 2.0f;  // none yet
   m_z1 = m_z2 = 0.0f;
   update(control, 0.0f);
   m_gainL = m_toL, m_gainR = m_toR, m_gainRev = m_toRev, m_gainCho = m_toCho;
@@ -67,13 +74,15 @@ void Voice::update(const VoiceControl& c, float seconds) {
 
   const float cents = c.pitchCents + modLfo * r.modLfoToPitch + vibLfo * (r.vibLfoToPitch + c.vibratoCents) +
                       mod * r.modEnvToPitch;
-  const double ratio = std::exp2(static_cast<double>(m_pitchBase) + cents / 1200.0);
-  m_inc = static_cast<uint64_t>(std::clamp(ratio, 1.0 / kFrac, 1024.0) * kFrac);
+  const float ratio = std::exp2(m_pitchBase + cents * (1.0f / 1200.0f));
+  m_inc = static_cast<uint64_t>(static_cast<double>(Clamp(ratio, 1e-9f, 1024.0f)) * kFrac);
 
   const float cutoff = r.filterCutoff + modLfo * r.modLfoToFilter + mod * r.modEnvToFilter;
   const float hz = AbsCentsToHz(Clamp(cutoff, 1500.0f, 14000.0f));
   m_filterOn = hz < 0.45f * m_rate;
-  if (m_filterOn) {
+  if (m_filterOn && (hz != m_cutoffHz || r.filterQ != m_q)) {
+    m_cutoffHz = hz;
+    m_q = r.filterQ;
     const float q = std::max(DbToGain(Clamp(r.filterQ, 0.0f, 96.0f) - 3.01f), 0.5f);
     const float w = 2.0f * kPi * hz / m_rate;
     const float cw = std::cos(w), alpha = std::sin(w) / (2.0f * q), a0 = 1.0f + alpha;
@@ -87,9 +96,14 @@ void Voice::update(const VoiceControl& c, float seconds) {
   if (r.modLfoToVolume != 0.0f) g *= DbToGain(-modLfo * r.modLfoToVolume);
   if (!std::isfinite(g)) g = 0.0f;
   const float pan = Clamp(r.pan + c.pan, -1.0f, 1.0f);
-  const float angle = (pan + 1.0f) * (kPi / 4.0f);
-  m_toL = g * std::cos(angle);
-  m_toR = g * std::sin(angle);
+  if (pan != m_pan) {
+    m_pan = pan;
+    const float angle = (pan + 1.0f) * (kPi / 4.0f);
+    m_panL = std::cos(angle);
+    m_panR = std::sin(angle);
+  }
+  m_toL = g * m_panL;
+  m_toR = g * m_panR;
   m_toRev = g * Clamp(r.reverbSend + c.reverb, 0.0f, 1.0f) * c.reverbScale;
   m_toCho = g * Clamp(r.chorusSend + c.chorus, 0.0f, 1.0f) * c.chorusScale;
 }
@@ -126,7 +140,7 @@ void Voice::generate(float* out, uint32_t frames, bool cubic) {
       if (cubic) {
         for (uint32_t k = 0; k < n; ++k, phase += inc) {
           const int16_t* p = pcm + (phase >> 32);
-          const float f = static_cast<float>(static_cast<uint32_t>(phase)) * (1.0f / 4294967296.0f);
+          const float f = Frac(phase);
           const float y0 = p[-1], y1 = p[0], y2 = p[1], y3 = p[2];
           const float c1 = 0.5f * (y2 - y0);
           const float c2 = y0 - 2.5f * y1 + 2.0f * y2 - 0.5f * y3;
@@ -136,7 +150,7 @@ void Voice::generate(float* out, uint32_t frames, bool cubic) {
       } else {
         for (uint32_t k = 0; k < n; ++k, phase += inc) {
           const int16_t* p = pcm + (phase >> 32);
-          const float f = static_cast<float>(static_cast<uint32_t>(phase)) * (1.0f / 4294967296.0f);
+          const float f = Frac(phase);
           out[i + k] = p[0] + f * (p[1] - p[0]);
         }
       }
@@ -145,7 +159,7 @@ void Voice::generate(float* out, uint32_t frames, bool cubic) {
       continue;
     }
     // Near an edge: taps wrap round the loop or fall silent past the end.
-    const float f = static_cast<float>(static_cast<uint32_t>(m_phase)) * (1.0f / 4294967296.0f);
+    const float f = Frac(m_phase);
     const float y1 = sampleAt(idx), y2 = sampleAt(idx + 1);
     if (cubic) {
       const float y0 = idx > 0 ? sampleAt(idx - 1) : y1, y3 = sampleAt(idx + 2);
@@ -174,25 +188,26 @@ void Voice::filter(float* buf, uint32_t frames) {
   m_z2 = std::fabs(z2) < 1e-15f ? 0.0f : z2;
 }
 
-void Voice::mix(const float* buf, Buses& b, uint32_t frames) {
+void Voice::mix(const float* __restrict buf, Buses& b, uint32_t frames) {
+  // Gains ramp linearly to this block's targets; written by index so the loops vectorise.
   const float inv = 1.0f / frames;
-  const float dl = (m_toL - m_gainL) * inv, dr = (m_toR - m_gainR) * inv;
-  float gl = m_gainL, gr = m_gainR;
+  const float gl = m_gainL, gr = m_gainR, dl = (m_toL - gl) * inv, dr = (m_toR - gr) * inv;
+  float* __restrict left = b.left;
+  float* __restrict right = b.right;
   for (uint32_t i = 0; i < frames; ++i) {
-    gl += dl;
-    gr += dr;
-    b.left[i] += buf[i] * gl;
-    b.right[i] += buf[i] * gr;
+    const float t = static_cast<float>(static_cast<int32_t>(i + 1));
+    left[i] += buf[i] * (gl + dl * t);
+    right[i] += buf[i] * (gr + dr * t);
   }
   if (m_gainRev != 0.0f || m_toRev != 0.0f) {
-    const float dv = (m_toRev - m_gainRev) * inv;
-    float gv = m_gainRev;
-    for (uint32_t i = 0; i < frames; ++i) b.reverb[i] += buf[i] * (gv += dv);
+    const float gv = m_gainRev, dv = (m_toRev - gv) * inv;
+    float* __restrict rev = b.reverb;
+    for (uint32_t i = 0; i < frames; ++i) rev[i] += buf[i] * (gv + dv * static_cast<float>(static_cast<int32_t>(i + 1)));
   }
   if (m_gainCho != 0.0f || m_toCho != 0.0f) {
-    const float dc = (m_toCho - m_gainCho) * inv;
-    float gc = m_gainCho;
-    for (uint32_t i = 0; i < frames; ++i) b.chorus[i] += buf[i] * (gc += dc);
+    const float gc = m_gainCho, dc = (m_toCho - gc) * inv;
+    float* __restrict cho = b.chorus;
+    for (uint32_t i = 0; i < frames; ++i) cho[i] += buf[i] * (gc + dc * static_cast<float>(static_cast<int32_t>(i + 1)));
   }
   m_gainL = m_toL, m_gainR = m_toR, m_gainRev = m_toRev, m_gainCho = m_toCho;
 }

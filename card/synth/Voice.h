@@ -62,7 +62,9 @@ class Voice {
   float m_gainBase = 0.0f;   // attenuation and velocity as gain, with the sample scale
   EnvelopeGen m_vol, m_mod;
   float m_modLfoT = 0.0f, m_vibLfoT = 0.0f;  // seconds since the note began
+  float m_pan = 2.0f, m_panL = 0.0f, m_panR = 0.0f;  // the last pan and its gains
   bool m_filterOn = false;
+  float m_cutoffHz = -1.0f, m_q = -1.0f;  // what the coefficients were made for
   float m_b0 = 0, m_b1 = 0, m_b2 = 0, m_a1 = 0, m_a2 = 0, m_z1 = 0, m_z2 = 0;
   // Gains reached at the end of the last block, and the targets of this one.
   float m_gainL = 0, m_gainR = 0, m_gainRev = 0, m_gainCho = 0;

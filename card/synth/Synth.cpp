@@ -12,6 +12,8 @@ namespace zsynth {
 namespace {
 constexpr uint32_t kMaxVoices = 64;
 constexpr int kChannels = 16;
+// Room for a dense arrangement before the output's full scale: about -10 dB.
+constexpr float kHeadroom = 0.3f;
 
 struct Slot {
   Voice voice;
@@ -249,8 +251,8 @@ void Synth::Impl::renderBlock(float* out, uint32_t frames) {
     chorus.process(buses.chorus, buses.left, buses.right, frames);
   }
   for (uint32_t i = 0; i < frames; ++i) {
-    out[2 * i] = buses.left[i];
-    out[2 * i + 1] = buses.right[i];
+    out[2 * i] = buses.left[i] * kHeadroom;
+    out[2 * i + 1] = buses.right[i] * kHeadroom;
   }
 }
 

@@ -51,6 +51,14 @@ TEST(SynthPitch, EveryKeyAndBendWithinOneCent) {
   std::printf("worst pitch error: %.4f cents\n", worst);
 }
 
+// The region alone in a bank, sounding dry at key 60, full velocity.
+void DryNote(Synth& s, BankBuilder& b, const Region& r) {
+  b.instrument(0).regions.push_back(r);
+  s.setBank(b.build());
+  s.setSettings(SynthSettings{false, 0, 0, 0});
+  s.shortMessage(NoteOn(0, 60, 127));
+}
+
 // The first frame from `from` on where `pred` holds, in milliseconds.
 template <typename P>
 double FirstMs(const std::vector<float>& x, size_t from, P pred) {
@@ -72,11 +80,8 @@ TEST(SynthEnvelope, StageTimesWithinOneMillisecond) {
   r.volEnv.decay = 0.100f;
   r.volEnv.sustain = 0.5f;
   r.volEnv.release = 0.200f;
-  b.instrument(0).regions.push_back(r);
   Synth s(kRate);
-  s.setBank(b.build());
-  s.setSettings(SynthSettings{false, 0, 0, 0});  // the dry voice alone
-  s.shortMessage(NoteOn(0, 60, 127));
+  DryNote(s, b, r);
   const uint32_t offAt = 512 * 32;  // 371.5 ms, on a block edge
   std::vector<float> x = Left(Render(s, offAt, 32));
   const float full = x[static_cast<size_t>(0.075 * kRate)];  // in the hold
@@ -109,11 +114,8 @@ TEST(SynthLoop, LoopPointsAreSampleExact) {
   r.loopEnd = r.start + 200;
   r.rootKey = 60;
   r.volEnv.release = 10.0f;
-  b.instrument(0).regions.push_back(r);
   Synth s(kRate);
-  s.setBank(b.build());
-  s.setSettings(SynthSettings{false, 0, 0, 0});  // the dry voice alone
-  s.shortMessage(NoteOn(0, 60, 127));
+  DryNote(s, b, r);
   const std::vector<float> held = Left(Render(s, 512, 32));
   const float gain = held[0] / ramp[0];
   for (size_t i = 0; i < held.size(); ++i) {

@@ -29,7 +29,7 @@ struct Result {
 
 double CpuNow() {
   timespec ts;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
   return ts.tv_sec + ts.tv_nsec * 1e-9;
 }
 
@@ -42,7 +42,7 @@ Result Play(const SmfSong& song, const std::vector<uint8_t>& sysex, const std::f
   float left[kBlockFrames], right[kBlockFrames];
   size_t next = 0;
   r.mono.reserve(total + kBlockFrames);
-  // One clock reading per song: a reading per block would cost more than a few voices.
+  // One clock reading per song, for the whole process: FluidSynth may render on threads of its own.
   const double t0 = CpuNow();
   for (uint64_t at = 0; at < total; at += kBlockFrames) {
     while (next < song.events.size() && song.events[next].seconds * kRate < at + kBlockFrames) send(song.events[next++]);

@@ -9,7 +9,7 @@ sf2=${1:-/usr/share/sounds/sf2/TimGM6mb.sf2}
 mkdir -p "$out"
 s=$here/..
 # shellcheck disable=SC2046
-nice g++ -std=c++17 -O2 -ftree-vectorize -Wall -Wextra -I"$s" -I"$here" \
+nice g++ -std=c++17 -O2 -ftree-vectorize ${BENCH_CXXFLAGS:-} -Wall -Wextra -I"$s" -I"$here" \
   "$here/bench.cpp" "$here/songs.cpp" "$s"/Synth.cpp "$s"/Voice.cpp "$s"/Envelope.cpp "$s"/Effects.cpp \
   "$s"/Smf.cpp "$s"/Bank.cpp "$s"/BankLoad.cpp "$s"/Riff.cpp "$s"/Sf2.cpp "$s"/Dls.cpp \
   $(pkg-config --cflags --libs fluidsynth) -o "$out/synth-bench"

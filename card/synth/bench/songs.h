@@ -12,7 +12,7 @@ struct Song {
   std::vector<uint8_t> smf;
 };
 
-// A 32-voice and a 64-voice dense piece, and a General MIDI piece with drums.
+// A 32-voice and a 64-voice dense piece (with two voices a note), and a General MIDI piece with drums.
 std::vector<Song> MakeSongs();
 
 }  // namespace zsynth::bench

@@ -1,10 +1,12 @@
-// First cut: tells the formats apart; the readers come next.
 #include "BankLoad.h"
 
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <vector>
+
+#include "BankReaders.h"
 
 namespace zsynth {
 
@@ -16,10 +18,11 @@ BankKind DetectBank(const uint8_t* data, size_t size) {
 }
 
 LoadResult LoadBank(const uint8_t* data, size_t size) {
-  LoadResult r;
-  r.reason = DetectBank(data, size) == BankKind::kUnknown ? "not a DLS or SoundFont 2 bank"
-                                                          : "bank reader not built yet";
-  return r;
+  switch (DetectBank(data, size)) {
+    case BankKind::kDls: return LoadDls(data, size);
+    case BankKind::kSf2: return LoadSf2(data, size);
+    default: return LoadResult{nullptr, "not a DLS or SoundFont 2 bank"};
+  }
 }
 
 LoadResult LoadBankFile(const std::string& path) {
@@ -28,5 +31,9 @@ LoadResult LoadBankFile(const std::string& path) {
   std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   return LoadBank(bytes.data(), bytes.size());
 }
+
+float TimecentsToSeconds(double timecents) { return float(std::exp2(timecents / 1200.0)); }
+
+float AbsCentsToHz(double cents) { return float(8.176 * std::exp2(cents / 1200.0)); }
 
 }  // namespace zsynth

@@ -19,6 +19,9 @@ struct SynthSettings {
   uint32_t mode = 0;     // 0: 64 voices, best interpolation; 1: 64 voices, cheaper; 2: 32 voices, best
 };
 
+// The settings as the synthesizer applies them: amounts at most 127, an unknown mode as 0.
+SynthSettings NormalisedSettings(const SynthSettings& settings);
+
 struct SynthStatus {
   uint32_t activeVoices = 0;
   uint32_t peakVoices = 0;  // since construction or reset()

@@ -1,0 +1,18 @@
+// The format readers behind LoadBank; each takes a whole file already known by its form.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "BankLoad.h"
+
+namespace zsynth {
+
+LoadResult LoadSf2(const uint8_t* data, size_t size);
+LoadResult LoadDls(const uint8_t* data, size_t size);
+
+// Shared unit conversions.
+float TimecentsToSeconds(double timecents);
+float AbsCentsToHz(double cents);
+
+}  // namespace zsynth

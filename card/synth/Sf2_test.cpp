@@ -1,0 +1,209 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "BankLoad.h"
+#include "BankReaders.h"
+#include "TestBankWriter.h"
+
+using namespace zsynth;
+using testbank::Gen;
+
+namespace {
+
+std::vector<int16_t> Ramp(int n) {
+  std::vector<int16_t> v;
+  for (int i = 0; i < n; ++i) v.push_back(int16_t(i * 7 - 300));
+  return v;
+}
+
+// Two samples, a piano whose preset and instrument both have global zones, and a kit.
+testbank::Spec TwoPrograms() {
+  testbank::Spec spec;
+  testbank::Sample a;
+  a.name = "ramp";
+  a.pcm = Ramp(200);
+  a.rate = 22050;
+  a.rootKey = 57;
+  a.fineTune = -12;
+  a.loopStart = 50;
+  a.loopEnd = 150;
+  a.loop = LoopMode::kUntilRelease;
+  testbank::Sample b;
+  b.name = "click";
+  b.pcm = Ramp(64);
+  spec.samples = {a, b};
+
+  testbank::Program piano;
+  piano.name = "Piano";
+  piano.program = 1;
+  piano.bankMsb = 8;
+  piano.instGlobal = {{48, 60}, {34, -1200}, {37, 200}, {29, 250}, {17, -250}};
+  piano.presetGlobal = {{48, 40}};
+  piano.presetZone = {{43, 40 | 100 << 8}, {52, 5}, {34, 1200}};
+  testbank::Zone low, high;
+  low.keyHi = 59;
+  low.gens = {{0, 10}, {3, -20}, {51, 2}, {58, 62}, {57, 3}, {38, 0}, {8, 9000}, {9, 100}};
+  high.keyLo = 60;
+  high.velLo = 64;
+  high.sample = 0;
+  high.gens = {{48, 100}, {31, 100}, {22, -1200}};
+  piano.zones = {low, high};
+
+  testbank::Program kit;
+  kit.name = "Kit";
+  kit.drum = true;
+  testbank::Zone hit;
+  hit.sample = 1;
+  hit.keyLo = hit.keyHi = 36;
+  hit.gens = {{16, 300}, {15, 1200}};
+  kit.zones = {hit};
+  spec.programs = {piano, kit};
+  return spec;
+}
+
+LoadResult Load(const std::vector<uint8_t>& bytes) { return LoadBank(bytes.data(), bytes.size()); }
+
+const Instrument* Named(const Bank& bank, const std::string& name) {
+  for (const Instrument& in : bank.instruments) {
+    if (in.name == name) return &in;
+  }
+  return nullptr;
+}
+
+TEST(Sf2Reader, FlattensPresetsOverInstrumentsIntoFinalValues) {
+  std::vector<uint8_t> bytes = testbank::WriteSf2(TwoPrograms());
+  ASSERT_EQ(DetectBank(bytes.data(), bytes.size()), BankKind::kSf2);
+  LoadResult r = Load(bytes);
+  ASSERT_TRUE(r.bank) << r.reason;
+  const Bank& bank = *r.bank;
+  EXPECT_EQ(bank.name, "Test bank");
+  ASSERT_EQ(bank.pcm.size(), 200u + 46 + 64 + 46);
+  EXPECT_EQ(bank.pcm[1], -293);
+
+  const Instrument* piano = Named(bank, "Piano");
+  ASSERT_TRUE(piano);
+  EXPECT_FALSE(piano->drum);
+  EXPECT_EQ(piano->bankMsb, 8);
+  EXPECT_EQ(piano->program, 1);
+  ASSERT_EQ(piano->regions.size(), 2u);
+  const Region& lo = piano->regions[0];
+  // The preset's key range 40..100 narrows the instrument zone's 0..59.
+  EXPECT_EQ(lo.keyLo, 40);
+  EXPECT_EQ(lo.keyHi, 59);
+  EXPECT_EQ(lo.start, 10u);
+  EXPECT_EQ(lo.end, 200u);
+  EXPECT_EQ(lo.loopStart, 50u);
+  EXPECT_EQ(lo.loopEnd, 130u);
+  EXPECT_EQ(lo.loop, LoopMode::kUntilRelease);
+  EXPECT_EQ(lo.sampleRate, 22050u);
+  EXPECT_EQ(lo.rootKey, 62);                       // overridden
+  EXPECT_FLOAT_EQ(lo.tuneCents, 200 + 5 - 12);     // coarse, preset fine, sample correction
+  EXPECT_FLOAT_EQ(lo.attenuation, (60 + 40) / 10.0f);  // instrument global + preset global
+  EXPECT_NEAR(lo.volEnv.attack, 1.0f, 1e-5);       // -1200 + 1200 timecents
+  EXPECT_NEAR(lo.volEnv.sustain, std::pow(10.0, -200 / 200.0), 1e-6);
+  EXPECT_NEAR(lo.volEnv.release, 1.0f, 1e-6);
+  EXPECT_NEAR(lo.modEnv.sustain, 0.75f, 1e-6);
+  EXPECT_FLOAT_EQ(lo.pan, -0.5f);
+  EXPECT_FLOAT_EQ(lo.filterCutoff, 9000);
+  EXPECT_FLOAT_EQ(lo.filterQ, 10);
+  EXPECT_EQ(lo.exclusiveClass, 3);
+
+  const Region& hi = piano->regions[1];
+  EXPECT_EQ(hi.keyLo, 60);
+  EXPECT_EQ(hi.keyHi, 100);
+  EXPECT_EQ(hi.velLo, 64);
+  EXPECT_EQ(hi.rootKey, 57);  // the sample's own
+  EXPECT_FLOAT_EQ(hi.attenuation, (100 + 40) / 10.0f);  // local replaces global
+  EXPECT_FLOAT_EQ(hi.volEnv.keyToHold, 0);
+  EXPECT_FLOAT_EQ(hi.modEnv.keyToHold, 100);
+  EXPECT_NEAR(hi.modLfo.frequency, 8.176f / 2, 1e-4);
+  EXPECT_NEAR(hi.volEnv.delay, std::exp2(-10.0), 1e-7);  // the default -12000 timecents
+  EXPECT_EQ(hi.exclusiveClass, 0);
+
+  const Instrument* kit = bank.find(true, 0, 0, 0);
+  ASSERT_TRUE(kit);
+  EXPECT_EQ(kit->name, "Kit");
+  ASSERT_EQ(kit->regions.size(), 1u);
+  EXPECT_EQ(kit->regions[0].start, 246u);
+  EXPECT_EQ(kit->regions[0].end, 310u);
+  EXPECT_EQ(kit->regions[0].loop, LoopMode::kNone);
+  EXPECT_FLOAT_EQ(kit->regions[0].reverbSend, 0.3f);
+  EXPECT_FLOAT_EQ(kit->regions[0].chorusSend, 1.0f);
+}
+
+TEST(Sf2Reader, OffsetsStayInsideTheirSample) {
+  testbank::Spec spec = TwoPrograms();
+  // Offsets far past either end of the sample, coarse ones included.
+  spec.programs[1].zones[0].gens = {{0, -30000}, {4, -5}, {1, 30000}, {12, 3}};
+  LoadResult r = Load(testbank::WriteSf2(spec));
+  ASSERT_TRUE(r.bank) << r.reason;
+  const Region& hit = r.bank->find(true, 0, 0, 0)->regions[0];
+  EXPECT_EQ(hit.start, 246u);
+  EXPECT_EQ(hit.end, 310u);
+}
+
+// Where a chunk id sits in the file.
+size_t At(const std::vector<uint8_t>& b, const char* id) {
+  for (size_t i = 0; i + 4 <= b.size(); ++i) {
+    if (std::memcmp(&b[i], id, 4) == 0) return i;
+  }
+  ADD_FAILURE() << id << " not found";
+  return 0;
+}
+
+void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + size_t(i)] = uint8_t(v >> (8 * i));
+}
+
+TEST(Sf2Reader, RefusesMalformedBanksWithAReason) {
+  const std::vector<uint8_t> good = testbank::WriteSf2(TwoPrograms());
+  struct Case {
+    const char* why;
+    std::vector<uint8_t> bytes;
+  };
+  std::vector<Case> cases;
+  auto edit = [&](const char* why, auto change) {
+    std::vector<uint8_t> b = good;
+    change(b);
+    cases.push_back({why, b});
+  };
+  edit("sample 'ramp' points outside the pool",
+       [](std::vector<uint8_t>& b) { Put32(b, At(b, "ramp") + 24, 100000); });
+  edit("zone names sample 9 of 2", [](std::vector<uint8_t>& b) {
+    size_t igen = At(b, "igen") + 8;
+    for (size_t g = igen;; g += 4) {
+      if (b[g] == 53 && b[g + 1] == 0) { b[g + 2] = 9; break; }
+    }
+  });
+  edit("'shdr' size 91 is not a whole number of records", [](std::vector<uint8_t>& b) {
+    Put32(b, At(b, "shdr") + 4, 91);
+  });
+  edit("no 'ifil' version chunk", [](std::vector<uint8_t>& b) { std::memcpy(&b[At(b, "ifil")], "xfil", 4); });
+  edit("no 'shdr' chunk", [](std::vector<uint8_t>& b) { std::memcpy(&b[At(b, "shdr")], "xhdr", 4); });
+  edit("truncated chunk 'phdr' in 'pdta'", [](std::vector<uint8_t>& b) { Put32(b, At(b, "phdr") + 4, 1u << 30); });
+  edit("zone index outside its bag table", [](std::vector<uint8_t>& b) {
+    b[At(b, "EOP") + 24] = 200;  // the terminal preset's first bag
+  });
+  edit("RIFF size runs past the end of the file", [](std::vector<uint8_t>& b) { b.pop_back(); });
+  edit("RIFF form 'sfbX' is not 'sfbk'", [](std::vector<uint8_t>& b) { b[11] = 'X'; });
+  for (const Case& c : cases) {
+    LoadResult r = LoadSf2(c.bytes.data(), c.bytes.size());
+    EXPECT_FALSE(r.bank) << c.why;
+    EXPECT_EQ(r.reason, c.why);
+  }
+}
+
+// Every prefix, its RIFF size made to fit, so the cut lands inside each inner chunk in turn.
+TEST(Sf2Reader, NeverReadsPastACutFile) {
+  const std::vector<uint8_t> good = testbank::WriteSf2(TwoPrograms());
+  for (size_t n = 12; n < good.size(); ++n) {
+    std::vector<uint8_t> cut(good.begin(), good.begin() + long(n));  // no spare capacity
+    Put32(cut, 4, uint32_t(n - 8));
+    LoadResult r = LoadSf2(cut.data(), cut.size());
+    EXPECT_NE(bool(r.bank), !r.reason.empty()) << n;
+  }
+}
+
+}  // namespace

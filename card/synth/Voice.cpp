@@ -1,0 +1,233 @@
+#include "Voice.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace zsynth {
+
+namespace {
+constexpr float kPi = 3.14159265358979f;
+constexpr double kFrac = 4294967296.0;
+
+// The fraction of a 32.32 position; through a signed integer, which converts in one step.
+inline float Frac(uint64_t phase) {
+  return static_cast<float>(static_cast<int32_t>(static_cast<uint32_t>(phase) >> 9)) * (1.0f / 8388608.0f);
+}
+
+float Triangle(float t, const Lfo& lfo) {
+  if (t < lfo.delay || !(lfo.frequency > 0.0f)) return 0.0f;
+  const float x = (t - lfo.delay) * lfo.frequency;
+  const float p = x - std::floor(x);
+  return p < 0.25f ? 4.0f * p : (p < 0.75f ? 2.0f - 4.0f * p : 4.0f * p - 4.0f);
+}
+}  // namespace
+
+void Buses::clear() {
+  std::memset(this, 0, sizeof(*this));
+}
+
+void Voice::start(const Region& region, const Bank& bank, uint8_t key, uint8_t velocity,
+                  uint32_t outRate, const VoiceControl& control) {
+  m_region = &region;
+  m_bank = &bank;
+  m_pcm = bank.pcm.data();
+  m_rate = outRate;
+  const uint32_t size = static_cast<uint32_t>(std::min<size_t>(bank.pcm.size(), UINT32_MAX));
+  m_end = std::min(region.end, size);
+  m_start = std::min(region.start, m_end);
+  m_loopStart = region.loopStart;
+  m_loopEnd = region.loopEnd;
+  m_looping = region.loop != LoopMode::kNone && m_loopStart >= m_start && m_loopStart < m_loopEnd &&
+              m_loopEnd <= m_end;
+  m_ended = m_start >= m_end;
+  m_phase = static_cast<uint64_t>(m_start) << 32;
+  const float cents = (key - region.rootKey) * region.scaleTuning + region.tuneCents;
+  const float rate = region.sampleRate > 0 ? static_cast<float>(region.sampleRate) : 44100.0f;
+  m_pitchBase = cents / 1200.0f + std::log2(rate / outRate);
+  m_gainBase = DbToGain(-(std::max(region.attenuation, 0.0f) + VelocityDb(velocity))) / 32768.0f;
+  m_vol.start(region.volEnv, key, true);
+  m_mod.start(region.modEnv, key, false);
+  m_modLfoT = m_vibLfoT = 0.0f;
+  m_filterOn = false;
+  m_cutoffHz = m_q = -1.0f;
+  m_pan = 2.0f;  // none yet
+  m_z1 = m_z2 = 0.0f;
+  update(control, 0.0f);
+  m_gainL = m_toL, m_gainR = m_toR, m_gainRev = m_toRev, m_gainCho = m_toCho;
+}
+
+void Voice::release() {
+  m_vol.release();
+  m_mod.release();
+  if (m_region->loop == LoopMode::kUntilRelease) m_looping = false;
+}
+
+void Voice::update(const VoiceControl& c, float seconds) {
+  const Region& r = *m_region;
+  const float env = m_vol.advance(seconds);
+  const float mod = m_mod.advance(seconds);
+  m_modLfoT += seconds;
+  m_vibLfoT += seconds;
+  const float modLfo = Triangle(m_modLfoT, r.modLfo);
+  const float vibLfo = Triangle(m_vibLfoT, r.vibLfo);
+
+  const float cents = c.pitchCents + modLfo * r.modLfoToPitch + vibLfo * (r.vibLfoToPitch + c.vibratoCents) +
+                      mod * r.modEnvToPitch;
+  const float ratio = std::exp2(m_pitchBase + cents * (1.0f / 1200.0f));
+  m_inc = static_cast<uint64_t>(static_cast<double>(Clamp(ratio, 1e-9f, 1024.0f)) * kFrac);
+
+  const float cutoff = r.filterCutoff + modLfo * r.modLfoToFilter + mod * r.modEnvToFilter;
+  const float hz = AbsCentsToHz(Clamp(cutoff, 1500.0f, 14000.0f));
+  m_filterOn = hz < 0.45f * m_rate;
+  if (m_filterOn && (hz != m_cutoffHz || r.filterQ != m_q)) {
+    m_cutoffHz = hz;
+    m_q = r.filterQ;
+    const float q = std::max(DbToGain(Clamp(r.filterQ, 0.0f, 96.0f) - 3.01f), 0.5f);
+    const float w = 2.0f * kPi * hz / m_rate;
+    const float cw = std::cos(w), alpha = std::sin(w) / (2.0f * q), a0 = 1.0f + alpha;
+    m_b1 = (1.0f - cw) / a0;
+    m_b0 = m_b2 = 0.5f * m_b1;
+    m_a1 = -2.0f * cw / a0;
+    m_a2 = (1.0f - alpha) / a0;
+  }
+
+  float g = m_gainBase * c.gain * env;
+  if (r.modLfoToVolume != 0.0f) g *= DbToGain(-modLfo * r.modLfoToVolume);
+  if (!std::isfinite(g)) g = 0.0f;
+  const float pan = Clamp(r.pan + c.pan, -1.0f, 1.0f);
+  if (pan != m_pan) {
+    m_pan = pan;
+    const float angle = (pan + 1.0f) * (kPi / 4.0f);
+    m_panL = std::cos(angle);
+    m_panR = std::sin(angle);
+  }
+  m_toL = g * m_panL;
+  m_toR = g * m_panR;
+  m_toRev = g * Clamp(r.reverbSend + c.reverb, 0.0f, 1.0f) * c.reverbScale;
+  m_toCho = g * Clamp(r.chorusSend + c.chorus, 0.0f, 1.0f) * c.chorusScale;
+}
+
+float Voice::sampleAt(uint64_t index) const {
+  if (m_looping && index >= m_loopEnd) index = m_loopStart + (index - m_loopStart) % (m_loopEnd - m_loopStart);
+  if (index < m_start) index = m_start;
+  return index < m_end ? static_cast<float>(m_pcm[index]) : 0.0f;
+}
+
+void Voice::generate(float* out, uint32_t frames, bool cubic) {
+  uint32_t i = 0;
+  while (i < frames) {
+    const uint64_t idx = m_phase >> 32;
+    if (m_looping && idx >= m_loopEnd) {
+      const uint64_t span = static_cast<uint64_t>(m_loopEnd - m_loopStart) << 32;
+      m_phase = (static_cast<uint64_t>(m_loopStart) << 32) + (m_phase - (static_cast<uint64_t>(m_loopStart) << 32)) % span;
+      continue;
+    }
+    if (!m_looping && idx >= m_end) {
+      std::fill(out + i, out + frames, 0.0f);
+      m_ended = true;
+      return;
+    }
+    const uint32_t limit = m_looping ? m_loopEnd : m_end;
+    if (idx > m_start && idx + 2 < limit) {
+      // Every tap inside the sample: the plain loop.
+      const uint64_t stop = static_cast<uint64_t>(limit - 2) << 32;
+      const uint64_t fit = (stop - m_phase + m_inc - 1) / m_inc;
+      const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(fit, frames - i));
+      const int16_t* pcm = m_pcm;
+      uint64_t phase = m_phase;
+      const uint64_t inc = m_inc;
+      if (cubic) {
+        for (uint32_t k = 0; k < n; ++k, phase += inc) {
+          const int16_t* p = pcm + (phase >> 32);
+          const float f = Frac(phase);
+          const float y0 = p[-1], y1 = p[0], y2 = p[1], y3 = p[2];
+          const float c1 = 0.5f * (y2 - y0);
+          const float c2 = y0 - 2.5f * y1 + 2.0f * y2 - 0.5f * y3;
+          const float c3 = 0.5f * (y3 - y0) + 1.5f * (y1 - y2);
+          out[i + k] = ((c3 * f + c2) * f + c1) * f + y1;
+        }
+      } else {
+        for (uint32_t k = 0; k < n; ++k, phase += inc) {
+          const int16_t* p = pcm + (phase >> 32);
+          const float f = Frac(phase);
+          out[i + k] = p[0] + f * (p[1] - p[0]);
+        }
+      }
+      m_phase = phase;
+      i += n;
+      continue;
+    }
+    // Near an edge: taps wrap round the loop or fall silent past the end.
+    const float f = Frac(m_phase);
+    const float y1 = sampleAt(idx), y2 = sampleAt(idx + 1);
+    if (cubic) {
+      const float y0 = idx > 0 ? sampleAt(idx - 1) : y1, y3 = sampleAt(idx + 2);
+      const float c1 = 0.5f * (y2 - y0);
+      const float c2 = y0 - 2.5f * y1 + 2.0f * y2 - 0.5f * y3;
+      const float c3 = 0.5f * (y3 - y0) + 1.5f * (y1 - y2);
+      out[i++] = ((c3 * f + c2) * f + c1) * f + y1;
+    } else {
+      out[i++] = y1 + f * (y2 - y1);
+    }
+    m_phase += m_inc;
+  }
+}
+
+void Voice::filter(float* buf, uint32_t frames) {
+  float z1 = m_z1, z2 = m_z2;
+  for (uint32_t i = 0; i < frames; ++i) {
+    const float x = buf[i];
+    const float y = m_b0 * x + z1;
+    z1 = m_b1 * x - m_a1 * y + z2;
+    z2 = m_b2 * x - m_a2 * y;
+    buf[i] = y;
+  }
+  // A filter ringing down to denormals would cost more than the whole voice.
+  m_z1 = std::fabs(z1) < 1e-15f ? 0.0f : z1;
+  m_z2 = std::fabs(z2) < 1e-15f ? 0.0f : z2;
+}
+
+void Voice::mix(const float* __restrict buf, Buses& b, uint32_t frames) {
+  // Gains ramp linearly to this block's targets; written by index so the loops vectorise.
+  const float inv = 1.0f / frames;
+  const float gl = m_gainL, gr = m_gainR, dl = (m_toL - gl) * inv, dr = (m_toR - gr) * inv;
+  float* __restrict left = b.left;
+  float* __restrict right = b.right;
+  for (uint32_t i = 0; i < frames; ++i) {
+    const float t = static_cast<float>(static_cast<int32_t>(i + 1));
+    left[i] += buf[i] * (gl + dl * t);
+    right[i] += buf[i] * (gr + dr * t);
+  }
+  if (m_gainRev != 0.0f || m_toRev != 0.0f) {
+    const float gv = m_gainRev, dv = (m_toRev - gv) * inv;
+    float* __restrict rev = b.reverb;
+    for (uint32_t i = 0; i < frames; ++i) rev[i] += buf[i] * (gv + dv * static_cast<float>(static_cast<int32_t>(i + 1)));
+  }
+  if (m_gainCho != 0.0f || m_toCho != 0.0f) {
+    const float gc = m_gainCho, dc = (m_toCho - gc) * inv;
+    float* __restrict cho = b.chorus;
+    for (uint32_t i = 0; i < frames; ++i) cho[i] += buf[i] * (gc + dc * static_cast<float>(static_cast<int32_t>(i + 1)));
+  }
+  m_gainL = m_toL, m_gainR = m_toR, m_gainRev = m_toRev, m_gainCho = m_toCho;
+}
+
+bool Voice::render(const VoiceControl& control, Buses& buses, uint32_t frames, bool cubic) {
+  update(control, static_cast<float>(frames) / m_rate);
+  float buf[kBlock];
+  generate(buf, frames, cubic);
+  if (m_filterOn) filter(buf, frames);
+  mix(buf, buses, frames);
+  return !m_ended && !m_vol.done();
+}
+
+void Voice::fadeOut(Buses& buses, bool cubic) {
+  float buf[kBlock];
+  generate(buf, kBlock, cubic);
+  if (m_filterOn) filter(buf, kBlock);
+  m_toL = m_toR = m_toRev = m_toCho = 0.0f;
+  mix(buf, buses, kBlock);
+  m_ended = true;
+}
+
+}  // namespace zsynth

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "BankReaders.h"
@@ -28,7 +27,12 @@ LoadResult LoadBank(const uint8_t* data, size_t size) {
 LoadResult LoadBankFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return LoadResult{nullptr, "cannot open " + path};
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  in.seekg(0, std::ios::beg);
+  if (size < 0) return LoadResult{nullptr, "cannot read " + path};
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) return LoadResult{nullptr, "cannot read " + path};
   return LoadBank(bytes.data(), bytes.size());
 }
 

@@ -153,9 +153,13 @@ bool Sf2Reader::ReadLists(const riff::Chunk& body) {
   riff::Walker w(body);
   riff::Chunk c;
   bool sawPdta = false;
+  bool first = true;
   while (w.Next(c)) {
+    const bool info = c.id == Fourcc("LIST") && c.type == Fourcc("INFO");
+    if (first && !info) return Fail("'INFO' is not the first list");
+    first = false;
     if (c.id != Fourcc("LIST")) continue;
-    if (c.type == Fourcc("INFO")) {
+    if (info) {
       if (!ReadInfo(c)) return false;
     } else if (c.type == Fourcc("sdta")) {
       riff::Walker s(c);

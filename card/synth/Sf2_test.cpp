@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "BankLoad.h"
@@ -203,6 +205,40 @@ TEST(Sf2Reader, NeverReadsPastACutFile) {
     Put32(cut, 4, uint32_t(n - 8));
     LoadResult r = LoadSf2(cut.data(), cut.size());
     EXPECT_NE(bool(r.bank), !r.reason.empty()) << n;
+  }
+}
+
+// The bank the card installs as its default: every General MIDI program and the standard kit.
+TEST(DefaultBank, LoadsCompletely) {
+  const char* path = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+  if (std::FILE* f = std::fopen(path, "rb")) {
+    std::fclose(f);
+  } else {
+    GTEST_SKIP() << path << " is not installed";
+  }
+  const auto t0 = std::chrono::steady_clock::now();
+  LoadResult r = LoadBankFile(path);
+  const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+  ASSERT_TRUE(r.bank) << r.reason;
+  size_t regions = 0;
+  for (const Instrument& in : r.bank->instruments) regions += in.regions.size();
+  std::printf("default bank: %zu presets, %zu regions, %zu sample frames (%.1f MB), loaded in %.0f ms\n",
+              r.bank->instruments.size(), regions, r.bank->pcm.size(),
+              r.bank->pcm.size() * 2 / 1e6, ms);
+  for (int p = 0; p < 128; ++p) {
+    const Instrument* in = r.bank->find(false, 0, 0, uint8_t(p));
+    ASSERT_TRUE(in) << "program " << p;
+    EXPECT_FALSE(in->drum);
+    EXPECT_EQ(in->program, p);
+  }
+  const Instrument* kit = r.bank->find(true, 0, 0, 0);
+  ASSERT_TRUE(kit);
+  EXPECT_EQ(kit->program, 0);
+  // The standard kit's keys: bass drum 35 to open triangle 81.
+  for (int key = 35; key <= 81; ++key) {
+    bool found = false;
+    for (const Region& g : kit->regions) found = found || (g.keyLo <= key && key <= g.keyHi);
+    EXPECT_TRUE(found) << "drum key " << key;
   }
 }
 

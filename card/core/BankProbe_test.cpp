@@ -2,11 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <vector>
 
+#include "BankBytes_test.h"
 #include "TestBankWriter.h"
 
 using namespace kv22;
@@ -17,16 +18,6 @@ using Bytes = std::vector<uint8_t>;
 
 BankVerdict Probe(const Bytes& file, size_t head = 65536) {
   return ProbeBank(file.data(), uint32_t(std::min(head, file.size())), file.size());
-}
-
-void Rename(Bytes& b, const char* from, const char* to) {
-  for (size_t i = 0; i + 4 <= b.size(); ++i) {
-    if (std::memcmp(&b[i], from, 4) == 0) {
-      std::memcpy(&b[i], to, 4);
-      return;
-    }
-  }
-  ADD_FAILURE() << from << " not found";
 }
 
 zsynth::testbank::Spec Small() {
@@ -70,14 +61,14 @@ TEST(BankProbe, RefusesWhatIsNoBank) {
   longChunk[17] = 0xFF;
   EXPECT_EQ(Probe(longChunk), kBankBadChunk);
   Bytes noPdta = sf2;
-  Rename(noPdta, "pdta", "xdta");
+  std::memcpy(&noPdta[zsynth::At(noPdta, "pdta")], "xdta", 4);
   EXPECT_EQ(Probe(noPdta), kBankMissingChunk);
   EXPECT_EQ(Probe(noPdta, 100), kBankLooksValid) << "the missing list lies past the head";
   Bytes noPtbl = dls;
-  Rename(noPtbl, "ptbl", "xtbl");
+  std::memcpy(&noPtbl[zsynth::At(noPtbl, "ptbl")], "xtbl", 4);
   EXPECT_EQ(Probe(noPtbl), kBankMissingChunk);
   Bytes infoLater = sf2;
-  Rename(infoLater, "INFO", "JUNK");
+  std::memcpy(&infoLater[zsynth::At(infoLater, "INFO")], "JUNK", 4);
   EXPECT_EQ(Probe(infoLater, 64), kBankMisordered);
   // Head larger than the file: only the file's bytes count.
   Bytes tiny = {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'D', 'L', 'S', ' '};
@@ -88,7 +79,10 @@ TEST(BankProbe, RefusesWhatIsNoBank) {
 TEST(BankProbe, AcceptsTheDefaultBankFromItsHead) {
   std::ifstream in("/usr/share/sounds/sf2/TimGM6mb.sf2", std::ios::binary);
   if (!in) GTEST_SKIP() << "TimGM6mb.sf2 is not installed";
-  Bytes all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  in.seekg(0, std::ios::end);
+  Bytes all(size_t(in.tellg()));
+  in.seekg(0, std::ios::beg);
+  ASSERT_TRUE(in.read(reinterpret_cast<char*>(all.data()), long(all.size())));
   EXPECT_EQ(Probe(all), kBankLooksValid);
   EXPECT_EQ(Probe(all, all.size()), kBankLooksValid);
 }

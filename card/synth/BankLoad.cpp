@@ -36,6 +36,11 @@ LoadResult LoadBankFile(const std::string& path) {
   return LoadBank(bytes.data(), bytes.size());
 }
 
+LoadResult Finish(std::unique_ptr<Bank> bank, const std::string& reason) {
+  if (!reason.empty()) return LoadResult{nullptr, reason};
+  return LoadResult{std::shared_ptr<const Bank>(std::move(bank)), ""};
+}
+
 float TimecentsToSeconds(double timecents) { return float(std::exp2(timecents / 1200.0)); }
 
 float AbsCentsToHz(double cents) { return float(8.176 * std::exp2(cents / 1200.0)); }

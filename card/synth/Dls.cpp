@@ -355,8 +355,7 @@ LoadResult DlsReader::Read(const uint8_t* data, size_t size) {
   }
   if (ok) ok = Walk(instruments, "lins");
   if (ok && bank_->instruments.empty()) Fail("no playable instrument");
-  if (!reason_.empty()) return LoadResult{nullptr, reason_};
-  return LoadResult{std::shared_ptr<const Bank>(std::move(bank_)), ""};
+  return Finish(std::move(bank_), reason_);
 }
 
 }  // namespace

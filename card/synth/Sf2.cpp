@@ -366,8 +366,7 @@ LoadResult Sf2Reader::Read(const uint8_t* data, size_t size) {
   }
   for (uint32_t i = 0; ok && i + 1 < pd_.phdr.count; ++i) ok = ReadPreset(i);
   if (ok && bank_->instruments.empty()) Fail("no playable preset");
-  if (!reason_.empty()) return LoadResult{nullptr, reason_};
-  return LoadResult{std::shared_ptr<const Bank>(std::move(bank_)), ""};
+  return Finish(std::move(bank_), reason_);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "BankBytes_test.h"
 #include "BankLoad.h"
 #include "BankReaders.h"
 #include "TestBankWriter.h"
@@ -146,19 +147,6 @@ TEST(Sf2Reader, OffsetsStayInsideTheirSample) {
   EXPECT_EQ(hit.end, 310u);
 }
 
-// Where a chunk id sits in the file.
-size_t At(const std::vector<uint8_t>& b, const char* id) {
-  for (size_t i = 0; i + 4 <= b.size(); ++i) {
-    if (std::memcmp(&b[i], id, 4) == 0) return i;
-  }
-  ADD_FAILURE() << id << " not found";
-  return 0;
-}
-
-void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + size_t(i)] = uint8_t(v >> (8 * i));
-}
-
 TEST(Sf2Reader, RefusesMalformedBanksWithAReason) {
   const std::vector<uint8_t> good = testbank::WriteSf2(TwoPrograms());
   struct Case {
@@ -189,6 +177,7 @@ TEST(Sf2Reader, RefusesMalformedBanksWithAReason) {
     b[At(b, "EOP") + 24] = 200;  // the terminal preset's first bag
   });
   edit("RIFF size runs past the end of the file", [](std::vector<uint8_t>& b) { b.pop_back(); });
+  edit("'INFO' is not the first list", [](std::vector<uint8_t>& b) { std::memcpy(&b[At(b, "INFO")], "JUNK", 4); });
   edit("RIFF form 'sfbX' is not 'sfbk'", [](std::vector<uint8_t>& b) { b[11] = 'X'; });
   for (const Case& c : cases) {
     LoadResult r = LoadSf2(c.bytes.data(), c.bytes.size());

@@ -79,15 +79,11 @@ struct Zone {
   int link = -1;  // instrument (preset zone) or sample (instrument zone); -1: global or none
 };
 
-class Sf2Reader {
+class Sf2Reader : private ReasonKeeper {
  public:
   LoadResult Read(const uint8_t* data, size_t size);
 
  private:
-  bool Fail(const std::string& why) {
-    if (reason_.empty()) reason_ = why;
-    return false;
-  }
   bool ReadLists(const riff::Chunk& body);
   bool ReadInfo(const riff::Chunk& list);
   bool ReadPdta(const riff::Chunk& list);
@@ -98,7 +94,6 @@ class Sf2Reader {
   bool ReadPreset(uint32_t index);
   void AddRegions(const Zone& pz, const std::vector<Zone>& izones, Instrument& out);
 
-  std::string reason_;
   std::unique_ptr<Bank> bank_;
   bool sawIfil_ = false, sawSmpl_ = false;
   Pdta pd_;

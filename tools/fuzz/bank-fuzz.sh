@@ -14,4 +14,6 @@ if [ ! -x "$seeder" ] || [ -n "$(find "$zf_root/tools/fuzz/bank_seeds.cpp" "$syn
     "$synth/TestBankWriter.cpp" -o "$seeder"
 fi
 "$seeder" "$bank_format" "$zf_build_dir/seeds"
+# Many small allocations a run: a smaller quarantine keeps the run well inside its memory limit.
+export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=32
 zf_run -dict="$zf_root/tools/fuzz/bank.dict"

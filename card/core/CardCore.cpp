@@ -280,7 +280,8 @@ Status Card::Execute(uint32_t dev, uint32_t code, const uint8_t* in, uint32_t in
     }
     case kDownloadBank: {
       const char* path = reinterpret_cast<const char*>(in);
-      if (!probe_ || !probe_(path, probeContext_)) return kBankNotFound;
+      const Status found = probe_ ? probe_(path, probeContext_) : kBankNotFound;
+      if (found != kOk) return found == kBadBank ? kBadBank : kBankNotFound;
       Copy(state_.bank, in, inLength);
       break;
     }

@@ -44,6 +44,7 @@ enum Status : uint32_t {
   kBankNotFound = 4,  // DownloadBank: file cannot be opened
   kBadPath = 5,       // DownloadBank: not one zero-terminated text, or too long
   kNoDevice = 6,      // device id out of range
+  kBadBank = 7,       // DownloadBank: the file is not a DLS or SoundFont 2 bank
 };
 
 struct FailRule {
@@ -157,8 +158,9 @@ struct LogEntry {
   uint8_t in[kLogInBytes];
 };
 
-// Decides whether a bank file can be opened; the driver asks the file system.
-typedef bool (*FileProbe)(const char* path, void* context);
+// Looks at a bank file: kOk, kBankNotFound when it cannot be opened, kBadBank when it is not
+// a bank (the driver reads its head and asks ProbeBank).
+typedef Status (*FileProbe)(const char* path, void* context);
 
 class Card {
  public:

@@ -13,11 +13,13 @@ namespace {
 
 struct Probe {
   std::set<std::string> files;
+  std::set<std::string> notBanks;
   std::string lastAsked;
-  static bool Ask(const char* path, void* ctx) {
+  static Status Ask(const char* path, void* ctx) {
     auto* self = static_cast<Probe*>(ctx);
     self->lastAsked = path;
-    return self->files.count(path) != 0;
+    if (self->notBanks.count(path)) return kBadBank;
+    return self->files.count(path) ? kOk : kBankNotFound;
   }
 };
 
@@ -239,6 +241,11 @@ TEST_F(CardTest, DownloadBankNeedsAnOpenableFile) {
   EXPECT_EQ(e.in[15], 0);
   // A failed download keeps the bank that is loaded.
   EXPECT_EQ(Bank(kDevWavetable, "C:\\x"), kBankNotFound);
+  EXPECT_STREQ(card->State().bank, "C:\\banks\\gm.arl");
+  // So does a file that is there but is no bank.
+  probe.notBanks.insert("C:\\banks\\readme.txt");
+  EXPECT_EQ(Bank(kDevWavetable, "C:\\banks\\readme.txt"), kBadBank);
+  EXPECT_EQ(Last().status, kBadBank);
   EXPECT_STREQ(card->State().bank, "C:\\banks\\gm.arl");
 }
 

@@ -73,6 +73,7 @@ const char* StatusName(uint32_t status) {
     case kBankNotFound: return "bank-not-found";
     case kBadPath: return "bad-path";
     case kNoDevice: return "no-device";
+    case kBadBank: return "bad-bank";
     default: return "?";
   }
 }

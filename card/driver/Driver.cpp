@@ -9,6 +9,7 @@
 #undef InterlockedBitTestAndSet
 #undef InterlockedBitTestAndReset
 
+#include "card/core/BankProbe.h"
 #include "card/core/CardCore.h"
 
 namespace {
@@ -43,6 +44,7 @@ wchar_t g_regPathBuf[512];
 UNICODE_STRING g_regPath;
 // Scratch for the bank probe; used only while g_lock is held.
 wchar_t g_probeBuf[8 + kv22::kBankPathMax];
+uint8_t g_bankHead[64 * 1024];
 
 class Lock {
  public:
@@ -56,7 +58,22 @@ void InitName(UNICODE_STRING& s, const wchar_t* text) {
   RtlInitUnicodeString(&s, reinterpret_cast<PCWSTR>(text));
 }
 
-bool ProbeFile(const char* path, void*) {
+// Enough of the file for ProbeBank: its size and its first bytes.
+kv22::Status CheckBank(HANDLE file) {
+  FILE_STANDARD_INFORMATION info;
+  IO_STATUS_BLOCK iosb;
+  if (!NT_SUCCESS(ZwQueryInformationFile(file, &iosb, &info, sizeof info, FileStandardInformation))) {
+    return kv22::kBadBank;
+  }
+  LARGE_INTEGER at;
+  at.QuadPart = 0;
+  NTSTATUS st = ZwReadFile(file, nullptr, nullptr, nullptr, &iosb, g_bankHead, sizeof g_bankHead, &at, nullptr);
+  const uint32_t got = NT_SUCCESS(st) ? uint32_t(iosb.Information) : 0;
+  const uint64_t size = uint64_t(info.EndOfFile.QuadPart);
+  return kv22::ProbeBank(g_bankHead, got, size) == kv22::kBankLooksValid ? kv22::kOk : kv22::kBadBank;
+}
+
+kv22::Status ProbeFile(const char* path, void*) {
   // "\??\" + the caller's path, as the file system sees a DOS path.
   static const wchar_t kPrefix[] = L"\\??\\";
   const uint32_t prefixLen = 4;
@@ -69,7 +86,7 @@ bool ProbeFile(const char* path, void*) {
   rest.Buffer = reinterpret_cast<PWCH>(g_probeBuf + prefixLen);
   rest.Length = 0;
   rest.MaximumLength = USHORT((sizeof g_probeBuf) - prefixLen * sizeof(wchar_t));
-  if (!NT_SUCCESS(RtlAnsiStringToUnicodeString(&rest, &ansi, FALSE))) return false;
+  if (!NT_SUCCESS(RtlAnsiStringToUnicodeString(&rest, &ansi, FALSE))) return kv22::kBankNotFound;
   name.Length = USHORT(prefixLen * sizeof(wchar_t) + rest.Length);
   name.MaximumLength = name.Length;
 
@@ -81,9 +98,10 @@ bool ProbeFile(const char* path, void*) {
   NTSTATUS st = ZwCreateFile(&file, FILE_GENERIC_READ, &attrs, &iosb, nullptr,
                              FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN,
                              FILE_NON_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
-  if (!NT_SUCCESS(st)) return false;
+  if (!NT_SUCCESS(st)) return kv22::kBankNotFound;
+  kv22::Status verdict = CheckBank(file);
   ZwClose(file);
-  return true;
+  return verdict;
 }
 
 // ---- configuration in the service key ----
@@ -211,6 +229,7 @@ NTSTATUS ToNtStatus(kv22::Status st) {
     case kv22::kRefused: return STATUS_UNSUCCESSFUL;
     case kv22::kBankNotFound: return STATUS_OBJECT_NAME_NOT_FOUND;
     case kv22::kBadPath: return STATUS_OBJECT_NAME_INVALID;
+    case kv22::kBadBank: return STATUS_FILE_CORRUPT_ERROR;
     default: return STATUS_INVALID_DEVICE_REQUEST;
   }
 }

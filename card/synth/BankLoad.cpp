@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "BankReaders.h"
@@ -28,8 +27,18 @@ LoadResult LoadBank(const uint8_t* data, size_t size) {
 LoadResult LoadBankFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return LoadResult{nullptr, "cannot open " + path};
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  in.seekg(0, std::ios::beg);
+  if (size < 0) return LoadResult{nullptr, "cannot read " + path};
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) return LoadResult{nullptr, "cannot read " + path};
   return LoadBank(bytes.data(), bytes.size());
+}
+
+LoadResult Finish(std::unique_ptr<Bank> bank, const std::string& reason) {
+  if (!reason.empty()) return LoadResult{nullptr, reason};
+  return LoadResult{std::shared_ptr<const Bank>(std::move(bank)), ""};
 }
 
 float TimecentsToSeconds(double timecents) { return float(std::exp2(timecents / 1200.0)); }

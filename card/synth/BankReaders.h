@@ -3,6 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string>
 
 #include "BankLoad.h"
 
@@ -10,6 +12,19 @@ namespace zsynth {
 
 LoadResult LoadSf2(const uint8_t* data, size_t size);
 LoadResult LoadDls(const uint8_t* data, size_t size);
+
+// The first reason a reader finds is the one it gives.
+class ReasonKeeper {
+ protected:
+  bool Fail(const std::string& why) {
+    if (reason_.empty()) reason_ = why;
+    return false;
+  }
+  std::string reason_;
+};
+
+// The bank when no reason was given, else the reason.
+LoadResult Finish(std::unique_ptr<Bank> bank, const std::string& reason);
 
 // Shared unit conversions.
 float TimecentsToSeconds(double timecents);

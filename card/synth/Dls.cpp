@@ -99,15 +99,11 @@ void Apply(uint16_t src, uint16_t ctl, uint16_t dst, int32_t scale, Region& r) {
   if (src == kSrcKey && dst == kDstEg2Decay) r.modEnv.keyToDecay = units / 128.0f;
 }
 
-class DlsReader {
+class DlsReader : private ReasonKeeper {
  public:
   LoadResult Read(const uint8_t* data, size_t size);
 
  private:
-  bool Fail(const std::string& why) {
-    if (reason_.empty()) reason_ = why;
-    return false;
-  }
   bool Walk(riff::Walker& w, const char* where) {
     return w.error().empty() || Fail(w.error() + " in '" + where + "'");
   }
@@ -119,7 +115,6 @@ class DlsReader {
   bool ReadRegion(const riff::Chunk& rgn, const std::vector<riff::Chunk>& insArt, Instrument& in);
   bool ApplyWsmp(const uint8_t* p, uint32_t size, const Wave& w, Region& r);
 
-  std::string reason_;
   std::unique_ptr<Bank> bank_;
   std::vector<Wave> waves_;
   std::vector<uint32_t> cues_;  // table index -> wave
@@ -355,8 +350,7 @@ LoadResult DlsReader::Read(const uint8_t* data, size_t size) {
   }
   if (ok) ok = Walk(instruments, "lins");
   if (ok && bank_->instruments.empty()) Fail("no playable instrument");
-  if (!reason_.empty()) return LoadResult{nullptr, reason_};
-  return LoadResult{std::shared_ptr<const Bank>(std::move(bank_)), ""};
+  return Finish(std::move(bank_), reason_);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "BankBytes_test.h"
 #include "BankLoad.h"
 #include "BankReaders.h"
 #include "TestBankWriter.h"
@@ -120,18 +121,6 @@ TEST_P(DlsReader, ReadsInstrumentsRegionsWavesAndArticulation) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, DlsReader, ::testing::Values(false, true));
-
-size_t At(const std::vector<uint8_t>& b, const char* id) {
-  for (size_t i = 0; i + 4 <= b.size(); ++i) {
-    if (std::memcmp(&b[i], id, 4) == 0) return i;
-  }
-  ADD_FAILURE() << id << " not found";
-  return 0;
-}
-
-void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + size_t(i)] = uint8_t(v >> (8 * i));
-}
 
 TEST(DlsRefusal, MalformedBanksGiveTheirReason) {
   const std::vector<uint8_t> good = testbank::WriteDls(Organ(false));

@@ -79,15 +79,11 @@ struct Zone {
   int link = -1;  // instrument (preset zone) or sample (instrument zone); -1: global or none
 };
 
-class Sf2Reader {
+class Sf2Reader : private ReasonKeeper {
  public:
   LoadResult Read(const uint8_t* data, size_t size);
 
  private:
-  bool Fail(const std::string& why) {
-    if (reason_.empty()) reason_ = why;
-    return false;
-  }
   bool ReadLists(const riff::Chunk& body);
   bool ReadInfo(const riff::Chunk& list);
   bool ReadPdta(const riff::Chunk& list);
@@ -98,7 +94,6 @@ class Sf2Reader {
   bool ReadPreset(uint32_t index);
   void AddRegions(const Zone& pz, const std::vector<Zone>& izones, Instrument& out);
 
-  std::string reason_;
   std::unique_ptr<Bank> bank_;
   bool sawIfil_ = false, sawSmpl_ = false;
   Pdta pd_;
@@ -153,9 +148,13 @@ bool Sf2Reader::ReadLists(const riff::Chunk& body) {
   riff::Walker w(body);
   riff::Chunk c;
   bool sawPdta = false;
+  bool first = true;
   while (w.Next(c)) {
+    const bool info = c.id == Fourcc("LIST") && c.type == Fourcc("INFO");
+    if (first && !info) return Fail("'INFO' is not the first list");
+    first = false;
     if (c.id != Fourcc("LIST")) continue;
-    if (c.type == Fourcc("INFO")) {
+    if (info) {
       if (!ReadInfo(c)) return false;
     } else if (c.type == Fourcc("sdta")) {
       riff::Walker s(c);
@@ -362,8 +361,7 @@ LoadResult Sf2Reader::Read(const uint8_t* data, size_t size) {
   }
   for (uint32_t i = 0; ok && i + 1 < pd_.phdr.count; ++i) ok = ReadPreset(i);
   if (ok && bank_->instruments.empty()) Fail("no playable preset");
-  if (!reason_.empty()) return LoadResult{nullptr, reason_};
-  return LoadResult{std::shared_ptr<const Bank>(std::move(bank_)), ""};
+  return Finish(std::move(bank_), reason_);
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
+#include "BankBytes_test.h"
 #include "BankLoad.h"
 #include "BankReaders.h"
 #include "TestBankWriter.h"
@@ -144,19 +147,6 @@ TEST(Sf2Reader, OffsetsStayInsideTheirSample) {
   EXPECT_EQ(hit.end, 310u);
 }
 
-// Where a chunk id sits in the file.
-size_t At(const std::vector<uint8_t>& b, const char* id) {
-  for (size_t i = 0; i + 4 <= b.size(); ++i) {
-    if (std::memcmp(&b[i], id, 4) == 0) return i;
-  }
-  ADD_FAILURE() << id << " not found";
-  return 0;
-}
-
-void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + size_t(i)] = uint8_t(v >> (8 * i));
-}
-
 TEST(Sf2Reader, RefusesMalformedBanksWithAReason) {
   const std::vector<uint8_t> good = testbank::WriteSf2(TwoPrograms());
   struct Case {
@@ -187,6 +177,7 @@ TEST(Sf2Reader, RefusesMalformedBanksWithAReason) {
     b[At(b, "EOP") + 24] = 200;  // the terminal preset's first bag
   });
   edit("RIFF size runs past the end of the file", [](std::vector<uint8_t>& b) { b.pop_back(); });
+  edit("'INFO' is not the first list", [](std::vector<uint8_t>& b) { std::memcpy(&b[At(b, "INFO")], "JUNK", 4); });
   edit("RIFF form 'sfbX' is not 'sfbk'", [](std::vector<uint8_t>& b) { b[11] = 'X'; });
   for (const Case& c : cases) {
     LoadResult r = LoadSf2(c.bytes.data(), c.bytes.size());
@@ -203,6 +194,40 @@ TEST(Sf2Reader, NeverReadsPastACutFile) {
     Put32(cut, 4, uint32_t(n - 8));
     LoadResult r = LoadSf2(cut.data(), cut.size());
     EXPECT_NE(bool(r.bank), !r.reason.empty()) << n;
+  }
+}
+
+// The bank the card installs as its default: every General MIDI program and the standard kit.
+TEST(DefaultBank, LoadsCompletely) {
+  const char* path = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+  if (std::FILE* f = std::fopen(path, "rb")) {
+    std::fclose(f);
+  } else {
+    GTEST_SKIP() << path << " is not installed";
+  }
+  const auto t0 = std::chrono::steady_clock::now();
+  LoadResult r = LoadBankFile(path);
+  const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+  ASSERT_TRUE(r.bank) << r.reason;
+  size_t regions = 0;
+  for (const Instrument& in : r.bank->instruments) regions += in.regions.size();
+  std::printf("default bank: %zu presets, %zu regions, %zu sample frames (%.1f MB), loaded in %.0f ms\n",
+              r.bank->instruments.size(), regions, r.bank->pcm.size(),
+              r.bank->pcm.size() * 2 / 1e6, ms);
+  for (int p = 0; p < 128; ++p) {
+    const Instrument* in = r.bank->find(false, 0, 0, uint8_t(p));
+    ASSERT_TRUE(in) << "program " << p;
+    EXPECT_FALSE(in->drum);
+    EXPECT_EQ(in->program, p);
+  }
+  const Instrument* kit = r.bank->find(true, 0, 0, 0);
+  ASSERT_TRUE(kit);
+  EXPECT_EQ(kit->program, 0);
+  // The standard kit's keys: bass drum 35 to open triangle 81.
+  for (int key = 35; key <= 81; ++key) {
+    bool found = false;
+    for (const Region& g : kit->regions) found = found || (g.keyLo <= key && key <= g.keyHi);
+    EXPECT_TRUE(found) << "drum key " << key;
   }
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "TestBankWriter.h"
 #include "card/cardctl/CardClient.h"
 #include "controlpanel/settings/Settings.h"
 
@@ -190,7 +191,13 @@ TEST_F(DriverControlTest, DownloadBankSendsThePathAndItsZero) {
   char dir[MAX_PATH];
   ASSERT_GT(GetTempPathA(sizeof dir, dir), 0u);
   std::string path = std::string(dir) + "kv22test.arl";
+  std::string text = std::string(dir) + "kv22text.arl";
+  const std::vector<uint8_t> bank = zsynth::testbank::WriteDls(zsynth::testbank::SquareBank());
   FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fwrite(bank.data(), 1, bank.size(), f);
+  std::fclose(f);
+  f = std::fopen(text.c_str(), "wb");
   ASSERT_NE(f, nullptr);
   std::fputs("bank", f);
   std::fclose(f);
@@ -200,22 +207,26 @@ TEST_F(DriverControlTest, DownloadBankSendsThePathAndItsZero) {
   EXPECT_EQ(DownloadBank(wt.Get(), path.c_str()), 1);
   EXPECT_STREQ(Status().state.bank, path.c_str());
 
-  // A file that cannot be opened fails and keeps the loaded bank; a path
-  // longer than the log keeps still arrives whole.
+  // A file that cannot be opened, or one that is no bank, fails and keeps the loaded bank;
+  // a path longer than the log keeps still arrives whole.
   std::string missing = std::string(dir) + std::string(120, 'm') + ".arl";
   EXPECT_EQ(DownloadBank(wt.Get(), missing.c_str()), 0);
+  EXPECT_EQ(DownloadBank(wt.Get(), text.c_str()), 0);
   EXPECT_STREQ(Status().state.bank, path.c_str());
   std::remove(path.c_str());
+  std::remove(text.c_str());
 
   std::vector<uint8_t> sent(path.begin(), path.end());
   sent.push_back(0);
   std::vector<uint8_t> sentMissing(missing.begin(), missing.end());
   sentMissing.push_back(0);
   auto log = Log();
-  ASSERT_EQ(log.size(), 2u);
+  ASSERT_EQ(log.size(), 3u);
   ExpectRequest(log[0], wavetable_, 0x39950000, sent, 0, true);
   ExpectRequest(log[1], wavetable_, 0x39950000, sentMissing, 0, false);
   EXPECT_EQ(log[1].inLength, missing.size() + 1);
+  EXPECT_EQ(log[1].status, uint32_t(kv22::kBankNotFound));
+  EXPECT_EQ(log[2].status, uint32_t(kv22::kBadBank));
 }
 
 TEST_F(DriverControlTest, FailingCodesMakeTheOperationsFail) {

@@ -1,0 +1,19 @@
+# Shared by the two bank fuzz scripts: bank-fuzz.sh FORMAT [options of fuzz-common.sh].
+source "$(dirname "${BASH_SOURCE[0]}")/fuzz-common.sh"
+bank_format=$1; shift
+zf_options "$bank_format" 15 "$@"
+synth=$zf_root/card/synth
+zf_build "$zf_root/tools/fuzz/${bank_format}_fuzz.cpp" "$synth/BankLoad.cpp" "$synth/Bank.cpp" "$synth/Riff.cpp" \
+  "$synth/Sf2.cpp" "$synth/Dls.cpp" "$zf_root/card/core/BankProbe.cpp" -- \
+  "$zf_root/tools/fuzz/bank_fuzz.h" "$synth"/*.h "$zf_root/card/core/BankProbe.h"
+
+# Seeds: banks from the test-bank writer.
+seeder=$zf_build_dir/bank_seeds
+if [ ! -x "$seeder" ] || [ -n "$(find "$zf_root/tools/fuzz/bank_seeds.cpp" "$synth/TestBankWriter.cpp" "$synth/TestBankWriter.h" -newer "$seeder")" ]; then
+  "${CXX_FUZZ:-clang++}" -std=c++17 -O1 -Wall -Wextra -Werror -I"$zf_root" "$zf_root/tools/fuzz/bank_seeds.cpp" \
+    "$synth/TestBankWriter.cpp" -o "$seeder"
+fi
+"$seeder" "$bank_format" "$zf_build_dir/seeds"
+# Many small allocations a run: a smaller quarantine keeps the run well inside its memory limit.
+export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=32
+zf_run -dict="$zf_root/tools/fuzz/bank.dict"

@@ -120,7 +120,8 @@ uint32_t SynthHost::Impl::drain() {
 // Control side, `lock` held: frees the banks the render thread has let go of.
 void SynthHost::Impl::collect() {
   const uint32_t consumed = tail.load(std::memory_order_acquire);
-  const uint32_t playing = live.load(std::memory_order_relaxed);
+  // Acquire: pairs with render()'s release, so its last look at a slot came before.
+  const uint32_t playing = live.load(std::memory_order_acquire);
   for (int i = 0; i < kBankSlots; ++i) {
     BankSlot& b = banks[i];
     if (!b.used || static_cast<int32_t>(consumed - b.sentAt) < 0 || (playing & (1u << i))) continue;
@@ -203,7 +204,7 @@ void SynthHost::render(float* out, uint32_t frames) {
   m.peakVoices.store(s.peakVoices, std::memory_order_relaxed);
   m.maxVoices.store(s.maxVoices, std::memory_order_relaxed);
   m.inUse.store(PackSettings(NormalisedSettings(m.settings.read())), std::memory_order_relaxed);
-  m.live.store(m.known, std::memory_order_relaxed);
+  m.live.store(m.known, std::memory_order_release);
   // Everything drained is now handled: the producers may reuse the space, and a bank's
   // slot may be freed once `live` no longer names it.
   m.tail.store(drained, std::memory_order_release);

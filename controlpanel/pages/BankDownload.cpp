@@ -34,6 +34,9 @@ class DiskFiles : public ini::Files {
   Read ReadAll(const std::string& path, std::string* content) override {
     File f(std::fopen(path.c_str(), "r+b"));
     if (!f) return errno == ENOENT ? Read::Missing : Read::Failed;
+    // The open alone lets a privileged user past the attribute; the file stays as it is.
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY)) return Read::Failed;
     char block[kCopyBlock];
     size_t n;
     while ((n = std::fread(block, 1, sizeof block, f.get())) > 0) content->append(block, n);

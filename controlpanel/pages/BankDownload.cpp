@@ -73,6 +73,18 @@ class WaitCursor {
   HCURSOR m_hOld;
 };
 
+const char kRenameSection[] = "Rename";
+const char kDeleteKey[] = "NUL";
+
+// The short form of the Windows directory and "\\WININIT.INI"; "" when there is none.
+std::string WininitPath() {
+  char dir[260];
+  const UINT n = GetWindowsDirectoryA(dir, sizeof dir);
+  if (n == 0 || n >= sizeof dir) return "";
+  GetShortPathNameA(dir, dir, sizeof dir);
+  return std::string(dir) + "\\WININIT.INI";
+}
+
 std::string StringOr(const catalogue::Value& value, const std::string& fallback) {
   char text[256];
   return settings::ReadString(value, text) ? std::string(text) : fallback;
@@ -124,12 +136,14 @@ int DeleteBankFile(const char* path) {
 }
 
 int ScheduleDeleteOnRestart(const char* path) {
-  char ini[260];
-  const UINT n = GetWindowsDirectoryA(ini, sizeof ini);
-  if (n == 0 || n >= sizeof ini) return 0;
-  GetShortPathNameA(ini, ini, sizeof ini);
-  const std::string iniPath = std::string(ini) + "\\WININIT.INI";
-  return AddIniLine("Rename", "NUL", path, iniPath.c_str());
+  const std::string ini = WininitPath();
+  return !ini.empty() && AddIniLine(kRenameSection, kDeleteKey, path, ini.c_str());
+}
+
+int KeepOnRestart(const char* path) {
+  const std::string ini = WininitPath();
+  DiskFiles files;
+  return !ini.empty() && ini::RemoveIniLine(files, kRenameSection, kDeleteKey, path, ini);
 }
 
 int AddIniLine(const char* section, const char* key, const char* value, const char* iniPath) {
@@ -159,7 +173,10 @@ void DownloadInstrumentBank(HANDLE wavetable) {
   if (DownloadBank(wavetable, target.path.c_str())) {
     if (bank::DeleteOldBank(target, current, workingDir)) DeleteBankFile(current.c_str());
     const bool renamed = target.replace && std::rename(target.path.c_str(), current.c_str()) == 0;
-    settings::WriteString(catalogue::DLSBankPath, bank::BankInUse(target, current, renamed).c_str());
+    const std::string inUse = bank::BankInUse(target, current, renamed);
+    // A bank scheduled for deletion by an earlier download and now chosen again stays.
+    KeepOnRestart(inUse.c_str());
+    settings::WriteString(catalogue::DLSBankPath, inUse.c_str());
     return;
   }
   fw::AfxMessageBox(bank::FailureText(fw::LoadStr(IDS_DOWNLOAD_FAILED), selected).c_str(), MB_OK);

@@ -13,5 +13,7 @@ int CopyBankFile(const char* source, const char* destination);
 int DeleteBankFile(const char* path);
 // "NUL=path" in the section "Rename" of WININIT.INI.
 int ScheduleDeleteOnRestart(const char* path);
+// Takes back a deletion of path scheduled in WININIT.INI; 1 when none is left.
+int KeepOnRestart(const char* path);
 // key=value as the first entry of the section of the INI file, created when missing.
 int AddIniLine(const char* section, const char* key, const char* value, const char* iniPath);

@@ -1,5 +1,7 @@
 #include "controlpanel/pages/IniFile.h"
 
+#include <functional>
+
 namespace ini {
 
 namespace {
@@ -39,22 +41,48 @@ std::string InsertEntry(const std::string& content, const std::string& section, 
   return content + kLineEnd + header + kLineEnd + entry;
 }
 
-int AddIniLine(Files& files, const std::string& section, const std::string& key, const std::string& value,
-               const std::string& iniPath) {
+std::string RemoveEntry(const std::string& content, const std::string& section, const std::string& key,
+                        const std::string& value) {
+  const std::string header = Header(section);
+  const std::string entry = key + "=" + value;
+  std::string out;
+  bool inSection = false;
+  for (size_t start = 0; start < content.size();) {
+    const size_t newline = content.find('\n', start);
+    const size_t end = newline == std::string::npos ? content.size() : newline + 1;
+    std::string line = content.substr(start, end - start);
+    if (!line.empty() && line[0] == '[') inSection = BeginsWith(content, start, header);
+    std::string bare = line;
+    while (!bare.empty() && (bare.back() == '\n' || bare.back() == '\r')) bare.pop_back();
+    const bool match = inSection && bare.size() == entry.size() && BeginsWith(bare, 0, entry);
+    if (!match) out += line;
+    start = end;
+  }
+  return out;
+}
+
+namespace {
+
+// Replaces the file with `change` of its content through a temporary copy and two moves.
+int Rewrite(Files& files, const std::string& iniPath, bool createMissing,
+            const std::function<std::string(const std::string&)>& change) {
   std::string content;
   switch (files.ReadAll(iniPath, &content)) {
     case Files::Read::Ok:
       break;
     case Files::Read::Missing:
+      if (!createMissing) return 1;
       if (!files.CreateEmpty(iniPath)) return 0;
       content.clear();
       break;
     case Files::Read::Failed:
       return 0;
   }
+  const std::string changed = change(content);
+  if (!createMissing && changed == content) return 1;
   std::string temp;
   if (!files.TempName(kTempPrefix, &temp)) return 0;
-  if (!files.WriteAll(temp, InsertEntry(content, section, key, value))) {
+  if (!files.WriteAll(temp, changed)) {
     files.Remove(temp);
     return 0;
   }
@@ -75,6 +103,20 @@ int AddIniLine(Files& files, const std::string& section, const std::string& key,
   }
   files.Remove(backup);
   return 1;
+}
+
+}  // namespace
+
+int AddIniLine(Files& files, const std::string& section, const std::string& key, const std::string& value,
+               const std::string& iniPath) {
+  return Rewrite(files, iniPath, true,
+                 [&](const std::string& content) { return InsertEntry(content, section, key, value); });
+}
+
+int RemoveIniLine(Files& files, const std::string& section, const std::string& key, const std::string& value,
+                  const std::string& iniPath) {
+  return Rewrite(files, iniPath, false,
+                 [&](const std::string& content) { return RemoveEntry(content, section, key, value); });
 }
 
 }  // namespace ini

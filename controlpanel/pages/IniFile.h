@@ -15,6 +15,11 @@ std::string Header(const std::string& section);
 std::string InsertEntry(const std::string& content, const std::string& section, const std::string& key,
                         const std::string& value);
 
+// The content without the section's lines that read key=value exactly (case ignored, as
+// paths are); everything else byte for byte.
+std::string RemoveEntry(const std::string& content, const std::string& section, const std::string& key,
+                        const std::string& value);
+
 // The file operations the rewrite needs.
 class Files {
  public:
@@ -33,5 +38,9 @@ class Files {
 // 1 when the file holds the new entry, 0 when it was left as it was.
 int AddIniLine(Files& files, const std::string& section, const std::string& key, const std::string& value,
                const std::string& iniPath);
+// Takes such entries back out; 1 also when there is none or no file, 0 when the file holds
+// one and could not be rewritten.
+int RemoveIniLine(Files& files, const std::string& section, const std::string& key, const std::string& value,
+                  const std::string& iniPath);
 
 }  // namespace ini

@@ -123,3 +123,28 @@ TEST(AddIniLineTest, AnUnfinishedRewriteLeavesTheFileAsItWas) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(IniRemoveTest, OnlyThatEntryOfThatSectionGoes) {
+  const std::string before = "[boot]\r\nNUL=C:\\a.dls\r\n[rename]\r\nNUL=C:\\b.dls\r\nNUL=c:\\A.DLS\r\nNUL=C:\\a.dls.new\r\n"
+                             "[Other]\r\nNUL=C:\\a.dls\r\n[Rename]\nNUL=C:\\a.dls";
+  EXPECT_EQ(ini::RemoveEntry(before, "Rename", "NUL", "C:\\a.dls"),
+            "[boot]\r\nNUL=C:\\a.dls\r\n[rename]\r\nNUL=C:\\b.dls\r\nNUL=C:\\a.dls.new\r\n[Other]\r\nNUL=C:\\a.dls\r\n"
+            "[Rename]\n");
+  EXPECT_EQ(ini::RemoveEntry("x\r\n", "Rename", "NUL", "C:\\a.dls"), "x\r\n");
+}
+
+TEST(IniRemoveTest, NothingToTakeBackLeavesTheFileAlone) {
+  MemoryFiles fs;
+  EXPECT_EQ(ini::RemoveIniLine(fs, "Rename", "NUL", "a", kIni), 1) << "no file";
+  EXPECT_TRUE(fs.files.empty()) << "none made";
+  fs.files[kIni] = "[Rename]\r\nNUL=b\r\n";
+  EXPECT_EQ(ini::RemoveIniLine(fs, "Rename", "NUL", "a", kIni), 1);
+  EXPECT_EQ(fs.moves, 0) << "not rewritten";
+  EXPECT_EQ(ini::RemoveIniLine(fs, "Rename", "NUL", "b", kIni), 1);
+  EXPECT_EQ(fs.files[kIni], "[Rename]\r\n");
+  EXPECT_EQ(fs.files.size(), 1u);
+}
+
+}  // namespace

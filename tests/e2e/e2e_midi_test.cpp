@@ -485,17 +485,37 @@ TEST_F(MidiDownload, ARefusedBankShowsTheMessageAndTheCopyGoes) {
   Close();
 }
 
-// The bank in use is held open here, so it can only be deleted at the next start; the
-// ".new" copy then stays the bank in use. e2e_midi.sh restarts Wine and runs *AfterRestart.
-TEST_F(MidiDownload, ABankStillOpenIsDeletedAtTheNextStart) {
+// A bank in use held open here can only be deleted at the next start; the ".new" copy then
+// stays the bank in use. A bank chosen again after its deletion was scheduled is kept.
+// e2e_midi.sh restarts Wine and runs *AfterRestart.
+TEST_F(MidiDownload, ABankStillOpenIsDeletedAtTheNextStartUnlessChosenAgain) {
   DeleteFileA(WininitPath().c_str());
-  WriteBank(Work("held.sf2"), "held");
-  WriteBank(Cd("held.sf2"), "replacement");
-  ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kInstallSettings, "DLSBankPath", Work("held.sf2")));
-  HANDLE held = CreateFileA(Work("held.sf2").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  auto hold = [](const std::string& path) {
+    return CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  };
+  WriteBank(Work("chosen.sf2"), "chosen");
+  WriteBank(Cd("chosen.sf2"), "chosen, newer");
+  ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kInstallSettings, "DLSBankPath", Work("chosen.sf2")));
+  HANDLE held = hold(Work("chosen.sf2"));
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   HWND page = OpenPage();
   ASSERT_NE(page, nullptr);
+  ASSERT_TRUE(Download(page, Cd("chosen.sf2")));
+  EXPECT_TRUE(WaitUntil([&] { return StringValue(kInstallSettings, "DLSBankPath") == Work("chosen.sf2.new"); }));
+  ASSERT_TRUE(Settled(page));
+  EXPECT_EQ(Read(WininitPath()), "\r\n[Rename]\r\nNUL=" + Work("chosen.sf2") + "\r\n");
+  CloseHandle(held);
+  ASSERT_TRUE(Download(page, Work("chosen.sf2")));
+  EXPECT_TRUE(WaitUntil([&] { return StringValue(kInstallSettings, "DLSBankPath") == Work("chosen.sf2"); }));
+  ASSERT_TRUE(Settled(page));
+  EXPECT_FALSE(Exists(Work("chosen.sf2.new"))) << "the replaced bank of the working directory goes";
+  EXPECT_EQ(Read(WininitPath()), "\r\n[Rename]\r\n") << "its deletion taken back";
+
+  WriteBank(Work("held.sf2"), "held");
+  WriteBank(Cd("held.sf2"), "replacement");
+  ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kInstallSettings, "DLSBankPath", Work("held.sf2")));
+  held = hold(Work("held.sf2"));
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
   ASSERT_TRUE(Download(page, Cd("held.sf2")));
   EXPECT_TRUE(WaitUntil([&] { return StringValue(kInstallSettings, "DLSBankPath") == Work("held.sf2.new"); }));
   ASSERT_TRUE(Settled(page));
@@ -511,9 +531,11 @@ TEST(MidiAfterRestart, TheScheduledBankIsGoneAndTheBankInUseStays) {
   if (IsNT()) GTEST_SKIP() << "run on 9x";
   EXPECT_FALSE(Exists(std::string(kWork) + "\\held.sf2")) << "WININIT.INI was carried out";
   EXPECT_FALSE(Exists(WininitPath()));
-  const std::string inUse = std::string(kWork) + "\\held.sf2.new";
-  EXPECT_TRUE(Exists(inUse)) << "the bank that was in use survives the start";
-  DeleteFileA(inUse.c_str());
+  for (const char* name : {"\\held.sf2.new", "\\chosen.sf2"}) {
+    const std::string inUse = kWork + std::string(name);
+    EXPECT_TRUE(Exists(inUse)) << inUse << " was in use and survives the start";
+    DeleteFileA(inUse.c_str());
+  }
 }
 
 }  // namespace

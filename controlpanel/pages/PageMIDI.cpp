@@ -29,6 +29,20 @@ std::string NameOrDefault(const catalogue::Value& value) {
   return ReadName(value, &name) ? name : value.byDefault.text;
 }
 
+// The product name of a MIDI device from the platform's capabilities query.
+template <typename Caps>
+midi::CapsQuery CapsOf(MMRESULT(WINAPI* query)(UINT_PTR, Caps*, UINT)) {
+  static_assert(sizeof(Caps) == 44 || sizeof(Caps) == 52, "the platform's MIDI capabilities records");
+  return [query](unsigned id, std::string* name, uint32_t* error) {
+    Caps caps{};
+    const MMRESULT r = query(id, &caps, sizeof caps);
+    *error = r;
+    if (r != MMSYSERR_NOERROR) return false;
+    name->assign(caps.szPname, strnlen(caps.szPname, sizeof caps.szPname));
+    return true;
+  };
+}
+
 }  // namespace
 
 IMPLEMENT_DYNCREATE(CPageMIDI)
@@ -88,18 +102,7 @@ void CPageMIDI::ApplyNtLayout() const {
 
 void CPageMIDI::StoreMidiInPort(const std::string& driverName) const {
   const unsigned count = midiInGetNumDevs();
-  const int port = midi::FindInputDevice(
-      count,
-      [](unsigned id, std::string* name, uint32_t* error) {
-        MIDIINCAPSA caps{};
-        static_assert(sizeof caps == 44, "the platform's MIDI input capabilities");
-        const MMRESULT r = midiInGetDevCapsA(id, &caps, sizeof caps);
-        *error = r;
-        if (r != MMSYSERR_NOERROR) return false;
-        name->assign(caps.szPname, strnlen(caps.szPname, sizeof caps.szPname));
-        return true;
-      },
-      driverName);
+  const int port = midi::FindInputDevice(count, CapsOf<MIDIINCAPSA>(midiInGetDevCapsA), driverName);
   if (port >= 0) settings::WriteDword(catalogue::BrisaMidiInDeviceID, static_cast<DWORD>(port));
 }
 
@@ -117,17 +120,7 @@ void CPageMIDI::FillDestinations() {
 
   m_destination.ResetContent();
   const midi::Destinations plan = midi::PlanDestinations(
-      count,
-      [](unsigned id, std::string* name, uint32_t* error) {
-        MIDIOUTCAPSA caps{};
-        static_assert(sizeof caps == 52, "the platform's MIDI output capabilities");
-        const MMRESULT r = midiOutGetDevCapsA(id, &caps, sizeof caps);
-        *error = r;
-        if (r != MMSYSERR_NOERROR) return false;
-        name->assign(caps.szPname, strnlen(caps.szPname, sizeof caps.szPname));
-        return true;
-      },
-      driverName, wavetableName, haveStored ? &stored : nullptr);
+      count, CapsOf<MIDIOUTCAPSA>(midiOutGetDevCapsA), driverName, wavetableName, haveStored ? &stored : nullptr);
   for (size_t i = 0; i < plan.names.size(); ++i) {
     lstrcpynA(m_destinationNames[i], plan.names[i].c_str(), midi::kEntrySize);
     const int at = m_destination.InsertString(static_cast<int>(i), m_destinationNames[i]);

@@ -75,9 +75,10 @@ void CPageMIDI::DoDataExchange(fw::CDataExchange* dx) {
 
 BOOL CPageMIDI::OnInitDialog() {
   fw::CPropertyPage::OnInitDialog();
-  const bool nt = IsWindowsNT();
-  if (nt) ApplyNtLayout();
-  if (!nt) FillDestinations();
+  if (IsWindowsNT())
+    ApplyNtLayout();
+  else
+    FillDestinations();
   m_wavetable.Reset(OpenWavetableDevice());
   InitModeAndEffects();
   InitSliders();

@@ -238,6 +238,8 @@ TEST_F(Midi, NtLayoutHidesTheDestinationAndClosesTheGap) {
   for (const auto& m : moves) unmoved.push_back(place(reference, m.id));
   Close();
   DeleteValue(HKEY_CURRENT_USER, kAppKey, "Version");
+  for (const char* v : {"MidiOutDeviceName", "MidiOutDeviceID", "BrisaMidiOutDeviceID", "BrisaMidiInDeviceID"})
+    DeleteValue(HKEY_LOCAL_MACHINE, kPanelKey, v);
 
   HWND page = OpenPage();
   ASSERT_NE(page, nullptr);
@@ -251,6 +253,8 @@ TEST_F(Midi, NtLayoutHidesTheDestinationAndClosesTheGap) {
     EXPECT_EQ(got.left, want.left) << m.id;
     EXPECT_EQ(got.right, want.right) << m.id;
   }
+  EXPECT_EQ(StringValue(kPanelKey, "MidiOutDeviceName"), "<absent>") << "no destination stored on NT";
+  EXPECT_EQ(DwordValue("BrisaMidiInDeviceID"), "<absent>");
   Close();
 }
 

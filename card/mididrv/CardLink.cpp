@@ -120,6 +120,16 @@ DWORD WINAPI LinkThread(void*) {
 
 }  // namespace
 
+void ReportTraffic() {
+  kv22::CardClient card;
+  if (!card.Open()) return;
+  auto report = std::make_unique<kv22::MidiReport>();
+  std::memset(report.get(), 0, sizeof *report);
+  TakeTraffic(*report);
+  kv22::WavetableView view;
+  card.ReportMidi(*report, view);
+}
+
 bool WaitSynthReady(DWORD ms) { return g_synthReady && WaitForSingleObject(g_synthReady, ms) == WAIT_OBJECT_0; }
 
 void CountBytes(kv22::MidiPort port, uint32_t n) { g_bytes[port].fetch_add(n); }

@@ -154,6 +154,7 @@ DWORD Close() {
   std::lock_guard<std::recursive_mutex> g(g_in.lock);
   g_in.hold.Release();
   g_in.open = false;
+  ReportTraffic();
   g_in.client.Notify(MIM_CLOSE);
   return kNoError;
 }

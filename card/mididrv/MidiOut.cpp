@@ -103,6 +103,7 @@ DWORD Close(UINT id) {
   if (id == kOutWavetable) SynthRunner::Get().Stop();
   p.hold.Release();
   p.open = false;
+  ReportTraffic();
   p.client.Notify(MOM_CLOSE);
   return kNoError;
 }

@@ -67,6 +67,8 @@ void NoteMessage(kv22::MidiPort port, const uint8_t* bytes, uint32_t length);
 // Starts the thread that reports to the card and, when a synthesizer runs, brings it the
 // card's settings and bank. Idempotent.
 void StartCardLink();
+// Tells the card at once what the ports carried: a process may end right after a close.
+void ReportTraffic();
 // Waits until the synthesizer has had its first bank and settings from the control thread.
 bool WaitSynthReady(DWORD ms);
 

@@ -30,9 +30,11 @@ files=1
 sys="$build/card/driver/$ZEPHRA_CARD_SERVICE.sys"
 ctl="$build/card/cardctl/cardctl.exe"
 vxd="$build/card/wavedll/$ZEPHRA_WAVE_VXD"
+drv="$build/card/mididrv/$ZEPHRA_MIDI_DRIVER"
+bank="$build/card/mididrv/orvanegm"
 if [ "$files" = 1 ]; then
-  for f in "$sys" "$ctl" "$vxd"; do
-    [ -f "$f" ] || { echo "install-card: missing $f (build the kv22card, cardctl and brs4wave targets)" >&2; exit 1; }
+  for f in "$sys" "$ctl" "$vxd" "$drv" "$bank"; do
+    [ -f "$f" ] || { echo "install-card: missing $f (build the kv22card, cardctl, brs4wave and winezephra targets)" >&2; exit 1; }
   done
 fi
 
@@ -115,6 +117,13 @@ if [ "$files" = 1 ]; then
   cp -f "$sys" "$sysdir/drivers/$ZEPHRA_CARD_SERVICE.sys"
   cp -f "$ctl" "$sysdir/cardctl.exe"
   cp -f "$vxd" "$sysdir/$ZEPHRA_WAVE_VXD"
+  cp -f "$drv" "$sysdir/$ZEPHRA_MIDI_DRIVER"
+  cp -f "$bank" "$sysdir/orvanegm"
+  # Wine loads "wine" + Audio + ".drv": ours, which passes wave audio on to Wine's own.
+  zw_reg_text <<REG
+[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]
+"Audio"="$ZEPHRA_WINE_AUDIO"
+REG
 fi
 
 zw_reg_text <<REG

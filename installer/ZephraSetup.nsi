@@ -20,6 +20,8 @@ RequestExecutionLevel admin
 !searchparse /file "${NAMES_H}" '#define ZEPHRA_CARD_SERVICE "' CARD_SERVICE '"'
 !searchparse /file "${NAMES_H}" '#define ZEPHRA_WAVE_VXD "' WAVE_VXD '"'
 !searchparse /file "${NAMES_H}" '#define ZEPHRA_DEMO_HELICOPTER "' DEMO_HELICOPTER '"'
+!searchparse /file "${NAMES_H}" '#define ZEPHRA_MIDI_DRIVER "' MIDI_DRIVER '"'
+!searchparse /file "${NAMES_H}" '#define ZEPHRA_WINE_AUDIO "' WINE_AUDIO '"'
 !searchparse /file "${NAMES_H}" '#define ZEPHRA_DEMO_BEES "' DEMO_BEES '"'
 !searchparse /file "${NAMES_H}" '#define ZEPHRA_DEMO_RACE "' DEMO_RACE '"'
 
@@ -33,6 +35,9 @@ RequestExecutionLevel admin
 !define K5 "Software\Microsoft\Windows\CurrentVersion\Run"
 !define K6 "Software\Orvane\Trivox"
 !define K9 "Software\Orvane\Zephra\DriverNames"
+!define WINE_DRIVERS "Software\Wine\Drivers"
+; Wine's audio driver choice before ours, put back by the uninstaller ("-" when there was none).
+!define MIDI_SETUP_KEY "Software\Orvane\Zephra\Setup"
 
 Name "${PRODUCT}"
 Caption "${PRODUCT} Setup"
@@ -130,6 +135,26 @@ Section "Control panel and card software" SecMain
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
 SectionEnd
 
+; The card's MIDI driver, which Wine loads as its audio driver (passing wave audio on to its
+; own), and the default instrument bank the synthesizer loads at start.
+Section "-MIDI driver and default bank" SecMidi
+  SetOutPath "$SYSDIR"
+  File "${BUILD}\card\mididrv\${MIDI_DRIVER}"
+  File "${BUILD}\card\mididrv\orvanegm"
+  ; An upgrade keeps the choice saved by the first installation.
+  ClearErrors
+  ReadRegStr $0 HKLM "${MIDI_SETUP_KEY}" "PreviousWineAudio"
+  IfErrors 0 midi_saved
+    ClearErrors
+    ReadRegStr $0 HKCU "${WINE_DRIVERS}" "Audio"
+    IfErrors 0 +2
+      StrCpy $0 "-"
+    StrCmp $0 "${WINE_AUDIO}" midi_saved
+    WriteRegStr HKLM "${MIDI_SETUP_KEY}" "PreviousWineAudio" $0
+  midi_saved:
+  WriteRegStr HKCU "${WINE_DRIVERS}" "Audio" "${WINE_AUDIO}"
+SectionEnd
+
 ; On by default: the player then offers both engines, so users can switch while a source plays.
 Section "DirectSound 3D comparison in the Trivox Player" SecDS3D
   WriteRegDWORD HKLM "${K6}" "EnableDS3D" 1
@@ -163,6 +188,20 @@ Section "Uninstall"
   Delete /REBOOTOK "$SYSDIR\drivers\${CARD_SERVICE}.sys"
   Delete /REBOOTOK "$SYSDIR\${WAVE_VXD}"
   Delete "$SYSDIR\cardctl.exe"
+
+  ; The MIDI driver goes, and Wine's own audio driver choice comes back.
+  ClearErrors
+  ReadRegStr $0 HKLM "${MIDI_SETUP_KEY}" "PreviousWineAudio"
+  IfErrors midi_restored
+    StrCmp $0 "-" 0 +3
+      DeleteRegValue HKCU "${WINE_DRIVERS}" "Audio"
+      Goto +2
+    WriteRegStr HKCU "${WINE_DRIVERS}" "Audio" $0
+  midi_restored:
+  DeleteRegValue HKLM "${MIDI_SETUP_KEY}" "PreviousWineAudio"
+  DeleteRegKey /ifempty HKLM "${MIDI_SETUP_KEY}"
+  Delete /REBOOTOK "$SYSDIR\${MIDI_DRIVER}"
+  Delete "$SYSDIR\orvanegm"
 
   ; A log-on start of a program that is gone would fail at every log-on.
   DeleteRegValue HKLM "${K5}" "ResonixTrivoxControl"

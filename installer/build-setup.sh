@@ -7,7 +7,8 @@ build=$(cd "${1:?usage: build-setup.sh BUILD_DIR [OUTPUT.exe]}" && pwd)
 out=${2:-$build/ResonixTrivoxSetup.exe}
 source "$here/../shared/names/names.sh"
 for f in controlpanel/ZephraCtrl.exe controlpanel/ZephraHook.dll controlpanel/Kv20DAL.dll \
-         "card/driver/$ZEPHRA_CARD_SERVICE.sys" "card/wavedll/$ZEPHRA_WAVE_VXD" card/cardctl/cardctl.exe; do
+         "card/driver/$ZEPHRA_CARD_SERVICE.sys" "card/wavedll/$ZEPHRA_WAVE_VXD" card/cardctl/cardctl.exe \
+         "card/mididrv/$ZEPHRA_MIDI_DRIVER" card/mididrv/orvanegm; do
   [ -f "$build/$f" ] || { echo "build-setup: missing $build/$f" >&2; exit 1; }
 done
 # makensis on Linux takes the script's Windows-style paths with '/' as well.

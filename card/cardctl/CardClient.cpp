@@ -76,4 +76,24 @@ bool CardClient::EqSetConfig(const EqRequest& req) {
   return Call(kCtlEqSetConfig, &req, sizeof req, nullptr, 0, nullptr);
 }
 
+bool CardClient::GetMidi(MidiState& midi) {
+  DWORD got = 0;
+  if (!Call(kCtlGetMidi, nullptr, 0, &midi, sizeof midi, &got)) return false;
+  if (got != sizeof midi) {
+    error_ = ERROR_INVALID_DATA;
+    return false;
+  }
+  return true;
+}
+
+bool CardClient::ReportMidi(const MidiReport& report, WavetableView& view) {
+  DWORD got = 0;
+  if (!Call(kCtlMidiReport, &report, sizeof report, &view, sizeof view, &got)) return false;
+  if (got != sizeof view) {
+    error_ = ERROR_INVALID_DATA;
+    return false;
+  }
+  return true;
+}
+
 }  // namespace kv22

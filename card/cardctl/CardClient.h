@@ -30,6 +30,9 @@ class CardClient {
   bool SetConfig(const CardConfig& cfg);
   // The equaliser as the speaker-interface library sets it.
   bool EqSetConfig(const EqRequest& req);
+  // The MIDI side: what the MIDI driver reported, and its report with the card's answer.
+  bool GetMidi(MidiState& midi);
+  bool ReportMidi(const MidiReport& report, WavetableView& view);
 
  private:
   bool Call(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize, DWORD* returned);

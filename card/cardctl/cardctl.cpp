@@ -14,7 +14,7 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: cardctl state | log | clear | reset | config\n"
+               "usage: cardctl state | log | clear | reset | config | midi\n"
                "       cardctl set [level=N] [class=N] [feature=N] [devices=wave,core,wt,nt|all|none]\n"
                "                   [fail=CODE,DEV:CODE,...|-] [board=N] [inputs=NAME|NAME...|-]\n"
                "                   [eqinit=ok|fail] [unavailable=0|1] [refuse=INDEX,...|-]\n");
@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
   const std::string cmd = argv[1];
   kv22::CardClient card;
   if (cmd != "state" && cmd != "log" && cmd != "clear" && cmd != "reset" && cmd != "config" &&
-      cmd != "set")
+      cmd != "set" && cmd != "midi")
     return Usage();
   if ((cmd == "set") != (argc > 2)) return Usage();
   if (!card.Open()) return NoCard(card, "opening " ZEPHRA_DEVICE_PATH(ZEPHRA_CONTROL_DEVICE));
@@ -46,6 +46,12 @@ int main(int argc, char** argv) {
     std::vector<kv22::LogEntry> entries;
     if (!card.ReadLog(entries)) return NoCard(card, "reading the log");
     for (const auto& e : entries) Line(kv22::FormatLogEntry(e));
+    return 0;
+  }
+  if (cmd == "midi") {
+    kv22::MidiState midi;
+    if (!card.GetMidi(midi)) return NoCard(card, "reading the MIDI side");
+    Line(kv22::FormatMidi(midi));
     return 0;
   }
   if (cmd == "clear") return card.ClearLog() ? 0 : NoCard(card, "clearing the log");

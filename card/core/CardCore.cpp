@@ -115,6 +115,8 @@ void Card::Init(const CardConfig& cfg, FileProbe probe, void* probeContext) {
   probe_ = probe;
   probeContext_ = probeContext;
   Zero(&state_, sizeof state_);
+  Zero(&midi_, sizeof midi_);
+  wtSetMask_ = 0;
   state_.eqInput = -1;
   SetConfig(cfg);
   ClearLog();
@@ -137,6 +139,8 @@ void Card::ResetState() {
   Copy(handles, state_.handles, sizeof handles);
   Zero(&state_, sizeof state_);
   Copy(state_.handles, handles, sizeof handles);
+  Zero(&midi_, sizeof midi_);
+  wtSetMask_ = 0;
   state_.eqInput = -1;
   ClearLog();
 }
@@ -264,10 +268,10 @@ Status Card::Execute(uint32_t dev, uint32_t code, const uint8_t* in, uint32_t in
       Copy(state_.outputRecord, in, kOutputRecordSize);
       state_.outputFlag = uint16_t(in[8] | in[9] << 8);
       break;
-    case kSetWavetableEffect: state_.effects = Le32(in); break;
-    case kSetReverbAmount: state_.reverb = Le32(in); break;
-    case kSetChorusAmount: state_.chorus = Le32(in); break;
-    case kSetSoftSynthMode: state_.softSynthMode = Le32(in); break;
+    case kSetWavetableEffect: state_.effects = Le32(in); wtSetMask_ |= kWtSetEffects; break;
+    case kSetReverbAmount: state_.reverb = Le32(in); wtSetMask_ |= kWtSetReverb; break;
+    case kSetChorusAmount: state_.chorus = Le32(in); wtSetMask_ |= kWtSetChorus; break;
+    case kSetSoftSynthMode: state_.softSynthMode = Le32(in); wtSetMask_ |= kWtSetMode; break;
     case kGetPerformanceLevel:
     case kGetPerformanceClass:
     case kGetPerformanceFeature: {
@@ -296,6 +300,45 @@ uint32_t Card::ReadLog(uint32_t afterSeq, LogEntry* out, uint32_t max) const {
     if (e.seq > afterSeq) out[n++] = e;
   }
   return n;
+}
+
+namespace {
+
+bool Terminated(const char* text, uint32_t size) {
+  for (uint32_t i = 0; i < size; ++i) {
+    if (text[i] == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+Status Card::MidiReportIn(const MidiReport& report, WavetableView& view) {
+  if (report.eventCount > kMidiReportEvents) return kBadSize;
+  if ((report.flags & kMidiHasSynth) && !Terminated(report.synth.bank, kBankPathMax)) return kBadPath;
+  for (uint32_t i = 0; i < report.eventCount; ++i) {
+    if (report.events[i].port >= kMidiPortCount) return kBadSize;
+  }
+  for (uint32_t p = 0; p < kMidiPortCount; ++p) midi_.bytes[p] += report.bytes[p];
+  for (uint32_t i = 0; i < report.eventCount; ++i) {
+    if (midi_.lastCount == kMidiLastEvents) {
+      for (uint32_t k = 1; k < kMidiLastEvents; ++k) midi_.last[k - 1] = midi_.last[k];
+      --midi_.lastCount;
+    }
+    midi_.last[midi_.lastCount++] = report.events[i];
+    ++midi_.messages;
+  }
+  if (report.flags & kMidiHasSynth) {
+    midi_.hasSynth = 1;
+    midi_.synth = report.synth;
+  }
+  view.setMask = wtSetMask_;
+  view.effects = state_.effects;
+  view.reverb = state_.reverb;
+  view.chorus = state_.chorus;
+  view.mode = state_.softSynthMode;
+  Copy(view.bank, state_.bank, kBankPathMax);
+  return kOk;
 }
 
 }  // namespace kv22

@@ -158,6 +158,63 @@ struct LogEntry {
   uint8_t in[kLogInBytes];
 };
 
+// The MIDI side, reported by the card's MIDI driver in each process that uses a port.
+enum MidiPort : uint32_t { kMidiWavetable = 0, kMidiMpuOut = 1, kMidiMpuIn = 2, kMidiPortCount = 3 };
+constexpr uint32_t kMidiEventBytes = 4;
+constexpr uint32_t kMidiReportEvents = 8;
+constexpr uint32_t kMidiLastEvents = 8;
+
+struct MidiEvent {
+  uint32_t port;    // MidiPort
+  uint32_t length;  // the whole message's; only the first kMidiEventBytes are kept
+  uint8_t bytes[kMidiEventBytes];
+};
+
+struct MidiSynthInfo {
+  uint32_t activeVoices;
+  uint32_t peakVoices;
+  uint32_t maxVoices;
+  uint32_t effects;  // the settings the synthesizer plays with
+  uint32_t reverb;
+  uint32_t chorus;
+  uint32_t mode;
+  char bank[kBankPathMax];  // the bank it plays, "" for none
+};
+
+enum MidiReportFlags : uint32_t { kMidiHasSynth = 1 };
+
+struct MidiReport {
+  uint32_t flags;                  // MidiReportFlags
+  uint32_t bytes[kMidiPortCount];  // since the process's last report
+  uint32_t eventCount;             // at most kMidiReportEvents, oldest first
+  MidiEvent events[kMidiReportEvents];
+  MidiSynthInfo synth;             // with kMidiHasSynth
+};
+
+struct MidiState {
+  uint32_t bytes[kMidiPortCount];  // since power-on or reset
+  uint32_t messages;               // every message reported
+  uint32_t lastCount;              // entries in last, oldest first
+  MidiEvent last[kMidiLastEvents];
+  uint32_t hasSynth;               // a synthesizer has reported
+  MidiSynthInfo synth;
+};
+
+// Which wavetable settings the card was told since power-on (the synthesizer keeps its own
+// defaults for the others).
+enum WavetableSetBits : uint32_t { kWtSetEffects = 1, kWtSetReverb = 2, kWtSetChorus = 4, kWtSetMode = 8 };
+
+// The card's answer to a report: what its synthesizer should play with.
+struct WavetableView {
+  uint32_t setMask;  // WavetableSetBits
+  uint32_t effects;
+  uint32_t reverb;
+  uint32_t chorus;
+  uint32_t mode;
+  char bank[kBankPathMax];  // the last bank downloaded, "" when none
+};
+
+
 // Looks at a bank file: kOk, kBankNotFound when it cannot be opened, kBadBank when it is not
 // a bank (the driver reads its head and asks ProbeBank).
 typedef Status (*FileProbe)(const char* path, void* context);
@@ -183,6 +240,10 @@ class Card {
   Status EqGetStatus(EqStatus& out);
   Status EqSetConfig(const EqRequest& req);
 
+  // A MIDI report merged into the card's MIDI state; kBadSize when it is malformed.
+  Status MidiReportIn(const MidiReport& report, WavetableView& view);
+  const MidiState& Midi() const { return midi_; }
+
   void NoteOpen(uint32_t dev);
   void NoteClose(uint32_t dev);
 
@@ -204,6 +265,8 @@ class Card {
 
   CardConfig config_;
   CardState state_;
+  MidiState midi_;
+  uint32_t wtSetMask_;
   FileProbe probe_;
   void* probeContext_;
   LogEntry log_[kLogCapacity];
@@ -226,6 +289,8 @@ enum CtlCode : uint32_t {
   kCtlEqInitialize = 0x00222014,  // out: EqInfo
   kCtlEqGetStatus = 0x00222018,   // out: EqStatus
   kCtlEqSetConfig = 0x0022201C,   // in: EqRequest
+  kCtlMidiReport = 0x00222020,    // in: MidiReport; out: WavetableView
+  kCtlGetMidi = 0x00222024,       // out: MidiState
 };
 
 constexpr uint32_t kStatusVersion = 2;

@@ -192,6 +192,31 @@ std::string FormatState(const CardState& st) {
          " bank=\"" + bank + "\"";
 }
 
+std::string FormatMidi(const MidiState& m) {
+  static const char* const kPorts[kMidiPortCount] = {"wavetable", "mpu-out", "mpu-in"};
+  std::string s = "midi";
+  for (uint32_t p = 0; p < kMidiPortCount; ++p) s += std::string(" ") + kPorts[p] + "=" + std::to_string(m.bytes[p]);
+  s += " messages=" + std::to_string(m.messages);
+  uint32_t count = m.lastCount < kMidiLastEvents ? m.lastCount : kMidiLastEvents;
+  for (uint32_t i = 0; i < count; ++i) {
+    const MidiEvent& e = m.last[i];
+    s += std::string("\nlast ") + (e.port < kMidiPortCount ? kPorts[e.port] : "?");
+    uint32_t kept = e.length < kMidiEventBytes ? e.length : kMidiEventBytes;
+    for (uint32_t k = 0; k < kept; ++k) {
+      char b[4];
+      std::snprintf(b, sizeof b, "%02x", unsigned(e.bytes[k]));
+      s += std::string(" ") + b;
+    }
+    s += " len=" + std::to_string(e.length);
+  }
+  if (!m.hasSynth) return s + "\nsynth none";
+  const MidiSynthInfo& y = m.synth;
+  return s + "\nsynth voices=" + std::to_string(y.activeVoices) + " peak=" + std::to_string(y.peakVoices) +
+         " max=" + std::to_string(y.maxVoices) + " effects=" + std::to_string(y.effects) +
+         " reverb=" + std::to_string(y.reverb) + " chorus=" + std::to_string(y.chorus) +
+         " mode=" + std::to_string(y.mode) + " bank=\"" + std::string(y.bank, strnlen(y.bank, kBankPathMax)) + "\"";
+}
+
 std::string FormatOpens(const CardState& s) { return PerDevice("opens", s.opens); }
 std::string FormatHandles(const CardState& s) { return PerDevice("handles", s.handles); }
 

@@ -36,6 +36,13 @@ std::string FormatEqConfig(const CardConfig& cfg);
 // eqstate on=<n> input=<n> inits=<n> status=<n> configs=<n>
 std::string FormatEqState(const CardState& s);
 
+// The MIDI side, one line each:
+// midi wavetable=<bytes> mpu-out=<bytes> mpu-in=<bytes> messages=<n>
+// last <port> <hex bytes> len=<n>          (oldest first, at most kMidiLastEvents)
+// synth voices=<n> peak=<n> max=<n> effects=<n> reverb=<n> chorus=<n> mode=<n> bank="<path>"
+//   or "synth none" before a synthesizer reported
+std::string FormatMidi(const MidiState& m);
+
 // One "key=value" of `cardctl set`: level, class, feature, fail, devices, and for the
 // equaliser board, inputs ("A|B|C" or -), eqinit (ok|fail), unavailable (0|1) and
 // refuse (input indexes, -1 for none, comma list, or -).

@@ -300,6 +300,22 @@ NTSTATUS ControlRequest(uint32_t code, void* buffer, uint32_t inLength, uint32_t
       kv22::EqRequest req = *static_cast<const kv22::EqRequest*>(buffer);
       return g_card.EqSetConfig(req) == kv22::kOk ? STATUS_SUCCESS : STATUS_UNSUCCESSFUL;
     }
+    case kv22::kCtlMidiReport: {
+      if (inLength != sizeof(kv22::MidiReport) || outLength < sizeof(kv22::WavetableView))
+        return STATUS_INVALID_PARAMETER;
+      static kv22::MidiReport report;  // large; used only under g_lock
+      report = *static_cast<const kv22::MidiReport*>(buffer);
+      kv22::WavetableView view;
+      if (g_card.MidiReportIn(report, view) != kv22::kOk) return STATUS_INVALID_PARAMETER;
+      *static_cast<kv22::WavetableView*>(buffer) = view;
+      information = sizeof view;
+      return STATUS_SUCCESS;
+    }
+    case kv22::kCtlGetMidi:
+      if (outLength < sizeof(kv22::MidiState)) return STATUS_BUFFER_TOO_SMALL;
+      *static_cast<kv22::MidiState*>(buffer) = g_card.Midi();
+      information = sizeof(kv22::MidiState);
+      return STATUS_SUCCESS;
     default: return STATUS_INVALID_DEVICE_REQUEST;
   }
 }

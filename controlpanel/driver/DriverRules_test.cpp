@@ -61,6 +61,16 @@ TEST(RenderingModeAvailableTest, FailedQueriesCountAsCapable) {
   EXPECT_FALSE(RenderingModeAvailable(true, 100, false, 0));
 }
 
+TEST(DriverDefaultsTest, EveryCombinationOfFailingQueries) {
+  // Figures that would choose mode 0 and effects on, each lost when its query fails.
+  for (int failed = 0; failed < 8; ++failed) {
+    const bool levelOk = !(failed & 1), classOk = !(failed & 2), featureOk = !(failed & 4);
+    const uint32_t mode = classOk ? 0u : (levelOk && featureOk ? 1u : 2u);
+    EXPECT_EQ(DefaultSoftSynthMode(200, levelOk, 6, classOk, 1, featureOk), mode) << failed;
+    EXPECT_EQ(DefaultWavetableEffect(200, levelOk, 1, featureOk), levelOk && featureOk ? 1u : 0u) << failed;
+  }
+}
+
 TEST(DriverDefaultsTest, AllQueriesFailing) {
   // MIDI page: mode 2, effects off; Config page: rendering mode offered.
   EXPECT_EQ(DefaultSoftSynthMode(0, false, 0, false, 0, false), 2u);

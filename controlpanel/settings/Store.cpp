@@ -81,4 +81,12 @@ int WriteDword(const catalogue::Value& value, DWORD in) {
   return WriteDword(Key(*value.key, KEY_WRITE, Open::Create), value.name, in);
 }
 
+int ReadString(const catalogue::Value& value, char text[256]) {
+  return ReadString(Key(*value.key, KEY_READ, Open::Existing), value.name, text, 256);
+}
+
+int WriteString(const catalogue::Value& value, const char* text) {
+  return WriteString(Key(*value.key, KEY_WRITE, Open::Create), value.name, text);
+}
+
 }  // namespace settings

@@ -54,5 +54,8 @@ int DeleteValue(const Key& key, const char* name);
 // created when missing (KEY_WRITE).
 int ReadDword(const catalogue::Value& value, DWORD* out);
 int WriteDword(const catalogue::Value& value, DWORD in);
+// Strings as the control panel keeps them: at most 256 bytes, zero included.
+int ReadString(const catalogue::Value& value, char text[256]);
+int WriteString(const catalogue::Value& value, const char* text);
 
 }  // namespace settings

@@ -25,6 +25,18 @@
 // Service of the virtual card's kernel driver; its image is this name + ".sys".
 #define ZEPHRA_CARD_SERVICE "kv22card"
 
+// The card's MIDI driver: Wine loads "wine" + the HKCU Software\Wine\Drivers "Audio" value
+// + ".drv" from the system directory, so the file and that value go together.
+#define ZEPHRA_MIDI_DRIVER "winezephra.drv"
+#define ZEPHRA_WINE_AUDIO "zephra"
+// Wine's own audio driver, which serves wave audio behind ours.
+#define ZEPHRA_WINE_PULSE "winepulse.drv"
+// The cable from the MPU-401 output to its input: shared memory and its "data" event.
+#define ZEPHRA_MIDI_LOOP "ZephraMpuLoop"
+#define ZEPHRA_MIDI_LOOP_EVENT "ZephraMpuLoopData"
+// A port held by a process: one pipe instance of this name + the port's suffix.
+#define ZEPHRA_MIDI_PORT_PIPE "ZephraMidiPort"
+
 // The demonstration programs in the "demos" folder: the control panel's Demos page starts
 // them, setup and the install scripts put them there.
 #define ZEPHRA_DEMOS_DIR "demos"

@@ -354,6 +354,19 @@ bool SetCardDevices(DWORD mask, DWORD* previous) {
   return card.SetConfig(cfg);
 }
 
+bool ConfigureCard(kv22::CardClient& card, const std::function<void(kv22::CardConfig&)>& change) {
+  kv22::CardStatus status{};
+  if (!card.GetStatus(status)) return false;
+  change(status.config);
+  return card.SetConfig(status.config);
+}
+
+kv22::CardState CardStateOf(kv22::CardClient& card) {
+  kv22::CardStatus status{};
+  card.GetStatus(status);
+  return status.state;
+}
+
 void MeanSquare(const std::vector<short>& s, size_t from, size_t to, double* left, double* right) {
   *left = *right = 0;
   to = std::min(to, s.size() / 2);

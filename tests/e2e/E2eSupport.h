@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "card/cardctl/CardClient.h"
+
 namespace e2e {
 
 extern const char kProgram[];      // the installed ZephraCtrl.exe
@@ -115,6 +117,10 @@ bool ReadValue(HKEY root, const char* path, const char* name, std::string* data,
 // before the change goes to previous.
 bool SetCardDevices(DWORD mask, DWORD* previous = nullptr);
 constexpr DWORD kAllDevices = 0xF;
+// The card's configuration changed in place; false when it cannot be read or set.
+bool ConfigureCard(kv22::CardClient& card, const std::function<void(kv22::CardConfig&)>& change);
+// The card's state now; all zero when it cannot be read.
+kv22::CardState CardStateOf(kv22::CardClient& card);
 
 // Mean square of each channel of interleaved stereo over frames [from, to), clipped to the
 // samples there are; 0 for an empty stretch.

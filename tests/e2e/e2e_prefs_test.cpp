@@ -53,18 +53,8 @@ class Prefs : public ::testing::Test {
     EXPECT_TRUE(card_.SetConfig(saved_.config));
   }
 
-  void Configure(const std::function<void(kv22::CardConfig&)>& change) {
-    kv22::CardStatus s{};
-    ASSERT_TRUE(card_.GetStatus(s));
-    change(s.config);
-    ASSERT_TRUE(card_.SetConfig(s.config));
-  }
-
-  kv22::CardState State() {
-    kv22::CardStatus s{};
-    EXPECT_TRUE(card_.GetStatus(s));
-    return s.state;
-  }
+  void Configure(const std::function<void(kv22::CardConfig&)>& change) { ASSERT_TRUE(ConfigureCard(card_, change)); }
+  kv22::CardState State() { return CardStateOf(card_); }
 
   // Waits until the card has counted `count` more polls of the equaliser; the time between
   // the last two of them goes to *period.

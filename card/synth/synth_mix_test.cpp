@@ -218,6 +218,7 @@ TEST(SynthHostThreads, ClientsControlAndRenderTogether) {
   host.setBank(Bank2(0.01f));
   std::atomic<bool> stop{false};
   std::atomic<int> retired{0};
+  std::atomic<int> clientsDone{0};
   std::thread render([&] {
     std::vector<float> buf(2 * 128);
     while (!stop.load()) {
@@ -233,8 +234,10 @@ TEST(SynthHostThreads, ClientsControlAndRenderTogether) {
       host.setBank(std::move(bank));
       host.setSettings(SynthSettings{i % 2 == 0, uint32_t(i), uint32_t(2 * i), uint32_t(i % 3)});
     }
-    // Silence, then control calls until every bank but the last is let go of.
-    host.postReset();
+    // Once the clients are through (their last notes stay held), silence, then control
+    // calls until every bank but the last is let go of.
+    while (clientsDone.load() < 3) std::this_thread::yield();
+    while (!host.postReset()) std::this_thread::yield();  // the ring may be full under load
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (std::chrono::steady_clock::now() < deadline) {
       host.setSettings(SynthSettings{});
@@ -253,6 +256,7 @@ TEST(SynthHostThreads, ClientsControlAndRenderTogether) {
         host.postShort(i % 2 ? NoteOff(c, 40 + i % 40) : NoteOn(c, 40 + i % 40, 90));
         if (i % 500 == 0) host.postSysEx(gm, sizeof gm);
       }
+      ++clientsDone;
     });
   }
   for (auto& t : clients) t.join();

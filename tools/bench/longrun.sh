@@ -45,19 +45,8 @@ export WINEPREFIX=$prefix
 zw_session_start
 ZW_TIMEOUT=$((minutes * 60 + 600))
 
-# Private pages of the Wine process that runs the Windows program named $1.
-private_kib() {
-  local pid
-  for pid in $(pgrep -f "$1" || true); do
-    if tr '\0' ' ' < "/proc/$pid/cmdline" 2>/dev/null | grep -qi "^C:.*$1"; then
-      awk '/^Private_(Clean|Dirty):/ { s += $2 } END { print s }' "/proc/$pid/smaps_rollup"
-      return 0
-    fi
-  done
-  echo 0
-}
 # One line of figures for the program: "handles=.. working_set_kib=.. gdi=.. user=.. private_rss_kib=.."
-figures() { echo "$(zw_wine "$tool" stats "$1" | tr -d '\r') private_rss_kib=$(private_kib "$1")"; }
+figures() { echo "$(zw_wine "$tool" stats "$1" | tr -d '\r') private_rss_kib=$(zw_private_kib "$1" || echo 0)"; }
 field() { sed -E "s/.*$2=([0-9]+).*/\1/" <<<"$1"; }
 verdict=0
 growth() {  # growth WHAT START END

@@ -76,7 +76,7 @@ TEST_F(Shell, TwoStartsAtOnceLeaveOneResidentThatOpensTheSheet) {
     const bool oneEnded = WaitUntil([&] { return !a.Running() || !b.Running(); });
     EXPECT_TRUE(oneEnded) << "round " << round << ": both copies stayed";
     const bool oneStays = a.Running() != b.Running();
-    EXPECT_TRUE(oneStays) << "round " << round << ": no copy stayed";
+    EXPECT_TRUE(oneStays) << "round " << round << ": not exactly one copy stayed";
     const HWND sheet = WaitForSheet();
     EXPECT_NE(sheet, nullptr) << "round " << round << ": the second start was not handed over";
     WaitUntil([] { return TrayIconCount() > 0; });

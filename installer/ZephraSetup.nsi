@@ -47,6 +47,43 @@ InstallDirRegKey HKLM "${UNINST_KEY}" "InstallLocation"
 ShowInstDetails show
 ShowUninstDetails show
 
+!include "${__FILEDIR__}\Rollback.nsh"
+
+; Puts back the audio driver choice Wine had before our MIDI driver took its place.
+!macro RestoreWineAudio
+  ClearErrors
+  ReadRegStr $0 HKLM "${MIDI_SETUP_KEY}" "PreviousWineAudio"
+  IfErrors +5
+    StrCmp $0 "-" 0 +3
+      DeleteRegValue HKCU "${WINE_DRIVERS}" "Audio"
+      Goto +2
+    WriteRegStr HKCU "${WINE_DRIVERS}" "Audio" $0
+  DeleteRegValue HKLM "${MIDI_SETUP_KEY}" "PreviousWineAudio"
+  DeleteRegKey /ifempty HKLM "${MIDI_SETUP_KEY}"
+!macroend
+
+; The values and keys of the installation; the user's own settings are not among them.
+!macro RemoveOurValues
+  DeleteRegKey HKLM "${SERVICE_KEY}"
+  ; A log-on start of a program that is gone would fail at every log-on.
+  DeleteRegValue HKLM "${K5}" "ResonixTrivoxControl"
+  DeleteRegValue HKLM "${K4}" "SoftwareVersion"
+  DeleteRegValue HKLM "${K4}" "SoftwareUpdatedToVersion"
+  DeleteRegKey /ifempty HKLM "${K4}"
+  DeleteRegKey /ifempty HKLM "${K3}"
+  DeleteRegKey /ifempty HKLM "Software\Meridal"
+  DeleteRegValue HKLM "${K6}" "EnableDS3D"
+  DeleteRegValue HKLM "${K6}" "SplashAudio"
+  DeleteRegValue HKLM "${K6}" "SplashScreen"
+  DeleteRegKey /ifempty HKLM "${K6}"
+  DeleteRegValue HKLM "${K9}" "MidiDriverName"
+  DeleteRegValue HKLM "${K9}" "WavetableDriverName"
+  DeleteRegKey /ifempty HKLM "${K9}"
+  DeleteRegKey /ifempty HKLM "Software\Orvane\Zephra"
+  DeleteRegKey /ifempty HKLM "Software\Orvane"
+  DeleteRegKey HKLM "${UNINST_KEY}"
+!macroend
+
 Page components
 Page directory
 Page instfiles
@@ -64,50 +101,52 @@ UninstPage instfiles
 
 Section "Control panel and card software" SecMain
   SectionIn RO
+  !insertmacro JournalBegin "${UNINST_KEY}"
   !insertmacro EndRunningPanel "$INSTDIR\ZephraCtrl.exe"
 
-  SetOutPath "$INSTDIR"
-  File "${BUILD}\controlpanel\ZephraCtrl.exe"
-  File "${BUILD}\controlpanel\ZephraHook.dll"
+  !insertmacro PutFile "$INSTDIR" "${BUILD}\controlpanel\ZephraCtrl.exe" "ZephraCtrl.exe"
+  !insertmacro PutFile "$INSTDIR" "${BUILD}\controlpanel\ZephraHook.dll" "ZephraHook.dll"
   ; The program does not start without its speaker-interface library.
-  File "${BUILD}\controlpanel\Kv20DAL.dll"
+  !insertmacro PutFile "$INSTDIR" "${BUILD}\controlpanel\Kv20DAL.dll" "Kv20DAL.dll"
   !if /FileExists "${BUILD}\controlpanel\l.wav"
-    File "${BUILD}\controlpanel\l.wav"
+    !insertmacro PutFile "$INSTDIR" "${BUILD}\controlpanel\l.wav" "l.wav"
   !endif
   !if /FileExists "${BUILD}\controlpanel\r.wav"
-    File "${BUILD}\controlpanel\r.wav"
+    !insertmacro PutFile "$INSTDIR" "${BUILD}\controlpanel\r.wav" "r.wav"
   !endif
-  CreateDirectory "$INSTDIR\help"
+  Push "$INSTDIR\help"
+  Call JournalDir
   !if /FileExists "${BUILD}\player\TrivoxPlay.exe"
-    SetOutPath "$INSTDIR\demos"
-    File "${BUILD}\player\TrivoxPlay.exe"
+    !insertmacro PutFile "$INSTDIR\demos" "${BUILD}\player\TrivoxPlay.exe" "TrivoxPlay.exe"
   !endif
   ; Our demonstrations, and their sounds that are the player's samples, too.
-  !macro DemoProgram NAME
-    !if /FileExists "${BUILD}\player\demos\${NAME}.exe"
-      SetOutPath "$INSTDIR\demos"
-      File "${BUILD}\player\demos\${NAME}.exe"
+  !macro DemoFile DIR NAME
+    !if /FileExists "${BUILD}\player\${DIR}\${NAME}"
+      !insertmacro PutFile "$INSTDIR\${DIR}" "${BUILD}\player\${DIR}\${NAME}" "${NAME}"
     !endif
   !macroend
-  !insertmacro DemoProgram "${DEMO_HELICOPTER}"
-  !insertmacro DemoProgram "${DEMO_BEES}"
-  !insertmacro DemoProgram "${DEMO_RACE}"
-  !if /FileExists "${BUILD}\player\demos\sounds\Rotor.wav"
-    SetOutPath "$INSTDIR\demos\sounds"
-    File "${BUILD}\player\demos\sounds\*.wav"
-  !endif
+  !insertmacro DemoFile "demos" "${DEMO_HELICOPTER}.exe"
+  !insertmacro DemoFile "demos" "${DEMO_BEES}.exe"
+  !insertmacro DemoFile "demos" "${DEMO_RACE}.exe"
+  !insertmacro DemoFile "demos\sounds" "Rotor.wav"
+  !insertmacro DemoFile "demos\sounds" "Engine.wav"
+  !insertmacro DemoFile "demos\sounds" "Bee.wav"
+  !insertmacro DemoFile "demos\sounds" "Bells.wav"
+  !insertmacro DemoFile "demos\sounds" "Drums.wav"
 
-  ; The card: kernel driver and its service, the wave device's DLL, the console tool.
-  SetOutPath "$SYSDIR\drivers"
-  File "${BUILD}\card\driver\${CARD_SERVICE}.sys"
-  SetOutPath "$SYSDIR"
-  File "${BUILD}\card\wavedll\${WAVE_VXD}"
-  File "${BUILD}\card\cardctl\cardctl.exe"
+  ; The card: kernel driver and its service, the wave device's DLL, the console tool. The
+  ; image of a loaded driver cannot be replaced: it is stopped first and started again below.
+  ExecWait '"$SYSDIR\sc.exe" stop ${CARD_SERVICE}'
+  !insertmacro PutFile "$SYSDIR\drivers" "${BUILD}\card\driver\${CARD_SERVICE}.sys" "${CARD_SERVICE}.sys"
+  !insertmacro PutFile "$SYSDIR" "${BUILD}\card\wavedll\${WAVE_VXD}" "${WAVE_VXD}"
+  !insertmacro PutFile "$SYSDIR" "${BUILD}\card\cardctl\cardctl.exe" "cardctl.exe"
   WriteRegDWORD HKLM "${SERVICE_KEY}" "Type" 1
   WriteRegDWORD HKLM "${SERVICE_KEY}" "Start" 2
   WriteRegDWORD HKLM "${SERVICE_KEY}" "ErrorControl" 1
   WriteRegExpandStr HKLM "${SERVICE_KEY}" "ImagePath" "\SystemRoot\System32\drivers\${CARD_SERVICE}.sys"
   WriteRegStr HKLM "${SERVICE_KEY}" "DisplayName" "Virtual Trivox card"
+  ; A service new to the service manager comes with the next session instead.
+  ExecWait '"$SYSDIR\sc.exe" start ${CARD_SERVICE}'
 
   ; Values the installation owns.
   WriteRegStr HKLM "${K4}" "SoftwareVersion" "${VERSION}"
@@ -123,7 +162,12 @@ Section "Control panel and card software" SecMain
   WriteRegStr HKLM "${K9}" "MidiDriverName" "Zephra MPU-401"
   WriteRegStr HKLM "${K9}" "WavetableDriverName" "Zephra Wavetable"
 
+  Push "$INSTDIR\uninstall.exe"
+  Call JournalFile
+  ClearErrors
   WriteUninstaller "$INSTDIR\uninstall.exe"
+  IfErrors 0 +2
+    Abort "Setup could not write $INSTDIR\uninstall.exe."
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINST_KEY}" "Publisher" "${PUBLISHER}"
@@ -138,9 +182,8 @@ SectionEnd
 ; The card's MIDI driver, which Wine loads as its audio driver (passing wave audio on to its
 ; own), and the default instrument bank the synthesizer loads at start.
 Section "-MIDI driver and default bank" SecMidi
-  SetOutPath "$SYSDIR"
-  File "${BUILD}\card\mididrv\${MIDI_DRIVER}"
-  File "${BUILD}\card\mididrv\orvanegm"
+  !insertmacro PutFile "$SYSDIR" "${BUILD}\card\mididrv\${MIDI_DRIVER}" "${MIDI_DRIVER}"
+  !insertmacro PutFile "$SYSDIR" "${BUILD}\card\mididrv\orvanegm" "orvanegm"
   ; An upgrade keeps the choice saved by the first installation.
   ClearErrors
   ReadRegStr $0 HKLM "${MIDI_SETUP_KEY}" "PreviousWineAudio"
@@ -155,9 +198,53 @@ Section "-MIDI driver and default bank" SecMidi
   WriteRegStr HKCU "${WINE_DRIVERS}" "Audio" "${WINE_AUDIO}"
 SectionEnd
 
+; The card's Trivox device object with its measured HRTF sets, registered as a COM class:
+; the player's Trivox engine is missing without it.
+Section "-Trivox device object" SecTrivox
+  !insertmacro PutFile "$INSTDIR\card" "${BUILD}\card\trivox\com\trivox3d.dll" "trivox3d.dll"
+  ; Without a measured set the object falls back to its spherical head model.
+  !ifdef HRTF_DIR
+    !if /FileExists "${HRTF_DIR}\default-48000.mhr"
+      !insertmacro PutFile "$INSTDIR\card" "${HRTF_DIR}\default-48000.mhr" "default-48000.mhr"
+    !endif
+    !if /FileExists "${HRTF_DIR}\default-44100.mhr"
+      !insertmacro PutFile "$INSTDIR\card" "${HRTF_DIR}\default-44100.mhr" "default-44100.mhr"
+    !endif
+  !endif
+  ClearErrors
+  RegDLL "$INSTDIR\card\trivox3d.dll"
+  IfErrors 0 +2
+    Abort "Setup could not register the Trivox device object."
+SectionEnd
+
+; A setup that failed half way leaves the machine as it found it. (A cancel on the pages
+; before the files comes before any change, so it has nothing to undo.)
+Function .onInstFailed
+  StrCmp $FreshInstall 1 0 files
+    IfFileExists "$INSTDIR\card\trivox3d.dll" 0 files
+      UnRegDLL "$INSTDIR\card\trivox3d.dll"
+files:
+  Call Rollback
+  StrCmp $FreshInstall 1 0 restart
+    !insertmacro RestoreWineAudio
+    !insertmacro RemoveOurValues
+    Goto done
+restart:
+  ExecWait '"$SYSDIR\sc.exe" start ${CARD_SERVICE}'  ; the old driver, stopped for the update
+done:
+FunctionEnd
+
 ; On by default: the player then offers both engines, so users can switch while a source plays.
 Section "DirectSound 3D comparison in the Trivox Player" SecDS3D
   WriteRegDWORD HKLM "${K6}" "EnableDS3D" 1
+SectionEnd
+
+Section "un.Trivox device object"
+  UnRegDLL "$INSTDIR\card\trivox3d.dll"
+  Delete "$INSTDIR\card\trivox3d.dll"
+  Delete "$INSTDIR\card\default-48000.mhr"
+  Delete "$INSTDIR\card\default-44100.mhr"
+  RMDir "$INSTDIR\card"
 SectionEnd
 
 Section "Uninstall"
@@ -184,40 +271,14 @@ Section "Uninstall"
   RMDir "$INSTDIR"
 
   ExecWait '"$SYSDIR\sc.exe" stop ${CARD_SERVICE}'
-  DeleteRegKey HKLM "${SERVICE_KEY}"
   Delete /REBOOTOK "$SYSDIR\drivers\${CARD_SERVICE}.sys"
   Delete /REBOOTOK "$SYSDIR\${WAVE_VXD}"
   Delete "$SYSDIR\cardctl.exe"
 
   ; The MIDI driver goes, and Wine's own audio driver choice comes back.
-  ClearErrors
-  ReadRegStr $0 HKLM "${MIDI_SETUP_KEY}" "PreviousWineAudio"
-  IfErrors midi_restored
-    StrCmp $0 "-" 0 +3
-      DeleteRegValue HKCU "${WINE_DRIVERS}" "Audio"
-      Goto +2
-    WriteRegStr HKCU "${WINE_DRIVERS}" "Audio" $0
-  midi_restored:
-  DeleteRegValue HKLM "${MIDI_SETUP_KEY}" "PreviousWineAudio"
-  DeleteRegKey /ifempty HKLM "${MIDI_SETUP_KEY}"
+  !insertmacro RestoreWineAudio
   Delete /REBOOTOK "$SYSDIR\${MIDI_DRIVER}"
   Delete "$SYSDIR\orvanegm"
 
-  ; A log-on start of a program that is gone would fail at every log-on.
-  DeleteRegValue HKLM "${K5}" "ResonixTrivoxControl"
-  DeleteRegValue HKLM "${K4}" "SoftwareVersion"
-  DeleteRegValue HKLM "${K4}" "SoftwareUpdatedToVersion"
-  DeleteRegKey /ifempty HKLM "${K4}"
-  DeleteRegKey /ifempty HKLM "${K3}"
-  DeleteRegKey /ifempty HKLM "Software\Meridal"
-  DeleteRegValue HKLM "${K6}" "EnableDS3D"
-  DeleteRegValue HKLM "${K6}" "SplashAudio"
-  DeleteRegValue HKLM "${K6}" "SplashScreen"
-  DeleteRegKey /ifempty HKLM "${K6}"
-  DeleteRegValue HKLM "${K9}" "MidiDriverName"
-  DeleteRegValue HKLM "${K9}" "WavetableDriverName"
-  DeleteRegKey /ifempty HKLM "${K9}"
-  DeleteRegKey /ifempty HKLM "Software\Orvane\Zephra"
-  DeleteRegKey /ifempty HKLM "Software\Orvane"
-  DeleteRegKey HKLM "${UNINST_KEY}"
+  !insertmacro RemoveOurValues
 SectionEnd

@@ -8,9 +8,12 @@ out=${2:-$build/ResonixTrivoxSetup.exe}
 source "$here/../shared/names/names.sh"
 for f in controlpanel/ZephraCtrl.exe controlpanel/ZephraHook.dll controlpanel/Kv20DAL.dll \
          "card/driver/$ZEPHRA_CARD_SERVICE.sys" "card/wavedll/$ZEPHRA_WAVE_VXD" card/cardctl/cardctl.exe \
-         "card/mididrv/$ZEPHRA_MIDI_DRIVER" card/mididrv/orvanegm; do
+         "card/mididrv/$ZEPHRA_MIDI_DRIVER" card/mididrv/orvanegm card/trivox/com/trivox3d.dll; do
   [ -f "$build/$f" ] || { echo "build-setup: missing $build/$f" >&2; exit 1; }
 done
 # makensis on Linux takes the script's Windows-style paths with '/' as well.
-makensis -V2 -NOCD -DBUILD="$build" -DOUTFILE="$out" "$here/ZephraSetup.nsi" | sed 's/\r$//' >&2
+# The measured HRTF sets the Trivox object uses (package libopenal-data), when present.
+hrtf=()
+[ -d /usr/share/openal/hrtf ] && hrtf=(-DHRTF_DIR=/usr/share/openal/hrtf)
+makensis -V2 -NOCD -DBUILD="$build" -DOUTFILE="$out" "${hrtf[@]}" "$here/ZephraSetup.nsi" | sed 's/\r$//' >&2
 echo "$out"

@@ -51,6 +51,25 @@ panel_running() {
 start_panel() { (timeout 120 wine 'C:\Program Files\Resonix Trivox\ZephraCtrl.exe' >/dev/null 2>&1 &); }
 panel_gone() { local i; for i in $(seq 1 50); do panel_running || return 0; sleep 0.2; done; return 1; }
 run() { zw_wine "$@" >/dev/null 2>&1; }
+# The control panel's hidden window, waited for as the sign that it became resident.
+panel_resident() { zw_wine "$build/tools/wintool/wintool.exe" wait "$ZEPHRA_FRAME_TITLE" 20000 >/dev/null 2>&1; }
+# A setup that fails half way: it must say so and leave everything as it found it.
+failing_setup() {  # failing_setup WHAT
+  files "$work/fA"; registry "$work/rA"; sums "$work/sA"
+  zw_wine 'C:\setup.exe' /S >/dev/null 2>&1
+  check "$1 setup fails" test $? -ne 0
+  flush
+  files "$work/fB"; registry "$work/rB"; sums "$work/sB"
+  check "$1 failed setup leaves the files as they were" diff -u "$work/fA" "$work/fB"
+  check "$1 failed setup leaves the files' contents as they were" diff -u "$work/sA" "$work/sB"
+  check "$1 failed setup leaves the registry as it was" \
+    diff -u <(grep -vE "$noise" "$work/rA") <(grep -vE "$noise" "$work/rB")
+}
+sums() { (cd "$c" && find . -path ./windows/temp -prune -o -path './users/*/Temp' -prune -o -type f -print0 |
+          sort -z | xargs -0 md5sum) > "$1"; }
+# Keys Wine itself touches while programs run are not ours.
+noise='^user\.reg \[Console\]|Software\\\\Wine|DynData|\\\\Enum\\\\|Control\\\\(Print|Session Manager|DeviceClasses)|ShellNoRoam|Explorer|Volatile Environment|MuiCache|UserAssist|MMDevices'
+
 value() { grep -A40 -F "[$1]" "$WINEPREFIX/$2" | sed -n '2,40p' | sed '/^\[/,$d' | grep -F "\"$3\"=" ; }
 dword_is() { [ "$(value "$1" system.reg "$2")" = "\"$2\"=dword:$3" ]; }  # dword_is KEY NAME 8-DIGIT-HEX
 no_value() { ! grep -q "^\"$1\"=" "$WINEPREFIX/system.reg"; }
@@ -58,6 +77,11 @@ no_value() { ! grep -q "^\"$1\"=" "$WINEPREFIX/system.reg"; }
 flush
 files "$work/files0"
 registry "$work/reg0"
+
+# ---- a fresh setup that fails half way (a folder where its last file goes) undoes itself
+mkdir -p "$prog/card/default-44100.mhr"
+failing_setup "fresh:"
+rm -rf "$prog"
 
 # ---- fresh install
 run 'C:\setup.exe' /S
@@ -82,14 +106,17 @@ done
 for v in DisplayName DisplayVersion Publisher InstallLocation UninstallString; do
   check "uninstall entry $v" value 'Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ResonixTrivox' system.reg "$v"
 done
+check "installs the Trivox object" test -f "$prog/card/trivox3d.dll"
+[ -f /usr/share/openal/hrtf/default-48000.mhr ] &&
+  check "copies the HRTF data" cmp -s /usr/share/openal/hrtf/default-48000.mhr "$prog/card/default-48000.mhr"
+check "registers the Trivox object" grep -qiF 'Resonix Trivox\\card\\trivox3d.dll' "$WINEPREFIX/system.reg"
 check "no log-on start written" bash -c "! grep -q ResonixTrivoxControl '$WINEPREFIX/system.reg'"
 
 # ---- the program runs from the installation; the card comes with the next session
 zw_session_start
 check "the card answers" bash -c "timeout 20 wine cardctl.exe config 2>/dev/null | grep -q '^config '"
 start_panel
-sleep 3
-check "the control panel stays resident" panel_running
+check "the control panel stays resident" panel_resident
 
 # ---- a second setup over it: in place, the user's settings kept
 zw_reg_text <<'REG'
@@ -112,17 +139,28 @@ check "user's K8 kept" value 'Software\\Orvane\\Zephra\\ControlPanel' system.reg
 check "user's splash choice kept" dword_is 'Software\\Orvane\\Trivox' SplashAudio 00000000
 check "still one program directory" test "$(find "$c" -name ZephraCtrl.exe | wc -l)" = 1
 
+# ---- a setup over the installation that fails half way puts the old files back: the
+# program is marked so that a copy of the new one would show
+printf 'old' >> "$prog/ZephraCtrl.exe"
+rm "$prog/card/default-44100.mhr" && mkdir "$prog/card/default-44100.mhr"
+failing_setup "over:"
+rmdir "$prog/card/default-44100.mhr"
+run 'C:\setup.exe' /S
+check "a setup after the failed one repairs the installation" cmp -s "$build/controlpanel/ZephraCtrl.exe" "$prog/ZephraCtrl.exe"
+flush
+
 # ---- uninstall, with the control panel running
 zw_session_start
 start_panel
-sleep 3
-check "the control panel runs again" panel_running
+check "the control panel runs again" panel_resident
 run 'C:\Program Files\Resonix Trivox\uninstall.exe' /S
 check "uninstaller ended the control panel" panel_gone
 flush
 for v in SplashAudio SplashScreen EnableDS3D; do
   check "uninstall removes K6 $v" no_value "$v"
 done
+check "uninstall unregisters the Trivox object" bash -c "! grep -qi 'trivox3d.dll' '$WINEPREFIX/system.reg'"
+check "uninstall removes the Trivox object" test ! -e "$prog/card"
 # The program's own settings are the user's: take them out before comparing.
 zw_reg_text <<'REG'
 [-HKEY_CURRENT_USER\Software\Meridal]
@@ -136,8 +174,6 @@ REG
 flush
 files "$work/files1"
 registry "$work/reg1"
-# Keys Wine itself touches while programs run are not ours.
-noise='^user\.reg \[Console\]|Software\\\\Wine|DynData|\\\\Enum\\\\|Control\\\\(Print|Session Manager|DeviceClasses)|ShellNoRoam|Explorer|Volatile Environment|MuiCache|UserAssist|MMDevices'
 grep -vE "$noise" "$work/reg0" > "$work/reg0f"
 grep -vE "$noise" "$work/reg1" > "$work/reg1f"
 check "no file of ours remains" diff -u "$work/files0" "$work/files1"

@@ -2,7 +2,8 @@
 # Installs the built programs and the virtual card into a Wine prefix.
 #   tools/install.sh [--prefix DIR] [--shape 9x|nt] [--build DIR] [card options...]
 # Card options are passed to card/install-card.sh (level=, class=, feature=, devices=, fail=).
-# The programs and the card come from the setup program (installer/), run with /S.
+# The programs, the card and its Trivox device object come from the setup program
+# (installer/), run with /S.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -37,5 +38,4 @@ timeout 60 wineserver -w >/dev/null 2>&1 || true
 
 # The card's configuration for this run (read by the driver when the next session starts).
 "$root/card/install-card.sh" --config-only "${card_args[@]}"
-"$root/card/trivox/install-trivox.sh" "$build" >/dev/null
 echo "installed into $WINEPREFIX (shape $shape)"

@@ -117,6 +117,19 @@ zw_record_stop() {
   ZW_RECORDER=
 }
 
+# Private pages (KiB) of the Wine process that runs the Windows program named $1 (its
+# Windows path is that process's command line); fails when none runs.
+zw_private_kib() {
+  local pid
+  for pid in $(pgrep -f "$1" || true); do
+    if tr '\0' ' ' < "/proc/$pid/cmdline" 2>/dev/null | grep -qi "^C:.*$1"; then
+      awk '/^Private_(Clean|Dirty):/ { s += $2 } END { print s }' "/proc/$pid/smaps_rollup"
+      return 0
+    fi
+  done
+  return 1
+}
+
 zw_session_start() {
   timeout 10 wineserver -p >/dev/null 2>&1 || true
   # Let the services of a fresh session settle before the first program runs.

@@ -11,9 +11,43 @@
 #include "controlpanel/shell/DriverWarningDlg.h"
 #include "controlpanel/shell/MainFrame.h"
 #include "framework/Util.h"
+#include "shared/names/Names.h"
 
 // Seen by every running copy of the program: only decides whether to look for one.
 volatile LONG g_instanceCount __attribute__((section(".shared"), shared)) = 0;
+
+namespace {
+
+// Held from the instance count until this copy's frame exists (or it knows it will not
+// make one), so that a copy started at the same moment finds the frame instead of becoming
+// a second resident. The wait is bounded: a holder that hangs must not keep a start from
+// going on as the first copy, just as a stale counter must not.
+class CStartLock {
+ public:
+  CStartLock() : m_hMutex(CreateMutexA(nullptr, FALSE, ZEPHRA_START_MUTEX)) {
+    if (!m_hMutex) return;
+    const DWORD got = WaitForSingleObject(m_hMutex, kWaitMs);
+    m_bOwned = got == WAIT_OBJECT_0 || got == WAIT_ABANDONED;  // abandoned: its holder died
+  }
+  ~CStartLock() {
+    Release();
+    if (m_hMutex) CloseHandle(m_hMutex);
+  }
+  CStartLock(const CStartLock&) = delete;
+  CStartLock& operator=(const CStartLock&) = delete;
+
+  void Release() {
+    if (m_bOwned) ReleaseMutex(m_hMutex);
+    m_bOwned = false;
+  }
+
+ private:
+  static constexpr DWORD kWaitMs = 5000;
+  HANDLE m_hMutex;
+  bool m_bOwned = false;
+};
+
+}  // namespace
 
 CZephraCtrlApp theApp;
 
@@ -45,6 +79,7 @@ BOOL CZephraCtrlApp::InitApplication() {
 BOOL CZephraCtrlApp::InitInstance() {
   Enable3dControls();
 
+  CStartLock startLock;
   HWND running = nullptr;
   if (InterlockedIncrement(&g_instanceCount) > 1) {
     std::string title;
@@ -55,6 +90,7 @@ BOOL CZephraCtrlApp::InitInstance() {
   bool uninstall = strstr(m_lpCmdLine, "/U") != nullptr;
 
   if (!IsCardPresent() || waveOutGetNumDevs() == 0) {
+    startLock.Release();
     if (!uninstall) {
       CDriverWarningDlg warning;
       warning.DoModal();
@@ -63,6 +99,7 @@ BOOL CZephraCtrlApp::InitInstance() {
   }
 
   BOOL result;
+  if (uninstall || running) startLock.Release();  // this copy makes no frame
   if (uninstall) {
     if (running) SendMessageA(running, WM_CLOSE_PANEL, 0, 0);
     result = FALSE;
@@ -74,6 +111,7 @@ BOOL CZephraCtrlApp::InitInstance() {
     m_frame.reset(frame);
     m_pMainWnd = frame;
     frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | 0x00008000 /* FWS_ADDTOTITLE */, nullptr, nullptr);
+    startLock.Release();  // before the sheet of a start without tray icon, which may stay up long
 
     m_bTaskBarIcon = static_cast<int>(ReadPreference(fw::LoadStr(IDS_TASKBARICONENABLE).c_str(),
                                                      catalogue::TaskBarIconEnable.byDefault.number));

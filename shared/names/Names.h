@@ -8,6 +8,9 @@
 // Title of the control panel's hidden main window: running copies, the keyboard hook,
 // setup and the tests find the panel by it. String 103 is made of it.
 #define ZEPHRA_FRAME_TITLE "MeridalMultimediaGrendorControl"
+// Named mutex a starting control panel holds from its instance count until its main window
+// exists, so that a copy started at the same moment finds that window.
+#define ZEPHRA_START_MUTEX "MeridalMultimediaGrendorControlStart"
 
 // Private messages of the main window (WM_APP + 100 to + 102).
 #define WM_TRAY_NOTIFY 0x8064

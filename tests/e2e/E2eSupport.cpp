@@ -125,12 +125,13 @@ Process::~Process() {
   }
 }
 
-Process Process::Start(const std::string& args) {
+Process Process::Start(const std::string& args, bool suspended) {
   Process p;
   std::string cmd = std::string("\"") + kProgram + "\"" + (args.empty() ? "" : " " + args);
   STARTUPINFOA si{};
   si.cb = sizeof si;
-  if (!CreateProcessA(kProgram, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &p.pi_))
+  if (!CreateProcessA(kProgram, &cmd[0], nullptr, nullptr, FALSE, suspended ? CREATE_SUSPENDED : 0, nullptr, nullptr, &si,
+                      &p.pi_))
     p.pi_ = {};
   return p;
 }
@@ -228,6 +229,13 @@ void EndAll() {
 HWND TrayIcon() {
   HWND tray = FindWindowA("__winex11_standalone_tray", nullptr);
   return tray ? FindWindowExA(tray, nullptr, "__winex11_tray_icon", nullptr) : nullptr;
+}
+
+int TrayIconCount() {
+  HWND tray = FindWindowA("__winex11_standalone_tray", nullptr);
+  int n = 0;
+  for (HWND icon = nullptr; tray && (icon = FindWindowExA(tray, icon, "__winex11_tray_icon", nullptr));) ++n;
+  return n;
 }
 
 void TrayMouse(HWND icon, UINT down, UINT up, bool doubleClick) {

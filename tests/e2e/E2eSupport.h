@@ -55,7 +55,9 @@ class Process {
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
 
-  static Process Start(const std::string& args = "");
+  // A suspended copy runs nothing of its own until Resume, so that two can be let go at once.
+  static Process Start(const std::string& args = "", bool suspended = false);
+  bool Resume() const { return pi_.hThread && ResumeThread(pi_.hThread) != static_cast<DWORD>(-1); }
   bool WaitExit(DWORD timeoutMs = 10000) const;
   bool Running() const { return pi_.hProcess && !WaitExit(0); }
   DWORD Pid() const { return pi_.dwProcessId; }
@@ -81,6 +83,7 @@ void EndAll();
 
 // The tray icon child of Wine's stand-alone tray window, if any.
 HWND TrayIcon();
+int TrayIconCount();
 void TrayMouse(HWND icon, UINT down, UINT up, bool doubleClick);
 
 // Property sheet queries across processes.

@@ -48,22 +48,10 @@ echo "ZephraCtrl start-up bench, shape $shape, $runs runs, $(wine --version 2>/d
 zw_wine "$bench_exe" "$runs"
 
 # The Linux side of the resident copy: its Wine process's private pages.
-private_kib() {
-  local pid
-  for pid in $(pgrep -f 'ZephraCtrl\.exe' || true); do
-    # The Wine process shows the Windows path as its command line.
-    if tr '\0' ' ' < "/proc/$pid/cmdline" 2>/dev/null | grep -q '^C:.*ZephraCtrl\.exe'; then
-      awk '/^Private_(Clean|Dirty):/ { s += $2 } END { print s }' "/proc/$pid/smaps_rollup"
-      return 0
-    fi
-  done
-  return 1
-}
-
 values=()
 for _ in $(seq 1 "$runs"); do
   zw_wine "$bench_exe" resident >/dev/null
-  if v=$(private_kib); then values+=("$v"); fi
+  if v=$(zw_private_kib ZephraCtrl.exe); then values+=("$v"); fi
   zw_wine "$bench_exe" end >/dev/null
 done
 if [ "${#values[@]}" -gt 0 ]; then

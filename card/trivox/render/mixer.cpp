@@ -91,6 +91,7 @@ struct Mixer::Voice {
   uint32_t renderGen = 0;
   bool live = false;     // taken, as far as render() knows
   bool running = false;  // sounded in the previous block
+  bool aimed = false;    // the glide heads for what the parameters and listener say now
   double pos = 0;
   uint32_t appliedSeek = 0;
   uint32_t ended = 0;
@@ -201,11 +202,13 @@ VoiceStatus Mixer::status(int id) const {
 }
 
 void Mixer::takeUpdates() {
-  m_listener.take();
+  const bool moved = m_listener.take();
   m_card.take();
   for (int i = 0; i < m_voiceCount; ++i) {
     Voice& v = m_voices[static_cast<size_t>(i)];
+    if (moved) v.aimed = false;
     if (!v.blocks.take()) continue;
+    v.aimed = false;
     const VoiceBlock& block = v.blocks.read();
     v.p = block.params;
     if (block.gen == v.renderGen) continue;
@@ -377,11 +380,20 @@ void Mixer::aim(Voice& v, const Settings& target) const {
   v.remaining = kGlideBlocks;
 }
 
+// Only the set's taps of the filters are ever read.
+void Mixer::copySettings(const Settings& from, Settings& to) const {
+  for (int e = 0; e < 2; ++e) {
+    std::copy(from.filter[e], from.filter[e] + m_hrtf.taps, to.filter[e]);
+    to.delay[e] = from.delay[e];
+    to.gain[e] = from.gain[e];
+  }
+  to.step = from.step;
+}
+
 // This block moves 1/remaining of the way to the target; false when nothing glides.
 bool Mixer::glide(Voice& v, Settings& next) const {
   const Settings& now = v.now;
   const Settings& heading = v.target;
-  next = now;
   if (v.remaining <= 0) return false;
   const float share = 1.0f / static_cast<float>(v.remaining);
   for (int e = 0; e < 2; ++e) {
@@ -392,7 +404,7 @@ bool Mixer::glide(Voice& v, Settings& next) const {
     next.gain[e] = settle(now.gain[e] + (heading.gain[e] - now.gain[e]) * share, heading.gain[e]);
   }
   next.step = settle(now.step + (heading.step - now.step) * share, heading.step);
-  if (--v.remaining == 0) next = heading;
+  if (--v.remaining == 0) copySettings(heading, next);
   return true;
 }
 
@@ -403,14 +415,20 @@ void Mixer::renderVoice(Voice& v, int n) {
     v.running = false;
     return;
   }
-  Settings target;
-  targets(v, target);
-  aim(v, target);
+  // Targets follow from the parameters and the listener alone: worked out
+  // again only when one of them came anew, or the voice starts.
+  if (!v.aimed || !v.running) {
+    Settings target;
+    targets(v, target);
+    aim(v, target);
+    v.aimed = true;
+  }
   Settings next;
   const bool gliding = glide(v, next);
+  const Settings& use = gliding ? next : v.now;
   const bool binaural = p.is3d && p.source.mode != Mode3D::Disabled;
-  const bool ended = binaural ? renderBinaural(v, n, next, gliding) : renderDirect(v, n, next);
-  v.now = next;
+  const bool ended = binaural ? renderBinaural(v, n, use, gliding) : renderDirect(v, n, use);
+  if (gliding) copySettings(next, v.now);
   if (ended) {
     v.ended = p.playGen;
     v.pos = 0;

@@ -29,5 +29,7 @@ bash "$here/prepare-wine.sh" "$build" >/dev/null || exit 1
 for i in $(seq "$runs"); do
   timeout 300 wine "$exe" --gtest_filter='Both/Capture.*' 2>/dev/null | tr -d '\r' |
     awk -v run="$i" '/--- Trivox ---/ { who = "Trivox" } /--- Wine ---/ { who = "Wine DirectSound" }
-      /SetPosition to sound/ { sub(/.*jumps: /, ""); printf "run %d  %-17s %s\n", run, who, $0 }'
+      /SetPosition to sound/ { sub(/.*jumps: /, ""); printf "run %d  %-17s %s\n", run, who, $0 }
+      /quietest 2.5 ms/ && who == "Trivox" { sub(/.*\] /, ""); printf "run %d  %-17s %s\n", run, who, $0 }
+      /^\[  (PASSED|FAILED)/ { printf "run %d  %s\n", run, $0 }'
 done

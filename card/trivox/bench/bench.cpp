@@ -170,7 +170,7 @@ bool openAlConfigured(OpenAl& al) {
 }
 #else
 struct OpenAl {
-  std::string hrtfName = "none: Windows build";
+  std::string hrtfName = "none here: the host build measures it";
 };
 bool openAlConfigured(OpenAl&) { return true; }
 double renderOpenAl(OpenAl&, const std::vector<uint8_t>&, int, double, bool) { return 0; }

@@ -13,9 +13,8 @@ struct Kernels {
   // mix[i] += wa[i] * (ha*x)[i] + wb[i] * (hb*x)[i]: a filter moving from ha to hb.
   void (*convolveFade)(const float* x, const float* ha, const float* hb, int taps, int n, const float* wa,
                        const float* wb, float* mix);
-  // out[i] = Catmull-Rom through s at min(phase + i step + change i (i+1) / 2, limit): a
-  // resampling step gliding by `change` per sample.
-  void (*resampleCubic)(const float* s, double phase, double step, double change, double limit, float* out, int n);
+  // out[i] = Catmull-Rom through s[k[i]-1 .. k[i]+2] at fraction f[i].
+  void (*cubicAt)(const float* s, const int32_t* k, const float* f, float* out, int n);
   // out[i] = Catmull-Rom through s at start + i * slope (slope near 1).
   void (*delayCubic)(const float* s, float start, float slope, float* out, int n);
   // out[i] = c0 s[i] + c1 s[i+1] + c2 s[i+2] + c3 s[i+3].

@@ -1,5 +1,4 @@
 // Included by kernels_*.cpp only; compiled with that file's instruction set.
-#include <algorithm>
 #include <cstring>
 
 #if defined(__AVX2__)
@@ -108,46 +107,19 @@ inline vf cubicVec(vf x0, vf x1, vf x2, vf x3, vf t) {
   return x1 + 0.5f * t * (x2 - x0 + t * (2.0f * x0 - 5.0f * x1 + 4.0f * x2 - x3 + t * (3.0f * (x1 - x2) + x3 - x0)));
 }
 
-typedef double vd __attribute__((vector_size(L * 8)));
-typedef int32_t vi __attribute__((vector_size(L * 4)));
-
-// The read position, in the order of operations the scalar tail uses too.
-inline double resamplePosition(double phase, double step, double change, double limit, double d) {
-  return std::min(phase + d * step + change * 0.5 * d * (d + 1.0), limit);
-}
-
-void resampleCubic(const float* s, double phase, double step, double change, double limit, float* out, int n) {
-  vd lane;
-  for (int j = 0; j < L; ++j) lane[j] = static_cast<double>(j);
-  const double halfChange = change * 0.5;
+void cubicAt(const float* s, const int32_t* k, const float* f, float* out, int n) {
   int i = 0;
-  for (; i + L <= n; i += L) {
-    const vd d = lane + static_cast<double>(i);
-    vd at = phase + d * step + halfChange * d * (d + 1.0);
-    at = limit < at ? vd{} + limit : at;
-    const vi k = __builtin_convertvector(at, vi);
-    const vf t = __builtin_convertvector(at - __builtin_convertvector(k, vd), vf);
 #if defined(__AVX2__)
-    __m256i ki;
-    std::memcpy(&ki, &k, sizeof ki);
+  for (; i + 8 <= n; i += 8) {
+    const __m256i ki = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(k + i));
     const vf x0 = _mm256_i32gather_ps(s - 1, ki, 4);
     const vf x1 = _mm256_i32gather_ps(s, ki, 4);
     const vf x2 = _mm256_i32gather_ps(s + 1, ki, 4);
     const vf x3 = _mm256_i32gather_ps(s + 2, ki, 4);
-#else
-    vf x0, x1, x2, x3;
-    for (int j = 0; j < L; ++j) {
-      const float* p = s + k[j];
-      x0[j] = p[-1], x1[j] = p[0], x2[j] = p[1], x3[j] = p[2];
-    }
+    store(out + i, cubicVec(x0, x1, x2, x3, load(f + i)));
+  }
 #endif
-    store(out + i, cubicVec(x0, x1, x2, x3, t));
-  }
-  for (; i < n; ++i) {
-    const double at = resamplePosition(phase, step, change, limit, static_cast<double>(i));
-    const int k = static_cast<int>(at);
-    out[i] = cubicScalar(s + k, static_cast<float>(at - k));
-  }
+  for (; i < n; ++i) out[i] = cubicScalar(s + k[i], f[i]);
 }
 
 void delayCubic(const float* s, float start, float slope, float* out, int n) {

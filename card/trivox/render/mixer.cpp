@@ -119,6 +119,8 @@ Mixer::Mixer(const HrtfSet& hrtf, uint32_t rate, int maxVoices, const Kernels* k
   for (auto& v : m_ear) v.assign(kMaxTaps + kBlockFrames, 0.0f);
   for (auto& v : m_gain) v.assign(kBlockFrames, 0.0f);
   for (auto& v : m_mix) v.assign(kBlockFrames, 0.0f);
+  m_index.assign(kBlockFrames, 0);
+  m_frac.assign(kBlockFrames, 0.0f);
 }
 
 Mixer::~Mixer() = default;
@@ -306,13 +308,22 @@ bool Mixer::resample(Voice& v, int n, float step0, float step1, float* outA, flo
     j += run;
   }
   const double firstStep = step0;
-  // Step i is step0 + (i+1) stepChange: the phase in closed form, so the kernel runs in lanes.
   const double stepChange = (static_cast<double>(step1) - step0) / n;
   const double limit = static_cast<double>(count - 3);
+  int32_t* idx = m_index.data();
+  float* frac = m_frac.data();
+  // Phase in closed form so the loop vectorises: step i is step0 + (i+1) stepChange.
   const double phase = v.pos - static_cast<double>(base);
+  for (int i = 0; i < n; ++i) {
+    const double di = i;
+    const double at = std::min(phase + di * firstStep + stepChange * 0.5 * di * (di + 1.0), limit);
+    const int k = static_cast<int>(at);
+    idx[i] = k;
+    frac[i] = static_cast<float>(at - k);
+  }
   const double endPhase = phase + n * firstStep + stepChange * 0.5 * n * (n + 1.0);
-  m_kernels->resampleCubic(sa, phase, firstStep, stepChange, limit, outA, n);
-  if (split) m_kernels->resampleCubic(sb, phase, firstStep, stepChange, limit, outB, n);
+  m_kernels->cubicAt(sa, idx, frac, outA, n);
+  if (split) m_kernels->cubicAt(sb, idx, frac, outB, n);
   double pos = static_cast<double>(base) + endPhase;
   if (p.looping) {
     pos = std::fmod(pos, static_cast<double>(frames));

@@ -131,6 +131,8 @@ class Mixer {
   std::vector<float> m_ear[2];
   std::vector<float> m_gain[4];
   std::vector<float> m_mix[2];
+  std::vector<int32_t> m_index;
+  std::vector<float> m_frac;
 };
 
 }  // namespace trivox

@@ -417,15 +417,15 @@ bool waitUntil(Condition done) {
 
 // A resampling kernel that holds the render inside it until the test lets go.
 std::atomic<bool> g_heldInside{false}, g_letGo{false};
-void heldResample(const float* s, double phase, double step, double change, double limit, float* out, int n) {
+void heldCubicAt(const float* s, const int32_t* k, const float* f, float* out, int n) {
   g_heldInside.store(true);
   waitUntil([] { return g_letGo.load(); });
-  baselineKernels().resampleCubic(s, phase, step, change, limit, out, n);
+  baselineKernels().cubicAt(s, k, f, out, n);
 }
 
 TEST(Mixer, ControlCallsReturnWhileARenderIsInProgress) {
   Kernels held = baselineKernels();
-  held.resampleCubic = heldResample;
+  held.cubicAt = heldCubicAt;
   g_heldInside = false;
   g_letGo = false;
   Mixer m(makeSphericalHead(kRate), kRate, 4, &held);

@@ -314,12 +314,23 @@ bool Mixer::resample(Voice& v, int n, float step0, float step1, float* outA, flo
   float* frac = m_frac.data();
   // Phase in closed form so the loop vectorises: step i is step0 + (i+1) stepChange.
   const double phase = v.pos - static_cast<double>(base);
-  for (int i = 0; i < n; ++i) {
-    const double di = i;
-    const double at = std::min(phase + di * firstStep + stepChange * 0.5 * di * (di + 1.0), limit);
-    const int k = static_cast<int>(at);
-    idx[i] = k;
-    frac[i] = static_cast<float>(at - k);
+  const double last = n - 1.0;
+  if (stepChange == 0.0 && phase + last * firstStep <= limit) {
+    // A steady step within the decoded stretch, the usual case: no glide, no clamp.
+    for (int i = 0; i < n; ++i) {
+      const double at = phase + static_cast<double>(i) * firstStep;
+      const int k = static_cast<int>(at);
+      idx[i] = k;
+      frac[i] = static_cast<float>(at - k);
+    }
+  } else {
+    for (int i = 0; i < n; ++i) {
+      const double di = i;
+      const double at = std::min(phase + di * firstStep + stepChange * 0.5 * di * (di + 1.0), limit);
+      const int k = static_cast<int>(at);
+      idx[i] = k;
+      frac[i] = static_cast<float>(at - k);
+    }
   }
   const double endPhase = phase + n * firstStep + stepChange * 0.5 * n * (n + 1.0);
   m_kernels->cubicAt(sa, idx, frac, outA, n);

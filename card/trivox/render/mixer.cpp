@@ -202,11 +202,12 @@ VoiceStatus Mixer::status(int id) const {
 }
 
 void Mixer::takeUpdates() {
+  // A new listener or card state may move every voice's targets.
   const bool moved = m_listener.take();
-  m_card.take();
+  const bool card = m_card.take();
   for (int i = 0; i < m_voiceCount; ++i) {
     Voice& v = m_voices[static_cast<size_t>(i)];
-    if (moved) v.aimed = false;
+    if (moved || card) v.aimed = false;
     if (!v.blocks.take()) continue;
     v.aimed = false;
     const VoiceBlock& block = v.blocks.read();

@@ -40,6 +40,9 @@ std::shared_ptr<Engine> Engine::start(const std::wstring& dataDir, std::string& 
   const HrtfSet set = loadSet(dataDir, e->m_origin);
   e->m_mixer = std::make_unique<Mixer>(set, kMixRate, kMaxVoices + 1);
   e->m_internalVoice = e->m_mixer->addVoice();
+  e->m_card = std::make_unique<CardLink>();
+  if (!e->m_card->present()) engineTrace("no card: headphones, quality, equaliser off");
+  e->followCard();
   e->m_event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   if (!e->m_event) {
     why = "no event";
@@ -118,6 +121,13 @@ void Engine::fill(WAVEHDR& hdr) {
   if (waveOutWrite(m_wave, &hdr, sizeof hdr) == MMSYSERR_NOERROR) m_framesQueued += kBlockFrames;
 }
 
+void Engine::followCard() {
+  m_cardPolled = GetTickCount();
+  if (!m_card->poll()) return;
+  m_mixer->setCardState(m_card->state());
+  engineTrace("card: " + describe(m_card->state()));
+}
+
 void Engine::run() {
   SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
   int next = 0;
@@ -129,6 +139,8 @@ void Engine::run() {
       fill(m_hdr[next]);
       next = (next + 1) % kQueuedBlocks;
     }
+    // With the queue just filled: the card's answer comes well inside it.
+    if (m_card->present() && GetTickCount() - m_cardPolled >= kCardPollMs) followCard();
   }
 }
 

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "card_link.h"
 #include "mixer.h"
 #include "timing.h"
 
@@ -40,9 +41,15 @@ class Engine {
   Engine() = default;
   void run();
   void fill(WAVEHDR& hdr);
+  void followCard();
+
+  // Within this of a change on the card, the mixer renders by it.
+  static constexpr DWORD kCardPollMs = 200;
 
   std::unique_ptr<Mixer> m_mixer;
   std::string m_origin;
+  std::unique_ptr<CardLink> m_card;  // read on the engine thread only, once it runs
+  DWORD m_cardPolled = 0;
   int m_internalVoice = -1;
   HWAVEOUT m_wave = nullptr;
   HANDLE m_event = nullptr;

@@ -91,6 +91,7 @@ struct Mixer::Voice {
   uint32_t renderGen = 0;
   bool live = false;     // taken, as far as render() knows
   bool running = false;  // sounded in the previous block
+  bool aimed = false;    // the glide heads for what the parameters and listener say now
   double pos = 0;
   uint32_t appliedSeek = 0;
   uint32_t ended = 0;
@@ -201,11 +202,14 @@ VoiceStatus Mixer::status(int id) const {
 }
 
 void Mixer::takeUpdates() {
-  m_listener.take();
-  m_card.take();
+  // A new listener or card state may move every voice's targets.
+  const bool moved = m_listener.take();
+  const bool card = m_card.take();
   for (int i = 0; i < m_voiceCount; ++i) {
     Voice& v = m_voices[static_cast<size_t>(i)];
+    if (moved || card) v.aimed = false;
     if (!v.blocks.take()) continue;
+    v.aimed = false;
     const VoiceBlock& block = v.blocks.read();
     v.p = block.params;
     if (block.gen == v.renderGen) continue;
@@ -311,12 +315,23 @@ bool Mixer::resample(Voice& v, int n, float step0, float step1, float* outA, flo
   float* frac = m_frac.data();
   // Phase in closed form so the loop vectorises: step i is step0 + (i+1) stepChange.
   const double phase = v.pos - static_cast<double>(base);
-  for (int i = 0; i < n; ++i) {
-    const double di = i;
-    const double at = std::min(phase + di * firstStep + stepChange * 0.5 * di * (di + 1.0), limit);
-    const int k = static_cast<int>(at);
-    idx[i] = k;
-    frac[i] = static_cast<float>(at - k);
+  const double last = n - 1.0;
+  if (stepChange == 0.0 && phase + last * firstStep <= limit) {
+    // A steady step within the decoded stretch, the usual case: no glide, no clamp.
+    for (int i = 0; i < n; ++i) {
+      const double at = phase + static_cast<double>(i) * firstStep;
+      const int k = static_cast<int>(at);
+      idx[i] = k;
+      frac[i] = static_cast<float>(at - k);
+    }
+  } else {
+    for (int i = 0; i < n; ++i) {
+      const double di = i;
+      const double at = std::min(phase + di * firstStep + stepChange * 0.5 * di * (di + 1.0), limit);
+      const int k = static_cast<int>(at);
+      idx[i] = k;
+      frac[i] = static_cast<float>(at - k);
+    }
   }
   const double endPhase = phase + n * firstStep + stepChange * 0.5 * n * (n + 1.0);
   m_kernels->cubicAt(sa, idx, frac, outA, n);
@@ -377,11 +392,20 @@ void Mixer::aim(Voice& v, const Settings& target) const {
   v.remaining = kGlideBlocks;
 }
 
+// Only the set's taps of the filters are ever read.
+void Mixer::copySettings(const Settings& from, Settings& to) const {
+  for (int e = 0; e < 2; ++e) {
+    std::copy(from.filter[e], from.filter[e] + m_hrtf.taps, to.filter[e]);
+    to.delay[e] = from.delay[e];
+    to.gain[e] = from.gain[e];
+  }
+  to.step = from.step;
+}
+
 // This block moves 1/remaining of the way to the target; false when nothing glides.
 bool Mixer::glide(Voice& v, Settings& next) const {
   const Settings& now = v.now;
   const Settings& heading = v.target;
-  next = now;
   if (v.remaining <= 0) return false;
   const float share = 1.0f / static_cast<float>(v.remaining);
   for (int e = 0; e < 2; ++e) {
@@ -392,7 +416,7 @@ bool Mixer::glide(Voice& v, Settings& next) const {
     next.gain[e] = settle(now.gain[e] + (heading.gain[e] - now.gain[e]) * share, heading.gain[e]);
   }
   next.step = settle(now.step + (heading.step - now.step) * share, heading.step);
-  if (--v.remaining == 0) next = heading;
+  if (--v.remaining == 0) copySettings(heading, next);
   return true;
 }
 
@@ -403,14 +427,20 @@ void Mixer::renderVoice(Voice& v, int n) {
     v.running = false;
     return;
   }
-  Settings target;
-  targets(v, target);
-  aim(v, target);
+  // Targets follow from the parameters and the listener alone: worked out
+  // again only when one of them came anew, or the voice starts.
+  if (!v.aimed || !v.running) {
+    Settings target;
+    targets(v, target);
+    aim(v, target);
+    v.aimed = true;
+  }
   Settings next;
   const bool gliding = glide(v, next);
+  const Settings& use = gliding ? next : v.now;
   const bool binaural = p.is3d && p.source.mode != Mode3D::Disabled;
-  const bool ended = binaural ? renderBinaural(v, n, next, gliding) : renderDirect(v, n, next);
-  v.now = next;
+  const bool ended = binaural ? renderBinaural(v, n, use, gliding) : renderDirect(v, n, use);
+  if (gliding) copySettings(next, v.now);
   if (ended) {
     v.ended = p.playGen;
     v.pos = 0;

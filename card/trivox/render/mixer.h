@@ -108,6 +108,7 @@ class Mixer {
   void targets(const Voice& v, Settings& target) const;
   void aim(Voice& v, const Settings& target) const;
   bool glide(Voice& v, Settings& next) const;
+  void copySettings(const Settings& from, Settings& to) const;
   bool renderBinaural(Voice& v, int frames, const Settings& next, bool gliding);
   void renderEar(Voice& v, int ear, const float* mono, int frames, const Settings& next, int fade);
   bool renderDirect(Voice& v, int frames, const Settings& next);

@@ -1,0 +1,172 @@
+// The Trivox engine follows the card: what the Config and Preferences pages set reaches a
+// Trivox device of this process, read back from the engine's trace.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <dsound.h>
+#include <prsht.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "E2eSupport.h"
+#include "card/cardctl/CardClient.h"
+#include "shared/names/Names.h"
+
+using namespace e2e;
+
+namespace {
+
+const char kControlKey[] = "Software\\Orvane\\Zephra\\ControlPanel";
+constexpr int kOutput = 1008, kTest = 1081, kSpeed = 30023, kEqEnable = 1164;
+const char kQuestion[] = "The change to Trivox mode will take effect after you reboot your system.\n\n"
+                         "Are you sure that you want to make this change?";
+
+// A Trivox device of the test's own process; its engine traces to the file TRIVOX_TRACE names.
+class Device {
+ public:
+  Device() {
+    if (CoInitialize(nullptr) < 0) return;
+    const CLSID clsid = zephra::MakeGuid<CLSID>(zephra::kTrivoxDeviceClsid);
+    if (CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IDirectSound, reinterpret_cast<void**>(&ds_)) != S_OK) {
+      ds_ = nullptr;
+      return;
+    }
+    ok_ = ds_->Initialize(nullptr) == DS_OK;
+  }
+  ~Device() {
+    if (ds_) ds_->Release();
+    CoUninitialize();
+  }
+  bool Ok() const { return ok_; }
+
+ private:
+  IDirectSound* ds_ = nullptr;
+  bool ok_ = false;
+};
+
+class TrivoxFollowsCard : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (IsNT()) GTEST_SKIP() << "the Config page exists on Windows 95/98 only";
+    EndAll();
+    ASSERT_TRUE(SetCardDevices(kAllDevices, &devices_)) << "virtual card missing";
+    kv22::CardClient card;
+    ASSERT_TRUE(card.Open() && card.ResetState());
+    SetDword(HKEY_CURRENT_USER, kPrefsKey, "TaskBarIconEnable", 0);
+    SetDword(HKEY_CURRENT_USER, kPrefsKey, "PROPSHEET_PAGE", 0);
+    char dir[MAX_PATH];
+    GetTempPathA(sizeof dir, dir);
+    trace_ = std::string(dir) + "trivox-card-trace.txt";
+    DeleteFileA(trace_.c_str());
+    SetEnvironmentVariableA("TRIVOX_TRACE", trace_.c_str());
+  }
+  void TearDown() override {
+    EndAll();
+    SetEnvironmentVariableA("TRIVOX_TRACE", nullptr);
+    DeleteFileA(trace_.c_str());
+    kv22::CardClient card;
+    if (card.Open()) card.ResetState();
+    SetCardDevices(devices_);
+  }
+  // The sheet of a copy that opens it at once, on page `index`.
+  HWND OpenSheetPage(int index, int control) {
+    procs_.push_back(Process::Start());
+    HWND sheet = WaitForSheet();
+    if (!sheet) return nullptr;
+    SendMessageA(sheet, PSM_SETCURSEL, static_cast<WPARAM>(index), 0);
+    HWND page = nullptr;
+    WaitUntil([&] {
+      page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+      return page && GetDlgItem(page, control);
+    });
+    return page;
+  }
+  // The card lines of the trace since the last call, waiting until one of them says `what`.
+  bool Traced(const std::string& what, DWORD timeoutMs = 10000) {
+    return WaitUntil([&] {
+      std::ifstream f(trace_);
+      std::stringstream all;
+      all << f.rdbuf();
+      const std::string text = all.str();
+      const size_t at = text.find(what, seen_);
+      if (at == std::string::npos) return false;
+      seen_ = text.find('\n', at);
+      return true;
+    }, timeoutMs);
+  }
+  std::string TraceText() const {
+    std::ifstream f(trace_);
+    std::stringstream all;
+    all << f.rdbuf();
+    return all.str();
+  }
+
+  std::vector<Process> procs_;
+  DWORD devices_ = kAllDevices;
+  std::string trace_;
+  size_t seen_ = 0;
+  SplashOff splash_;
+  RegistryGuard prefs_{HKEY_CURRENT_USER, kPrefsKey, {"TaskBarIconEnable", "PROPSHEET_LEFT", "PROPSHEET_TOP",
+                                                      "PROPSHEET_PAGE"}};
+  RegistryGuard control_{HKEY_LOCAL_MACHINE, kControlKey, {"OutputMode", "TrivoxMode"}};
+};
+
+void SelectOutput(HWND page, int index) {
+  HWND combo = GetDlgItem(page, kOutput);
+  SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  SendMessageA(page, WM_COMMAND, MAKEWPARAM(kOutput, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+}
+
+HWND FindQuestion() {
+  for (HWND w : FindAllVisible("#32770", nullptr))
+    if (HWND s = GetDlgItem(w, 0xFFFF); s && Text(s) == kQuestion) return w;
+  return nullptr;
+}
+
+TEST_F(TrivoxFollowsCard, SpeedOptimizedAnsweredYesIsTheNextDevicesMode) {
+  DeleteValue(HKEY_LOCAL_MACHINE, kControlKey, "TrivoxMode");
+  {
+    Device before;
+    ASSERT_TRUE(before.Ok());
+    EXPECT_TRUE(Traced("mode quality")) << TraceText();
+  }
+  HWND page = OpenSheetPage(0, kTest);
+  ASSERT_NE(page, nullptr);
+  PostMessageA(GetDlgItem(page, kSpeed), BM_CLICK, 0, 0);
+  HWND box = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (box = FindQuestion()) != nullptr; }, 5000));
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
+  ASSERT_TRUE(WaitUntil([&] { return FindQuestion() == nullptr; }, 3000));
+  Device after;
+  ASSERT_TRUE(after.Ok());
+  EXPECT_TRUE(Traced("mode speed")) << TraceText();
+}
+
+TEST_F(TrivoxFollowsCard, ExternalSpeakersReachARunningDevice) {
+  SetDword(HKEY_LOCAL_MACHINE, kControlKey, "OutputMode", 0);
+  HWND page = OpenSheetPage(0, kTest);
+  ASSERT_NE(page, nullptr);
+  Device device;
+  ASSERT_TRUE(device.Ok());
+  EXPECT_TRUE(Traced("output headphones")) << TraceText();
+  SelectOutput(page, 1);
+  EXPECT_TRUE(Traced("output speakers")) << TraceText();
+  SelectOutput(page, 0);
+  EXPECT_TRUE(Traced("output headphones")) << TraceText();
+}
+
+TEST_F(TrivoxFollowsCard, EqualiserSwitchedOnInThePreferencesPageReachesTheDeviceWithinASecond) {
+  HWND page = OpenSheetPage(3, kEqEnable);
+  ASSERT_NE(page, nullptr);
+  ASSERT_TRUE(IsWindowVisible(GetDlgItem(page, kEqEnable))) << "a board with the equaliser";
+  Device device;
+  ASSERT_TRUE(device.Ok());
+  EXPECT_TRUE(Traced("equaliser off")) << TraceText();
+  SendMessageA(GetDlgItem(page, kEqEnable), BM_CLICK, 0, 0);
+  EXPECT_TRUE(Traced("equaliser on", 1000)) << TraceText();
+}
+
+}  // namespace

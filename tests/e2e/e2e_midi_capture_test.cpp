@@ -20,6 +20,7 @@ using namespace e2e;
 namespace {
 
 constexpr int kRate = Capture::kRate;
+constexpr double kPi = 3.14159265358979323846;
 
 bool CardRequest(uint32_t code, const void* in, DWORD size) {
   HANDLE h = CreateFileA(ZEPHRA_DEVICE_PATH(ZEPHRA_WAVETABLE_NT), GENERIC_READ, FILE_SHARE_WRITE, nullptr,
@@ -84,9 +85,9 @@ double Centroid(const std::vector<double>& x) {
   for (size_t k = 1; k < n * 10000 / kRate; ++k) {
     double re = 0, im = 0;
     for (size_t i = 0; i < n && i < x.size(); ++i) {
-      double w = 0.5 - 0.5 * std::cos(2 * M_PI * i / n);
-      re += w * x[i] * std::cos(2 * M_PI * k * i / n);
-      im -= w * x[i] * std::sin(2 * M_PI * k * i / n);
+      double w = 0.5 - 0.5 * std::cos(2 * kPi * i / n);
+      re += w * x[i] * std::cos(2 * kPi * k * i / n);
+      im -= w * x[i] * std::sin(2 * kPi * k * i / n);
     }
     double p = re * re + im * im;
     num += p * k * kRate / n;

@@ -97,6 +97,12 @@ done
 for f in "drivers/$ZEPHRA_CARD_SERVICE.sys" "$ZEPHRA_WAVE_VXD" cardctl.exe; do
   check "installs system32\\$f" test -f "$c/windows/system32/$f"
 done
+check "installs system32\\$ZEPHRA_MIDI_DRIVER" test -f "$c/windows/system32/$ZEPHRA_MIDI_DRIVER"
+check "installs the default bank as orvanegm" cmp -s "$build/card/mididrv/orvanegm" "$c/windows/system32/orvanegm"
+wine_audio_is() { [ "$(value 'Software\\Wine\\Drivers' user.reg Audio)" = "\"Audio\"=\"$1\"" ]; }
+previous_audio_is() { [ "$(value 'Software\\Orvane\\Zephra\\Setup' system.reg PreviousWineAudio)" = "\"PreviousWineAudio\"=\"$1\"" ]; }
+check "Wine loads the card's MIDI driver" wine_audio_is "$ZEPHRA_WINE_AUDIO"
+check "Wine's previous audio driver kept" previous_audio_is pulse
 check "service key" value "System\\\\CurrentControlSet\\\\Services\\\\$ZEPHRA_CARD_SERVICE" system.reg Start
 check "release in K4" value 'Software\\Meridal\\Resonix Trivox\\setup' system.reg SoftwareVersion
 check "MIDI names in K9" value 'Software\\Orvane\\Zephra\\DriverNames' system.reg WavetableDriverName
@@ -137,6 +143,7 @@ flush
 check "user's K2 kept" value 'Software\\Meridal\\Resonix Trivox\\Resonix Trivox Control\\Preferences' user.reg ToolTipsEnable
 check "user's K8 kept" value 'Software\\Orvane\\Zephra\\ControlPanel' system.reg OutputMode
 check "user's splash choice kept" dword_is 'Software\\Orvane\\Trivox' SplashAudio 00000000
+check "upgrade keeps Wine's previous audio driver" previous_audio_is pulse
 check "still one program directory" test "$(find "$c" -name ZephraCtrl.exe | wc -l)" = 1
 
 # ---- a setup over the installation that fails half way puts the old files back: the
@@ -156,11 +163,12 @@ check "the control panel runs again" panel_resident
 run 'C:\Program Files\Resonix Trivox\uninstall.exe' /S
 check "uninstaller ended the control panel" panel_gone
 flush
-for v in SplashAudio SplashScreen EnableDS3D; do
-  check "uninstall removes K6 $v" no_value "$v"
+for v in SplashAudio SplashScreen EnableDS3D PreviousWineAudio; do
+  check "uninstall removes $v" no_value "$v"
 done
 check "uninstall unregisters the Trivox object" bash -c "! grep -qi 'trivox3d.dll' '$WINEPREFIX/system.reg'"
 check "uninstall removes the Trivox object" test ! -e "$prog/card"
+check "uninstall gives Wine its own audio driver back" wine_audio_is pulse
 # The program's own settings are the user's: take them out before comparing.
 zw_reg_text <<'REG'
 [-HKEY_CURRENT_USER\Software\Meridal]

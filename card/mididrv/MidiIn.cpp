@@ -182,15 +182,6 @@ DWORD StopOrReset(bool reset) {
   return kNoError;
 }
 
-DWORD Prepare(UINT msg, MIDIHDR* hdr, DWORD_PTR size) {
-  HeaderView v = ViewOf(hdr, size);
-  DWORD r = msg == MIDM_PREPARE ? CheckPrepare(v) : CheckUnprepare(v);
-  if (r) return r;
-  if (msg == MIDM_PREPARE) hdr->dwFlags |= MHDR_PREPARED;
-  else hdr->dwFlags &= ~MHDR_PREPARED;
-  return kNoError;
-}
-
 }  // namespace
 
 }  // namespace zmidi
@@ -212,7 +203,7 @@ extern "C" DWORD WINAPI midMessage(UINT id, UINT msg, DWORD_PTR user, DWORD_PTR 
     case MIDM_CLOSE: return Close();
     case MIDM_ADDBUFFER: return AddBuffer(reinterpret_cast<MIDIHDR*>(p1), p2);
     case MIDM_PREPARE:
-    case MIDM_UNPREPARE: return Prepare(msg, reinterpret_cast<MIDIHDR*>(p1), p2);
+    case MIDM_UNPREPARE: return PrepareHeader(msg == MIDM_PREPARE, reinterpret_cast<MIDIHDR*>(p1), p2);
     case MIDM_START: {
       std::lock_guard<std::recursive_mutex> g(g_in.lock);
       if (!g_in.open) return MMSYSERR_INVALHANDLE;

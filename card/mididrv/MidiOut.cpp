@@ -160,15 +160,6 @@ DWORD Volume(UINT id, UINT msg, DWORD_PTR p1) {
   return kNoError;
 }
 
-DWORD Prepare(UINT msg, MIDIHDR* hdr, DWORD_PTR size) {
-  HeaderView v = ViewOf(hdr, size);
-  DWORD r = msg == MODM_PREPARE ? CheckPrepare(v) : CheckUnprepare(v);
-  if (r) return r;
-  if (msg == MODM_PREPARE) hdr->dwFlags |= MHDR_PREPARED;
-  else hdr->dwFlags &= ~MHDR_PREPARED;
-  return kNoError;
-}
-
 }  // namespace
 
 }  // namespace zmidi
@@ -192,7 +183,7 @@ extern "C" DWORD WINAPI modMessage(UINT id, UINT msg, DWORD_PTR user, DWORD_PTR 
     case MODM_DATA: return Short(id, DWORD(p1));
     case MODM_LONGDATA: return Long(id, reinterpret_cast<MIDIHDR*>(p1), p2);
     case MODM_PREPARE:
-    case MODM_UNPREPARE: return Prepare(msg, reinterpret_cast<MIDIHDR*>(p1), p2);
+    case MODM_UNPREPARE: return PrepareHeader(msg == MODM_PREPARE, reinterpret_cast<MIDIHDR*>(p1), p2);
     case MODM_RESET: return Reset(id);
     case MODM_GETVOLUME:
     case MODM_SETVOLUME: return Volume(id, msg, p1);

@@ -95,4 +95,12 @@ HeaderView ViewOf(const MIDIHDR* hdr, DWORD_PTR size) {
   return v;
 }
 
+DWORD PrepareHeader(bool prepare, MIDIHDR* hdr, DWORD_PTR size) {
+  HeaderView v = ViewOf(hdr, size);
+  if (DWORD r = prepare ? CheckPrepare(v) : CheckUnprepare(v)) return r;
+  if (prepare) hdr->dwFlags |= MHDR_PREPARED;
+  else hdr->dwFlags &= ~MHDR_PREPARED;
+  return kNoError;
+}
+
 }  // namespace zmidi

@@ -73,5 +73,7 @@ void ReportTraffic();
 bool WaitSynthReady(DWORD ms);
 
 HeaderView ViewOf(const MIDIHDR* hdr, DWORD_PTR size);
+// Prepare (or unprepare) a long-message header: Wine leaves the flag to the driver.
+DWORD PrepareHeader(bool prepare, MIDIHDR* hdr, DWORD_PTR size);
 
 }  // namespace zmidi

@@ -18,6 +18,7 @@
 
 #include "E2eSupport.h"
 #include "card/cardctl/CardClient.h"
+#include "card/synth/TestBankWriter.h"
 
 using namespace e2e;
 
@@ -41,14 +42,13 @@ std::string Read(const std::string& path) {
 }
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// A small RIFF 'sfbk' file; `tag` makes each one different.
+// A small SoundFont 2 bank the card accepts; `tag` (its name) makes each one different.
 void WriteBank(const std::string& path, const std::string& tag) {
-  std::string info = "INFOifil" + std::string("\4\0\0\0\2\0\1\0", 8) + "INAM" + std::string(1, char(tag.size() + 1)) +
-                     std::string("\0\0\0", 3) + tag + std::string(1, '\0');
-  if (info.size() % 2) info += '\0';
-  auto le = [](size_t n) { return std::string{char(n), char(n >> 8), char(n >> 16), char(n >> 24)}; };
-  const std::string list = "LIST" + le(info.size()) + info;
-  std::ofstream(path, std::ios::binary) << "RIFF" << le(4 + list.size()) << "sfbk" << list;
+  zsynth::testbank::Spec spec = zsynth::testbank::SquareBank();
+  spec.name = tag;
+  const std::vector<uint8_t> bytes = zsynth::testbank::WriteSf2(spec);
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string WininitPath() {

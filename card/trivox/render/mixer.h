@@ -19,8 +19,11 @@
 #include <mutex>
 #include <vector>
 
+#include "ambisonic.h"
 #include "card_state.h"
+#include "crosstalk.h"
 #include "decode.h"
+#include "equaliser.h"
 #include "handoff.h"
 #include "hrtf.h"
 #include "spatial.h"
@@ -30,6 +33,7 @@ namespace trivox {
 
 constexpr int kGlideBlocks = 8;    // a change is spread over 40 ms
 constexpr float kMaxStep = 16.0f;  // source frames per mix frame
+constexpr int kCardFadeBlocks = 4;  // a change of rendering mode or output path fades over 20 ms
 
 struct VoiceParams {
   // Read by render() until the voice's removal took effect: hand the data's
@@ -97,6 +101,7 @@ class Mixer {
   };
 
   // Control side, under m_control.
+  static bool prepareHrtf(HrtfSet& set, uint32_t rate);
   void publish(Voice& v, const VoiceParams& params);
   void freeRetired();
 
@@ -111,6 +116,17 @@ class Mixer {
   bool renderBinaural(Voice& v, int frames, const Settings& next, bool gliding);
   void renderEar(Voice& v, int ear, const float* mono, int frames, const Settings& next, int fade);
   bool renderDirect(Voice& v, int frames, const Settings& next);
+  void panToBus(const Voice& v, const float* mono, int frames, const Settings& next);
+
+  // The card's state on the render side (mixer_card.cpp).
+  struct Route {
+    bool quality = true, speed = false, speakers = false;
+    bool modeFading = false;
+  };
+  Route beginBlock(int frames);
+  void endBlock(const Route& route, int frames);
+  void decodeBus(int frames, float* left, float* right);
+  static void ramp(float* out, int n, float from, float to);
   bool resample(Voice& v, int frames, float step0, float step1, float* outA, float* outB, bool split);
 
   const Kernels* m_kernels;
@@ -118,11 +134,25 @@ class Mixer {
   uint32_t m_rate;
   int m_voiceCount;
   std::unique_ptr<Voice[]> m_voices;
+  bool m_hrtfReady;  // m_hrtf fit for this rate, before the filters below are made from it
 
   mutable std::mutex m_control;  // orders control calls; render() never takes it
   std::vector<Retired> m_retired;
   Handoff<ListenerState> m_listener;
   Handoff<CardRenderState> m_card;
+
+  // Render side: the card's output stage, all sized at construction.
+  AmbisonicDecoder m_decoder;
+  CrosstalkCanceller m_canceller;
+  Limiter m_limiter;
+  Equaliser m_equaliser;
+  int m_busStride = 0;
+  std::vector<float> m_bus;  // kAmbiChannels x (history + block)
+  float m_speedMix = 0.0f;    // 0 quality .. 1 speed, now
+  float m_speakerMix = 0.0f;  // 0 headphones .. 1 speakers, now
+  bool m_qualityRan = true, m_speedRan = false, m_speakersRan = false;
+  float* m_dest[2] = {nullptr, nullptr};  // where the quality path adds its ears this block
+  std::vector<float> m_quality[2], m_speed[2], m_binaural[2], m_weight[2], m_ones;
 
   // Scratch, sized once.
   std::vector<float> m_src[2];

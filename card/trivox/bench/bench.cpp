@@ -40,8 +40,12 @@ struct Result {
 };
 
 double renderTrivox(const trivox::HrtfSet& set, const std::vector<uint8_t>& pcm, int n, double audioSeconds,
-                    bool moving, const trivox::Kernels* kernels) {
+                    bool moving, const trivox::Kernels* kernels,
+                    trivox::RenderMode mode = trivox::RenderMode::kQuality) {
   trivox::Mixer m(set, kRate, n, kernels);
+  trivox::CardRenderState card;
+  card.mode = mode;
+  m.setCardState(card);
   std::vector<int> ids;
   trivox::VoiceParams p;
   p.data = pcm.data();
@@ -200,6 +204,22 @@ int main(int argc, char** argv) {
       std::printf("%-7s %8d %13.1f %13.1f %13.1f %7.2fx %7.2fx %15.0f\n", moving ? "moving" : "still", n, ours, plain,
                   theirs, theirs / ours, theirs / plain, 1e6 / ours);
     }
+  }
+  // Speed mode: sources into the ambisonic bus, one binaural decode per block.
+  std::printf("\n%-7s %8s %13s %13s %13s %8s %8s\n", "speed", "sources", "Trivox us/s", "baseline us/s",
+              "OpenAL us/s", "ratio", "ratio bl");
+  for (int n : {8, 64, 256}) {
+    double t[3] = {1e30, 1e30, 1e30};
+    for (int rep = 0; rep < 3; ++rep) {
+      t[0] = std::min(t[0], renderTrivox(set, pcm, n, seconds, true, &best, trivox::RenderMode::kSpeed));
+      t[1] = std::min(t[1], renderTrivox(set, pcm, n, seconds, true, &base, trivox::RenderMode::kSpeed));
+      const double a = renderOpenAl(al, pcm, n, seconds, true);
+      if (a < 0) return 1;
+      t[2] = std::min(t[2], a);
+    }
+    const double ours = t[0] / n / seconds * 1e6, plain = t[1] / n / seconds * 1e6, theirs = t[2] / n / seconds * 1e6;
+    std::printf("%-7s %8d %13.1f %13.1f %13.1f %7.2fx %7.2fx\n", "moving", n, ours, plain, theirs, theirs / ours,
+                theirs / plain);
   }
   std::printf("\nratio = OpenAL cost / Trivox cost (above 1: Trivox faster), bl = with baseline kernels.\nRT srcs = sources one core renders in real time.\n");
   return 0;

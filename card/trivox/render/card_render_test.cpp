@@ -29,8 +29,9 @@ const CardRenderState kStates[] = {
 };
 
 struct Scene {
-  Source a = makeSource(sine(500, kRate, kRate, 0.4f), kRate);
-  Source b = makeSource(sine(700, kRate, kRate, 0.3f), kRate);
+  // Low tones: their own steps are small, so a jump stands out.
+  Source a = makeSource(sine(110, kRate, kRate, 0.4f), kRate);
+  Source b = makeSource(sine(150, kRate, kRate, 0.3f), kRate);
   Scene() {
     a.params.source.position = {1, 0, 0.1f};
     b.params.source.position = {-1, 0.3f, 1};

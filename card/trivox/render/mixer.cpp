@@ -107,7 +107,9 @@ Mixer::Mixer(const HrtfSet& hrtf, uint32_t rate, int maxVoices, const Kernels* k
       m_decoder(AmbisonicDecoder::design(m_hrtf, m_rate)),
       m_canceller(m_hrtf, m_rate, kBlockFrames),
       m_limiter(kBlockFrames),
-      m_equaliser(m_rate, kBlockFrames) {
+      m_equaliser(m_rate, kBlockFrames),
+      m_pan(busPan(m_kernels == avx2Kernels())),
+      m_linearAt(linearAt(m_kernels == avx2Kernels())) {
   m_busStride = m_decoder.taps - 1 + kBlockFrames;
   m_bus.assign(static_cast<size_t>(kAmbiChannels * m_busStride), 0.0f);
   for (auto* v : {&m_quality[0], &m_quality[1], &m_speed[0], &m_speed[1], &m_binaural[0], &m_binaural[1],
@@ -258,8 +260,10 @@ void Mixer::renderBlock(int frames) {
     Voice& v = m_voices[static_cast<size_t>(i)];
     // Ear filter tails left from before a stretch in speed mode belong to other samples.
     if (route.quality && qualityWasOff) std::fill(&v.earTail[0][0], &v.earTail[0][0] + 2 * kMaxTaps, 0.0f);
+    m_snapFilters = route.quality && qualityWasOff;
     if (v.live) renderVoice(v, frames);
   }
+  m_snapFilters = false;
   endBlock(route, frames);
 }
 
@@ -281,7 +285,13 @@ void Mixer::targets(const Voice& v, Settings& target) const {
       // A source at the listener's own position is heard from the front.
       const float az = placement.centred ? 0.0f : finiteOr(placement.azimuth, 0.0f);
       const float el = placement.centred ? 0.0f : finiteOr(placement.elevation, 0.0f);
-      m_hrtf.interpolate(az, el, target.filter[0], target.filter[1], target.delay[0], target.delay[1]);
+      if (m_qualityRan) {
+        m_hrtf.interpolate(az, el, target.filter[0], target.filter[1], target.delay[0], target.delay[1]);
+      } else {
+        // Speed mode alone needs no ear filters: they stay where they were.
+        std::memcpy(target.filter, v.target.filter, sizeof target.filter);
+        std::copy(v.target.delay, v.target.delay + 2, target.delay);
+      }
       ambiEncode(az, el, target.sh);
     }
   }
@@ -293,7 +303,7 @@ void Mixer::targets(const Voice& v, Settings& target) const {
   target.step = std::clamp(freq * pitch / static_cast<float>(m_rate), 0.0f, kMaxStep);
 }
 
-bool Mixer::resample(Voice& v, int n, float step0, float step1, float* outA, float* outB, bool split) {
+bool Mixer::resample(Voice& v, int n, float step0, float step1, float* outA, float* outB, bool split, bool linear) {
   const VoiceParams& p = v.p;
   const int bytesPerFrame = p.channels * (p.bits / 8);
   const int64_t frames = bytesPerFrame > 0 ? p.bytes / static_cast<uint32_t>(bytesPerFrame) : 0;
@@ -327,20 +337,13 @@ bool Mixer::resample(Voice& v, int n, float step0, float step1, float* outA, flo
   const double firstStep = step0;
   const double stepChange = (static_cast<double>(step1) - step0) / n;
   const double limit = static_cast<double>(count - 3);
-  int32_t* idx = m_index.data();
-  float* frac = m_frac.data();
-  // Phase in closed form so the loop vectorises: step i is step0 + (i+1) stepChange.
   const double phase = v.pos - static_cast<double>(base);
-  for (int i = 0; i < n; ++i) {
-    const double di = i;
-    const double at = std::min(phase + di * firstStep + stepChange * 0.5 * di * (di + 1.0), limit);
-    const int k = static_cast<int>(at);
-    idx[i] = k;
-    frac[i] = static_cast<float>(at - k);
+  if (linear) {
+    m_linearAt(sa, static_cast<float>(phase), step0, static_cast<float>(stepChange), static_cast<float>(limit), outA, n);
+  } else {
+    cubicResample(sa, sb, phase, firstStep, stepChange, limit, outA, outB, split, n);
   }
   const double endPhase = phase + n * firstStep + stepChange * 0.5 * n * (n + 1.0);
-  m_kernels->cubicAt(sa, idx, frac, outA, n);
-  if (split) m_kernels->cubicAt(sb, idx, frac, outB, n);
   double pos = static_cast<double>(base) + endPhase;
   if (p.looping) {
     pos = std::fmod(pos, static_cast<double>(frames));
@@ -350,6 +353,22 @@ bool Mixer::resample(Voice& v, int n, float step0, float step1, float* outA, flo
   }
   v.pos = pos;
   return pos >= static_cast<double>(frames);
+}
+
+void Mixer::cubicResample(const float* sa, const float* sb, double phase, double firstStep, double stepChange,
+                          double limit, float* outA, float* outB, bool split, int n) {
+  int32_t* idx = m_index.data();
+  float* frac = m_frac.data();
+  // Phase in closed form so the loop vectorises: step i is step0 + (i+1) stepChange.
+  for (int i = 0; i < n; ++i) {
+    const double di = i;
+    const double at = std::min(phase + di * firstStep + stepChange * 0.5 * di * (di + 1.0), limit);
+    const int k = static_cast<int>(at);
+    idx[i] = k;
+    frac[i] = static_cast<float>(at - k);
+  }
+  m_kernels->cubicAt(sa, idx, frac, outA, n);
+  if (split) m_kernels->cubicAt(sb, idx, frac, outB, n);
 }
 
 void Mixer::seek(Voice& v) const {
@@ -386,6 +405,14 @@ void Mixer::aim(Voice& v, const Settings& target) const {
     v.running = true;
     return;
   }
+  if (m_snapFilters) {
+    for (int e = 0; e < 2; ++e) {
+      std::memcpy(now.filter[e], target.filter[e], filterBytes);
+      std::memcpy(heading.filter[e], target.filter[e], filterBytes);
+    }
+    std::copy(target.delay, target.delay + 2, now.delay);
+    std::copy(target.delay, target.delay + 2, heading.delay);
+  }
   const bool changed = std::memcmp(heading.filter[0], target.filter[0], filterBytes) != 0 ||
                        std::memcmp(heading.filter[1], target.filter[1], filterBytes) != 0 ||
                        heading.delay[0] != target.delay[0] || heading.delay[1] != target.delay[1] ||
@@ -409,7 +436,7 @@ bool Mixer::glide(Voice& v, Settings& next) const {
   if (v.remaining <= 0) return false;
   const float share = 1.0f / static_cast<float>(v.remaining);
   for (int e = 0; e < 2; ++e) {
-    for (int k = 0; k < m_hrtf.taps; ++k)
+    for (int k = 0; k < (m_qualityRan ? m_hrtf.taps : 0); ++k)
       next.filter[e][k] = settle(now.filter[e][k] + (heading.filter[e][k] - now.filter[e][k]) * share,
                                  heading.filter[e][k]);
     next.delay[e] = settle(now.delay[e] + (heading.delay[e] - now.delay[e]) * share, heading.delay[e]);
@@ -448,7 +475,7 @@ void Mixer::renderVoice(Voice& v, int n) {
 bool Mixer::renderBinaural(Voice& v, int n, const Settings& next, bool gliding) {
   float* mono = m_mono[0].data();
   std::copy(std::begin(v.history), std::end(v.history), mono);
-  const bool ended = resample(v, n, v.now.step, next.step, mono + kHist, nullptr, false);
+  const bool ended = resample(v, n, v.now.step, next.step, mono + kHist, nullptr, false, !m_qualityRan);
   // The bus hears the samples as late as the ears do, less their onset delays.
   if (m_speedRan) panToBus(v, mono + kHist - kLookahead, n, next);
   if (!m_qualityRan) {
@@ -539,12 +566,9 @@ bool Mixer::renderDirect(Voice& v, int n, const Settings& next) {
 
 void Mixer::panToBus(const Voice& v, const float* x, int n, const Settings& next) {
   const float inv = 1.0f / static_cast<float>(n);
-  for (int c = 0; c < kAmbiChannels; ++c) {
-    const float g0 = v.now.sh[c], d = (next.sh[c] - g0) * inv;
-    if (g0 == 0.0f && d == 0.0f) continue;
-    float* bus = m_bus.data() + static_cast<size_t>(c) * m_busStride + (m_decoder.taps - 1);
-    for (int i = 0; i < n; ++i) bus[i] += (g0 + d * static_cast<float>(i + 1)) * x[i];
-  }
+  float d[kAmbiChannels];
+  for (int c = 0; c < kAmbiChannels; ++c) d[c] = (next.sh[c] - v.now.sh[c]) * inv;
+  m_pan(v.now.sh, d, x, n, m_bus.data() + (m_decoder.taps - 1), m_busStride);
 }
 
 }  // namespace trivox

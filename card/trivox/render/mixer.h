@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "ambisonic.h"
+#include "bus_pan.h"
 #include "card_state.h"
 #include "crosstalk.h"
 #include "decode.h"
@@ -33,7 +34,7 @@ namespace trivox {
 
 constexpr int kGlideBlocks = 8;    // a change is spread over 40 ms
 constexpr float kMaxStep = 16.0f;  // source frames per mix frame
-constexpr int kCardFadeBlocks = 4;  // a change of rendering mode or output path fades over 20 ms
+constexpr int kCardFadeBlocks = 6;  // a change of rendering mode or output path fades over 30 ms
 
 struct VoiceParams {
   // Read by render() until the voice's removal took effect: hand the data's
@@ -109,6 +110,8 @@ class Mixer {
   void takeUpdates();
   void renderBlock(int frames);
   void renderVoice(Voice& v, int frames);
+  void cubicResample(const float* sa, const float* sb, double phase, double firstStep, double stepChange, double limit,
+                     float* outA, float* outB, bool split, int n);
   void seek(Voice& v) const;
   void targets(const Voice& v, Settings& target) const;
   void aim(Voice& v, const Settings& target) const;
@@ -127,7 +130,9 @@ class Mixer {
   void endBlock(const Route& route, int frames);
   void decodeBus(int frames, float* left, float* right);
   static void ramp(float* out, int n, float from, float to);
-  bool resample(Voice& v, int frames, float step0, float step1, float* outA, float* outB, bool split);
+  // linear: straight-line interpolation, for the speed mode alone.
+  bool resample(Voice& v, int frames, float step0, float step1, float* outA, float* outB, bool split,
+                bool linear = false);
 
   const Kernels* m_kernels;
   HrtfSet m_hrtf;
@@ -146,6 +151,9 @@ class Mixer {
   CrosstalkCanceller m_canceller;
   Limiter m_limiter;
   Equaliser m_equaliser;
+  BusPan m_pan;
+  LinearAt m_linearAt;
+  bool m_snapFilters = false;  // the quality path resumes: its filters jump to their targets, unheard
   int m_busStride = 0;
   std::vector<float> m_bus;  // kAmbiChannels x (history + block)
   float m_speedMix = 0.0f;    // 0 quality .. 1 speed, now

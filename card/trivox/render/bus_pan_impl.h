@@ -11,12 +11,38 @@
 namespace trivox {
 namespace BUS_NS {
 
-void pan(const float* g0, const float* d, const float* x, int n, float* bus, int stride) {
+// Several sources at once, so each bus sample is loaded and stored once for all of them.
+template <int V>
+void panGroup(const float (*g0)[kAmbiChannels], const float (*d)[kAmbiChannels], const float* x, int xStride, int n,
+              float* bus, int stride) {
   for (int c = 0; c < kAmbiChannels; ++c) {
-    const float a = g0[c], b = d[c];
-    if (a == 0.0f && b == 0.0f) continue;
+    float a[V], b[V];
+    bool any = false;
+    for (int v = 0; v < V; ++v) {
+      a[v] = g0[v][c];
+      b[v] = d[v][c];
+      any |= a[v] != 0.0f || b[v] != 0.0f;
+    }
+    if (!any) continue;
     float* out = bus + c * stride;
-    for (int i = 0; i < n; ++i) out[i] += (a + b * static_cast<float>(i + 1)) * x[i];
+    for (int i = 0; i < n; ++i) {
+      const float t = static_cast<float>(i + 1);
+      float acc = out[i];
+#pragma GCC unroll 4
+      for (int v = 0; v < V; ++v) acc += (a[v] + b[v] * t) * x[v * xStride + i];
+      out[i] = acc;
+    }
+  }
+}
+
+void pan(const float (*g0)[kAmbiChannels], const float (*d)[kAmbiChannels], int count, const float* x, int xStride,
+         int n, float* bus, int stride) {
+  switch (count) {
+    case 1: return panGroup<1>(g0, d, x, xStride, n, bus, stride);
+    case 2: return panGroup<2>(g0, d, x, xStride, n, bus, stride);
+    case 3: return panGroup<3>(g0, d, x, xStride, n, bus, stride);
+    case 4: return panGroup<4>(g0, d, x, xStride, n, bus, stride);
+    default: return;
   }
 }
 

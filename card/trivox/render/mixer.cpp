@@ -116,6 +116,7 @@ Mixer::Mixer(const HrtfSet& hrtf, uint32_t rate, int maxVoices, const Kernels* k
                   &m_weight[0], &m_weight[1]})
     v->assign(kBlockFrames, 0.0f);
   m_ones.assign(kBlockFrames, 1.0f);
+  m_panInput.assign(kPanGroup * kBlockFrames, 0.0f);
   for (auto& v : m_src) v.assign(kMaxSrc, 0.0f);
   for (auto& v : m_mono) v.assign(kHist + kBlockFrames, 0.0f);
   for (auto& v : m_ear) v.assign(kMaxTaps + kBlockFrames, 0.0f);
@@ -565,10 +566,20 @@ bool Mixer::renderDirect(Voice& v, int n, const Settings& next) {
 }
 
 void Mixer::panToBus(const Voice& v, const float* x, int n, const Settings& next) {
+  if (m_panCount == kPanGroup) flushPan(n);
   const float inv = 1.0f / static_cast<float>(n);
-  float d[kAmbiChannels];
-  for (int c = 0; c < kAmbiChannels; ++c) d[c] = (next.sh[c] - v.now.sh[c]) * inv;
-  m_pan(v.now.sh, d, x, n, m_bus.data() + (m_decoder.taps - 1), m_busStride);
+  const int slot = m_panCount++;
+  for (int c = 0; c < kAmbiChannels; ++c) {
+    m_panFrom[slot][c] = v.now.sh[c];
+    m_panSlope[slot][c] = (next.sh[c] - v.now.sh[c]) * inv;
+  }
+  std::copy(x, x + n, m_panInput.data() + slot * kBlockFrames);
+}
+
+void Mixer::flushPan(int n) {
+  m_pan(m_panFrom, m_panSlope, m_panCount, m_panInput.data(), kBlockFrames, n, m_bus.data() + (m_decoder.taps - 1),
+        m_busStride);
+  m_panCount = 0;
 }
 
 }  // namespace trivox

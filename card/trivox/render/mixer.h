@@ -120,6 +120,7 @@ class Mixer {
   void renderEar(Voice& v, int ear, const float* mono, int frames, const Settings& next, int fade);
   bool renderDirect(Voice& v, int frames, const Settings& next);
   void panToBus(const Voice& v, const float* mono, int frames, const Settings& next);
+  void flushPan(int frames);
 
   // The card's state on the render side (mixer_card.cpp).
   struct Route {
@@ -152,6 +153,9 @@ class Mixer {
   Limiter m_limiter;
   Equaliser m_equaliser;
   BusPan m_pan;
+  int m_panCount = 0;  // sources waiting in the group below
+  float m_panFrom[kPanGroup][kAmbiChannels], m_panSlope[kPanGroup][kAmbiChannels];
+  std::vector<float> m_panInput;  // kPanGroup x block
   LinearAt m_linearAt;
   bool m_snapFilters = false;  // the quality path resumes: its filters jump to their targets, unheard
   int m_busStride = 0;

@@ -54,6 +54,7 @@ void Mixer::endBlock(const Route& r, int n) {
   float* binaural[2] = {r.speakers ? m_binaural[0].data() : m_mix[0].data(),
                         r.speakers ? m_binaural[1].data() : m_mix[1].data()};
   if (r.speed) {
+    flushPan(n);
     float* to[2] = {r.modeFading ? m_speed[0].data() : binaural[0], r.modeFading ? m_speed[1].data() : binaural[1]};
     decodeBus(n, to[0], to[1]);
   }

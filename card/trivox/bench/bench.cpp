@@ -44,8 +44,12 @@ struct Result {
 };
 
 double renderTrivox(const trivox::HrtfSet& set, const std::vector<uint8_t>& pcm, int n, double audioSeconds,
-                    bool moving, const trivox::Kernels* kernels) {
+                    bool moving, const trivox::Kernels* kernels,
+                    trivox::RenderMode mode = trivox::RenderMode::kQuality) {
   trivox::Mixer m(set, kRate, n, kernels);
+  trivox::CardRenderState card;
+  card.mode = mode;
+  m.setCardState(card);
   std::vector<int> ids;
   trivox::VoiceParams p;
   p.data = pcm.data();
@@ -210,12 +214,17 @@ int main(int argc, char** argv) {
     std::printf("%-7s %8s %13s %13s %13s %8s %8s %15s\n", "scene", "sources", "Trivox us/s", "baseline us/s",
                 "OpenAL us/s", "ratio", "ratio bl", "Trivox RT srcs");
   }
-  for (bool moving : {false, true}) {
+  // Quality mode still and moving, then speed mode moving: sources into the ambisonic bus.
+  for (int scene : {0, 1, 2}) {
+    const bool moving = scene > 0;
+    const trivox::RenderMode mode = scene == 2 ? trivox::RenderMode::kSpeed : trivox::RenderMode::kQuality;
+    const char* name = scene == 0 ? "still" : scene == 1 ? "moving" : "speed";
     for (int n : {1, 8, 64, 256}) {
+      if (scene == 2 && n == 1) continue;
       double t[3] = {1e30, 1e30, 1e30};
       for (int rep = 0; rep < 3; ++rep) {
-        t[0] = std::min(t[0], renderTrivox(set, pcm, n, seconds, moving, &best));
-        t[1] = std::min(t[1], renderTrivox(set, pcm, n, seconds, moving, &base));
+        t[0] = std::min(t[0], renderTrivox(set, pcm, n, seconds, moving, &best, mode));
+        t[1] = std::min(t[1], renderTrivox(set, pcm, n, seconds, moving, &base, mode));
         const double a = renderOpenAl(al, pcm, n, seconds, moving);
         if (a < 0) return 1;
         t[2] = std::min(t[2], a);
@@ -224,18 +233,18 @@ int main(int argc, char** argv) {
       const double plain = t[1] / n / seconds * 1e6;
       const double theirs = t[2] / n / seconds * 1e6;
       if (rows) {
-        std::printf("%s %d %.1f %.1f %.1f\n", moving ? "moving" : "still", n, ours, plain, theirs);
+        std::printf("%s %d %.1f %.1f %.1f\n", name, n, ours, plain, theirs);
       } else if (TRIVOX_BENCH_OPENAL) {
-        std::printf("%-7s %8d %13.1f %13.1f %13.1f %7.2fx %7.2fx %15.0f\n", moving ? "moving" : "still", n, ours,
+        std::printf("%-7s %8d %13.1f %13.1f %13.1f %7.2fx %7.2fx %15.0f\n", name, n, ours,
                     plain, theirs, theirs / ours, theirs / plain, 1e6 / ours);
       } else {
-        std::printf("%-7s %8d %13.1f %13.1f %13s %8s %8s %15.0f\n", moving ? "moving" : "still", n, ours, plain, "-",
+        std::printf("%-7s %8d %13.1f %13.1f %13s %8s %8s %15.0f\n", name, n, ours, plain, "-",
                     "-", "-", 1e6 / ours);
       }
     }
   }
   if (!rows)
     std::printf("\nratio = OpenAL cost / Trivox cost (above 1: Trivox faster), bl = with baseline kernels.\n"
-                "RT srcs = sources one core renders in real time.\n");
+                "RT srcs = sources one core renders in real time; speed = speed mode (ambisonic bus).\n");
   return 0;
 }

@@ -42,11 +42,6 @@ void cubicWeights(float f, float* c) {
   c[3] = 0.5f * (f3 - f2);
 }
 
-void ramp(float* out, int n, float from, float to) {
-  const float d = (to - from) / static_cast<float>(n);
-  for (int i = 0; i < n; ++i) out[i] = from + d * static_cast<float>(i + 1);
-}
-
 float finiteOr(float v, float fallback) { return std::isfinite(v) ? v : fallback; }
 
 // Snaps values that have glided close enough, so nothing decays into subnormals.
@@ -61,6 +56,7 @@ struct Mixer::Settings {
   float delay[2];
   float gain[2];
   float step;
+  float sh[kAmbiChannels];  // the speed mode's bus gains, distance and volume included
 };
 
 namespace {
@@ -107,13 +103,21 @@ struct Mixer::Voice {
 Mixer::Mixer(const HrtfSet& hrtf, uint32_t rate, int maxVoices, const Kernels* kernels)
     : m_kernels(kernels ? kernels : &trivox::kernels()),
       m_hrtf(hrtf), m_rate(rate ? rate : 48000), m_voiceCount(std::max(maxVoices, 1)),
-      m_voices(new Voice[static_cast<size_t>(std::max(maxVoices, 1))]) {
-  if (m_hrtf.empty() || m_hrtf.taps > kMaxTaps) m_hrtf = makeSphericalHead(m_rate);
-  if (m_hrtf.rate != m_rate) {
-    // Delays are counted in samples of the set's own rate.
-    const float scale = static_cast<float>(m_rate) / static_cast<float>(m_hrtf.rate);
-    for (float& d : m_hrtf.delays) d = std::min(d * scale, static_cast<float>(kMaxOnsetDelay));
-  }
+      m_voices(new Voice[static_cast<size_t>(std::max(maxVoices, 1))]),
+      m_hrtfReady(prepareHrtf(m_hrtf, m_rate)),
+      m_decoder(AmbisonicDecoder::design(m_hrtf, m_rate)),
+      m_canceller(m_hrtf, m_rate, kBlockFrames),
+      m_limiter(kBlockFrames),
+      m_equaliser(m_rate, kBlockFrames),
+      m_pan(busPan(m_kernels == avx2Kernels())),
+      m_linearAt(linearAt(m_kernels == avx2Kernels())) {
+  m_busStride = m_decoder.taps - 1 + kBlockFrames;
+  m_bus.assign(static_cast<size_t>(kAmbiChannels * m_busStride), 0.0f);
+  for (auto* v : {&m_quality[0], &m_quality[1], &m_speed[0], &m_speed[1], &m_binaural[0], &m_binaural[1],
+                  &m_weight[0], &m_weight[1]})
+    v->assign(kBlockFrames, 0.0f);
+  m_ones.assign(kBlockFrames, 1.0f);
+  m_panInput.assign(kPanGroup * kBlockFrames, 0.0f);
   for (auto& v : m_src) v.assign(kMaxSrc, 0.0f);
   for (auto& v : m_mono) v.assign(kHist + kBlockFrames, 0.0f);
   for (auto& v : m_ear) v.assign(kMaxTaps + kBlockFrames, 0.0f);
@@ -124,6 +128,16 @@ Mixer::Mixer(const HrtfSet& hrtf, uint32_t rate, int maxVoices, const Kernels* k
 }
 
 Mixer::~Mixer() = default;
+
+bool Mixer::prepareHrtf(HrtfSet& set, uint32_t rate) {
+  if (set.empty() || set.taps > kMaxTaps) set = makeSphericalHead(rate);
+  if (set.rate != rate) {
+    // Delays are counted in samples of the set's own rate.
+    const float scale = static_cast<float>(rate) / static_cast<float>(set.rate);
+    for (float& d : set.delays) d = std::min(d * scale, static_cast<float>(kMaxOnsetDelay));
+  }
+  return true;
+}
 
 void Mixer::publish(Voice& v, const VoiceParams& params) {
   VoiceBlock& block = v.blocks.spare();
@@ -245,10 +259,17 @@ void Mixer::render(float* out, int frames) {
 void Mixer::renderBlock(int frames) {
   std::fill(m_mix[0].begin(), m_mix[0].begin() + frames, 0.0f);
   std::fill(m_mix[1].begin(), m_mix[1].begin() + frames, 0.0f);
+  const bool qualityWasOff = !m_qualityRan;
+  const Route route = beginBlock(frames);
   for (int i = 0; i < m_voiceCount; ++i) {
     Voice& v = m_voices[static_cast<size_t>(i)];
+    // Ear filter tails left from before a stretch in speed mode belong to other samples.
+    if (route.quality && qualityWasOff) std::fill(&v.earTail[0][0], &v.earTail[0][0] + 2 * kMaxTaps, 0.0f);
+    m_snapFilters = route.quality && qualityWasOff;
     if (v.live) renderVoice(v, frames);
   }
+  m_snapFilters = false;
+  endBlock(route, frames);
 }
 
 // Where the voice should be heading: filters, delays, ear gains and step.
@@ -260,6 +281,7 @@ void Mixer::targets(const Voice& v, Settings& target) const {
   float pitch = 1.0f, distanceGain = 1.0f;
   target.delay[0] = target.delay[1] = 0.0f;
   for (float* ear : target.filter) std::fill(ear, ear + m_hrtf.taps, 0.0f);
+  std::fill(std::begin(target.sh), std::end(target.sh), 0.0f);
   if (p.is3d) {
     const Placement placement = place(m_listener.read(), p.source);
     pitch = finiteOr(placement.pitch, 1.0f);
@@ -268,16 +290,25 @@ void Mixer::targets(const Voice& v, Settings& target) const {
       // A source at the listener's own position is heard from the front.
       const float az = placement.centred ? 0.0f : finiteOr(placement.azimuth, 0.0f);
       const float el = placement.centred ? 0.0f : finiteOr(placement.elevation, 0.0f);
-      m_hrtf.interpolate(az, el, target.filter[0], target.filter[1], target.delay[0], target.delay[1]);
+      if (m_qualityRan) {
+        m_hrtf.interpolate(az, el, target.filter[0], target.filter[1], target.delay[0], target.delay[1]);
+      } else {
+        // Speed mode alone needs no ear filters: they stay where they were.
+        std::memcpy(target.filter, v.target.filter, sizeof target.filter);
+        std::copy(v.target.delay, v.target.delay + 2, target.delay);
+      }
+      ambiEncode(az, el, target.sh);
     }
   }
   target.gain[0] = vol * panL * distanceGain;
   target.gain[1] = vol * panR * distanceGain;
+  const float busGain = 0.5f * (target.gain[0] + target.gain[1]);
+  for (float& g : target.sh) g *= busGain;
   const float freq = static_cast<float>(std::clamp<uint32_t>(p.frequency, 1, 1000000));
   target.step = std::clamp(freq * pitch / static_cast<float>(m_rate), 0.0f, kMaxStep);
 }
 
-bool Mixer::resample(Voice& v, int n, float step0, float step1, float* outA, float* outB, bool split) {
+bool Mixer::resample(Voice& v, int n, float step0, float step1, float* outA, float* outB, bool split, bool linear) {
   const VoiceParams& p = v.p;
   const int bytesPerFrame = p.channels * (p.bits / 8);
   const int64_t frames = bytesPerFrame > 0 ? p.bytes / static_cast<uint32_t>(bytesPerFrame) : 0;
@@ -311,31 +342,13 @@ bool Mixer::resample(Voice& v, int n, float step0, float step1, float* outA, flo
   const double firstStep = step0;
   const double stepChange = (static_cast<double>(step1) - step0) / n;
   const double limit = static_cast<double>(count - 3);
-  int32_t* idx = m_index.data();
-  float* frac = m_frac.data();
-  // Phase in closed form so the loop vectorises: step i is step0 + (i+1) stepChange.
   const double phase = v.pos - static_cast<double>(base);
-  const double last = n - 1.0;
-  if (stepChange == 0.0 && phase + last * firstStep <= limit) {
-    // A steady step within the decoded stretch, the usual case: no glide, no clamp.
-    for (int i = 0; i < n; ++i) {
-      const double at = phase + static_cast<double>(i) * firstStep;
-      const int k = static_cast<int>(at);
-      idx[i] = k;
-      frac[i] = static_cast<float>(at - k);
-    }
+  if (linear) {
+    m_linearAt(sa, static_cast<float>(phase), step0, static_cast<float>(stepChange), static_cast<float>(limit), outA, n);
   } else {
-    for (int i = 0; i < n; ++i) {
-      const double di = i;
-      const double at = std::min(phase + di * firstStep + stepChange * 0.5 * di * (di + 1.0), limit);
-      const int k = static_cast<int>(at);
-      idx[i] = k;
-      frac[i] = static_cast<float>(at - k);
-    }
+    cubicResample(sa, sb, phase, firstStep, stepChange, limit, outA, outB, split, n);
   }
   const double endPhase = phase + n * firstStep + stepChange * 0.5 * n * (n + 1.0);
-  m_kernels->cubicAt(sa, idx, frac, outA, n);
-  if (split) m_kernels->cubicAt(sb, idx, frac, outB, n);
   double pos = static_cast<double>(base) + endPhase;
   if (p.looping) {
     pos = std::fmod(pos, static_cast<double>(frames));
@@ -345,6 +358,32 @@ bool Mixer::resample(Voice& v, int n, float step0, float step1, float* outA, flo
   }
   v.pos = pos;
   return pos >= static_cast<double>(frames);
+}
+
+void Mixer::cubicResample(const float* sa, const float* sb, double phase, double firstStep, double stepChange,
+                          double limit, float* outA, float* outB, bool split, int n) {
+  int32_t* idx = m_index.data();
+  float* frac = m_frac.data();
+  if (stepChange == 0.0 && phase + (n - 1.0) * firstStep <= limit) {
+    // A steady step within the decoded stretch, the usual case: no glide, no clamp.
+    for (int i = 0; i < n; ++i) {
+      const double at = phase + static_cast<double>(i) * firstStep;
+      const int k = static_cast<int>(at);
+      idx[i] = k;
+      frac[i] = static_cast<float>(at - k);
+    }
+  } else {
+    // Phase in closed form so the loop vectorises: step i is step0 + (i+1) stepChange.
+    for (int i = 0; i < n; ++i) {
+      const double di = i;
+      const double at = std::min(phase + di * firstStep + stepChange * 0.5 * di * (di + 1.0), limit);
+      const int k = static_cast<int>(at);
+      idx[i] = k;
+      frac[i] = static_cast<float>(at - k);
+    }
+  }
+  m_kernels->cubicAt(sa, idx, frac, outA, n);
+  if (split) m_kernels->cubicAt(sb, idx, frac, outB, n);
 }
 
 void Mixer::seek(Voice& v) const {
@@ -370,6 +409,8 @@ void Mixer::aim(Voice& v, const Settings& target) const {
     std::copy(target.delay, target.delay + 2, now.delay);
     std::copy(target.gain, target.gain + 2, now.gain);
     now.step = target.step;
+    std::copy(std::begin(target.sh), std::end(target.sh), now.sh);
+    std::copy(std::begin(now.sh), std::end(now.sh), heading.sh);
     std::copy(now.delay, now.delay + 2, heading.delay);
     std::copy(now.gain, now.gain + 2, heading.gain);
     heading.step = now.step;
@@ -379,16 +420,26 @@ void Mixer::aim(Voice& v, const Settings& target) const {
     v.running = true;
     return;
   }
+  if (m_snapFilters) {
+    for (int e = 0; e < 2; ++e) {
+      std::memcpy(now.filter[e], target.filter[e], filterBytes);
+      std::memcpy(heading.filter[e], target.filter[e], filterBytes);
+    }
+    std::copy(target.delay, target.delay + 2, now.delay);
+    std::copy(target.delay, target.delay + 2, heading.delay);
+  }
   const bool changed = std::memcmp(heading.filter[0], target.filter[0], filterBytes) != 0 ||
                        std::memcmp(heading.filter[1], target.filter[1], filterBytes) != 0 ||
                        heading.delay[0] != target.delay[0] || heading.delay[1] != target.delay[1] ||
                        heading.gain[0] != target.gain[0] || heading.gain[1] != target.gain[1] ||
-                       heading.step != target.step;
+                       heading.step != target.step ||
+                       !std::equal(std::begin(target.sh), std::end(target.sh), heading.sh);
   if (!changed) return;
   for (int e = 0; e < 2; ++e) std::memcpy(heading.filter[e], target.filter[e], filterBytes);
   std::copy(target.delay, target.delay + 2, heading.delay);
   std::copy(target.gain, target.gain + 2, heading.gain);
   heading.step = target.step;
+  std::copy(std::begin(target.sh), std::end(target.sh), heading.sh);
   v.remaining = kGlideBlocks;
 }
 
@@ -400,6 +451,7 @@ void Mixer::copySettings(const Settings& from, Settings& to) const {
     to.gain[e] = from.gain[e];
   }
   to.step = from.step;
+  std::copy(from.sh, from.sh + kAmbiChannels, to.sh);
 }
 
 // This block moves 1/remaining of the way to the target; false when nothing glides.
@@ -409,13 +461,14 @@ bool Mixer::glide(Voice& v, Settings& next) const {
   if (v.remaining <= 0) return false;
   const float share = 1.0f / static_cast<float>(v.remaining);
   for (int e = 0; e < 2; ++e) {
-    for (int k = 0; k < m_hrtf.taps; ++k)
+    for (int k = 0; k < (m_qualityRan ? m_hrtf.taps : 0); ++k)
       next.filter[e][k] = settle(now.filter[e][k] + (heading.filter[e][k] - now.filter[e][k]) * share,
                                  heading.filter[e][k]);
     next.delay[e] = settle(now.delay[e] + (heading.delay[e] - now.delay[e]) * share, heading.delay[e]);
     next.gain[e] = settle(now.gain[e] + (heading.gain[e] - now.gain[e]) * share, heading.gain[e]);
   }
   next.step = settle(now.step + (heading.step - now.step) * share, heading.step);
+  for (int c = 0; c < kAmbiChannels; ++c) next.sh[c] = settle(now.sh[c] + (heading.sh[c] - now.sh[c]) * share, heading.sh[c]);
   if (--v.remaining == 0) copySettings(heading, next);
   return true;
 }
@@ -453,7 +506,13 @@ void Mixer::renderVoice(Voice& v, int n) {
 bool Mixer::renderBinaural(Voice& v, int n, const Settings& next, bool gliding) {
   float* mono = m_mono[0].data();
   std::copy(std::begin(v.history), std::end(v.history), mono);
-  const bool ended = resample(v, n, v.now.step, next.step, mono + kHist, nullptr, false);
+  const bool ended = resample(v, n, v.now.step, next.step, mono + kHist, nullptr, false, !m_qualityRan);
+  // The bus hears the samples as late as the ears do, less their onset delays.
+  if (m_speedRan) panToBus(v, mono + kHist - kLookahead, n, next);
+  if (!m_qualityRan) {
+    std::copy(mono + n, mono + n + kHist, v.history);
+    return ended;
+  }
   // A filter change of D (sum of absolute coefficient changes) moves a
   // full-scale output by at most D; spread over `fade` samples each step
   // stays below kFadeStepLimit. Small changes fade fast and cost little.
@@ -492,7 +551,7 @@ void Mixer::renderEar(Voice& v, int e, const float* mono, int n, const Settings&
     const float delayStep = (next.delay[e] - delay0) / static_cast<float>(n);
     m_kernels->delayCubic(mono, static_cast<float>(kHist - kLookahead) - delay0 - delayStep, 1.0f - delayStep, x, n);
   }
-  float* mix = m_mix[static_cast<size_t>(e)].data();
+  float* mix = m_dest[e];
   float* oldWeight = m_gain[0].data();
   ramp(oldWeight, n, v.now.gain[e], next.gain[e]);
   if (fade > 0) {
@@ -534,6 +593,23 @@ bool Mixer::renderDirect(Voice& v, int n, const Settings& next) {
     mixR[i] += gainR[i] * right[i];
   }
   return ended;
+}
+
+void Mixer::panToBus(const Voice& v, const float* x, int n, const Settings& next) {
+  if (m_panCount == kPanGroup) flushPan(n);
+  const float inv = 1.0f / static_cast<float>(n);
+  const int slot = m_panCount++;
+  for (int c = 0; c < kAmbiChannels; ++c) {
+    m_panFrom[slot][c] = v.now.sh[c];
+    m_panSlope[slot][c] = (next.sh[c] - v.now.sh[c]) * inv;
+  }
+  std::copy(x, x + n, m_panInput.data() + slot * kBlockFrames);
+}
+
+void Mixer::flushPan(int n) {
+  m_pan(m_panFrom, m_panSlope, m_panCount, m_panInput.data(), kBlockFrames, n, m_bus.data() + (m_decoder.taps - 1),
+        m_busStride);
+  m_panCount = 0;
 }
 
 }  // namespace trivox

@@ -19,8 +19,12 @@
 #include <mutex>
 #include <vector>
 
+#include "ambisonic.h"
+#include "bus_pan.h"
 #include "card_state.h"
+#include "crosstalk.h"
 #include "decode.h"
+#include "equaliser.h"
 #include "handoff.h"
 #include "hrtf.h"
 #include "spatial.h"
@@ -30,6 +34,7 @@ namespace trivox {
 
 constexpr int kGlideBlocks = 8;    // a change is spread over 40 ms
 constexpr float kMaxStep = 16.0f;  // source frames per mix frame
+constexpr int kCardFadeBlocks = 6;  // a change of rendering mode or output path fades over 30 ms
 
 struct VoiceParams {
   // Read by render() until the voice's removal took effect: hand the data's
@@ -97,6 +102,7 @@ class Mixer {
   };
 
   // Control side, under m_control.
+  static bool prepareHrtf(HrtfSet& set, uint32_t rate);
   void publish(Voice& v, const VoiceParams& params);
   void freeRetired();
 
@@ -104,6 +110,8 @@ class Mixer {
   void takeUpdates();
   void renderBlock(int frames);
   void renderVoice(Voice& v, int frames);
+  void cubicResample(const float* sa, const float* sb, double phase, double firstStep, double stepChange, double limit,
+                     float* outA, float* outB, bool split, int n);
   void seek(Voice& v) const;
   void targets(const Voice& v, Settings& target) const;
   void aim(Voice& v, const Settings& target) const;
@@ -112,18 +120,52 @@ class Mixer {
   bool renderBinaural(Voice& v, int frames, const Settings& next, bool gliding);
   void renderEar(Voice& v, int ear, const float* mono, int frames, const Settings& next, int fade);
   bool renderDirect(Voice& v, int frames, const Settings& next);
-  bool resample(Voice& v, int frames, float step0, float step1, float* outA, float* outB, bool split);
+  void panToBus(const Voice& v, const float* mono, int frames, const Settings& next);
+  void flushPan(int frames);
+
+  // The card's state on the render side (mixer_card.cpp).
+  struct Route {
+    bool quality = true, speed = false, speakers = false;
+    bool modeFading = false;
+  };
+  Route beginBlock(int frames);
+  void endBlock(const Route& route, int frames);
+  void decodeBus(int frames, float* left, float* right);
+  static void ramp(float* out, int n, float from, float to);
+  // linear: straight-line interpolation, for the speed mode alone.
+  bool resample(Voice& v, int frames, float step0, float step1, float* outA, float* outB, bool split,
+                bool linear = false);
 
   const Kernels* m_kernels;
   HrtfSet m_hrtf;
   uint32_t m_rate;
   int m_voiceCount;
   std::unique_ptr<Voice[]> m_voices;
+  bool m_hrtfReady;  // m_hrtf fit for this rate, before the filters below are made from it
 
   mutable std::mutex m_control;  // orders control calls; render() never takes it
   std::vector<Retired> m_retired;
   Handoff<ListenerState> m_listener;
   Handoff<CardRenderState> m_card;
+
+  // Render side: the card's output stage, all sized at construction.
+  AmbisonicDecoder m_decoder;
+  CrosstalkCanceller m_canceller;
+  Limiter m_limiter;
+  Equaliser m_equaliser;
+  BusPan m_pan;
+  int m_panCount = 0;  // sources waiting in the group below
+  float m_panFrom[kPanGroup][kAmbiChannels], m_panSlope[kPanGroup][kAmbiChannels];
+  std::vector<float> m_panInput;  // kPanGroup x block
+  LinearAt m_linearAt;
+  bool m_snapFilters = false;  // the quality path resumes: its filters jump to their targets, unheard
+  int m_busStride = 0;
+  std::vector<float> m_bus;  // kAmbiChannels x (history + block)
+  float m_speedMix = 0.0f;    // 0 quality .. 1 speed, now
+  float m_speakerMix = 0.0f;  // 0 headphones .. 1 speakers, now
+  bool m_qualityRan = true, m_speedRan = false, m_speakersRan = false;
+  float* m_dest[2] = {nullptr, nullptr};  // where the quality path adds its ears this block
+  std::vector<float> m_quality[2], m_speed[2], m_binaural[2], m_weight[2], m_ones;
 
   // Scratch, sized once.
   std::vector<float> m_src[2];

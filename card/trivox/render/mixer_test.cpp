@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "kernels.h"
+#include "test_scene.h"
 #include "test_signal.h"
 
 #if defined(__SSE__) || defined(__x86_64__)
@@ -19,42 +20,6 @@ namespace trivox {
 namespace {
 
 using namespace testsig;
-
-constexpr uint32_t kRate = 48000;
-const char* kFile48 = "/usr/share/openal/hrtf/default-48000.mhr";
-
-HrtfSet kemar() {
-  HrtfSet set;
-  std::string error;
-  EXPECT_TRUE(loadMhrFile(kFile48, set, error)) << error;
-  return set;
-}
-
-struct Source {
-  std::vector<uint8_t> pcm;
-  VoiceParams params;
-};
-
-Source makeSource(const std::vector<float>& samples, uint32_t rate, bool looping = true) {
-  Source s;
-  s.pcm = pcm16(samples);
-  s.params.data = s.pcm.data();
-  s.params.bytes = static_cast<uint32_t>(s.pcm.size());
-  s.params.frequency = rate;
-  s.params.playing = true;
-  s.params.looping = looping;
-  s.params.playGen = 1;
-  s.params.is3d = true;
-  return s;
-}
-
-std::vector<float> renderFor(Mixer& m, int frames) {
-  std::vector<float> out(static_cast<size_t>(frames) * 2);
-  m.render(out.data(), frames);
-  return out;
-}
-
-double db(double ratio) { return 10.0 * std::log10(ratio); }
 
 // Level and arrival-time differences of the rendered ears against the data set itself.
 TEST(Fidelity, InterauralDifferencesAtNinetyDegreesMatchTheDataSet) {

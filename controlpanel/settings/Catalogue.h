@@ -146,4 +146,12 @@ inline constexpr int32_t SheetCoordinate(bool readOk, uint32_t stored, int32_t c
   return (readOk && static_cast<int32_t>(stored) >= 0) ? static_cast<int32_t>(stored) : current;
 }
 
+// A stored sheet edge that would put the sheet (size long) outside the screen area
+// [areaStart, areaEnd) moves it back inside; a sheet larger than the area starts at its edge.
+inline constexpr int32_t KeepOnScreen(int32_t edge, int32_t size, int32_t areaStart, int32_t areaEnd) {
+  const int64_t last = static_cast<int64_t>(areaEnd) - size;
+  if (static_cast<int64_t>(edge) > last) edge = static_cast<int32_t>(last);
+  return edge < areaStart ? areaStart : edge;
+}
+
 }  // namespace catalogue

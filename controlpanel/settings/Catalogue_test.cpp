@@ -60,3 +60,12 @@ TEST(Catalogue, SheetCoordinateIgnoresNegativeAndMissing) {
   EXPECT_EQ(SheetCoordinate(true, 0x80000000u, 40), 40);
   EXPECT_EQ(SheetCoordinate(false, 120, 40), 40);
 }
+
+TEST(Catalogue, KeepOnScreenBringsAFarSheetBack) {
+  EXPECT_EQ(KeepOnScreen(100, 400, 0, 1280), 100);
+  EXPECT_EQ(KeepOnScreen(880, 400, 0, 1280), 880);
+  EXPECT_EQ(KeepOnScreen(100000, 400, 0, 1280), 880);
+  EXPECT_EQ(KeepOnScreen(0x7FFFFFFF, 400, 0, 1280), 880);
+  EXPECT_EQ(KeepOnScreen(-50, 400, -1280, 1280), -50);  // a screen left of the first
+  EXPECT_EQ(KeepOnScreen(10, 2000, 0, 1280), 0);         // larger than the screen
+}

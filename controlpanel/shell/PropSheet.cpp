@@ -46,6 +46,10 @@ BOOL CPropSheet::OnInitDialog() {
     read(catalogue::PropSheetPage, &page);
     left = catalogue::SheetCoordinate(haveLeft, storedLeft, left);
     top = catalogue::SheetCoordinate(haveTop, storedTop, top);
+    // A position stored on a larger screen, or by another program, must not lose the sheet.
+    const int vx = GetSystemMetrics(SM_XVIRTUALSCREEN), vy = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    left = catalogue::KeepOnScreen(left, width, vx, vx + GetSystemMetrics(SM_CXVIRTUALSCREEN));
+    top = catalogue::KeepOnScreen(top, height, vy, vy + GetSystemMetrics(SM_CYVIRTUALSCREEN));
   }
 
   wp.rcNormalPosition = {left, top, left + width, top + height};

@@ -41,10 +41,13 @@ class Input {
   size_t pos_ = 0;
 };
 
-// A bank "exists" when its path ends in ".sf2": deterministic, and reachable by the fuzzer.
-bool Probe(const char* path, void*) {
-  size_t n = std::strlen(path);
-  return n >= 4 && std::memcmp(path + n - 4, ".sf2", 4) == 0;
+// A path ending in ".sf2" is a bank, one ending in ".txt" a file that is not: deterministic,
+// and reachable by the fuzzer.
+kv22::Status Probe(const char* path, void*) {
+  const size_t n = std::strlen(path);
+  if (n >= 4 && std::memcmp(path + n - 4, ".sf2", 4) == 0) return kv22::kOk;
+  if (n >= 4 && std::memcmp(path + n - 4, ".txt", 4) == 0) return kv22::kBadBank;
+  return kv22::kBankNotFound;
 }
 
 void Check(bool ok) {

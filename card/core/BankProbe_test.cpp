@@ -20,21 +20,21 @@ BankVerdict Probe(const Bytes& file, size_t head = 65536) {
   return ProbeBank(file.data(), uint32_t(std::min(head, file.size())), file.size());
 }
 
-zsynth::testbank::Spec Small() {
-  zsynth::testbank::Spec spec;
+zsynth::testbank::Recipe Small() {
+  zsynth::testbank::Recipe recipe;
   zsynth::testbank::Sample s;
   s.pcm.assign(100, 1000);
-  spec.samples = {s};
-  spec.programs.resize(1);
-  spec.programs[0].zones.resize(1);
-  return spec;
+  recipe.samples = {s};
+  recipe.programs.resize(1);
+  recipe.programs[0].zones.resize(1);
+  return recipe;
 }
 
 TEST(BankProbe, AcceptsBanksWhetherSeenWholeOrInPart) {
-  zsynth::testbank::Spec spec = Small();
-  Bytes sf2 = zsynth::testbank::WriteSf2(spec), dls = zsynth::testbank::WriteDls(spec);
-  spec.dls2 = true;
-  Bytes dls2 = zsynth::testbank::WriteDls(spec);
+  zsynth::testbank::Recipe recipe = Small();
+  Bytes sf2 = zsynth::testbank::WriteSf2(recipe), dls = zsynth::testbank::WriteDls(recipe);
+  recipe.dls2 = true;
+  Bytes dls2 = zsynth::testbank::WriteDls(recipe);
   for (const Bytes* b : {&sf2, &dls, &dls2}) {
     EXPECT_EQ(Probe(*b), kBankLooksValid);
     for (size_t head : {12, 20, 64, 200}) EXPECT_EQ(Probe(*b, head), kBankLooksValid) << head;

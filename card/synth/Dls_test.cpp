@@ -19,9 +19,9 @@ namespace {
 
 constexpr int32_t kUnit = 65536;
 
-testbank::Spec Organ(bool dls2) {
-  testbank::Spec spec;
-  spec.dls2 = dls2;
+testbank::Recipe Organ(bool dls2) {
+  testbank::Recipe recipe;
+  recipe.dls2 = dls2;
   testbank::Sample a;
   a.name = "a";
   for (int i = 0; i < 300; ++i) a.pcm.push_back(int16_t(i * 100 - 15000));
@@ -36,7 +36,7 @@ testbank::Spec Organ(bool dls2) {
   b.eightBit = true;
   b.rate = 11025;
   b.loop = LoopMode::kForward;
-  spec.samples = {a, b};
+  recipe.samples = {a, b};
 
   testbank::Program organ;
   organ.name = "Organ";
@@ -62,8 +62,8 @@ testbank::Spec Organ(bool dls2) {
   kit.drum = true;
   kit.program = 0;
   kit.zones = {testbank::Zone{}};
-  spec.programs = {organ, kit};
-  return spec;
+  recipe.programs = {organ, kit};
+  return recipe;
 }
 
 class DlsReader : public ::testing::TestWithParam<bool> {};

@@ -22,8 +22,8 @@ std::vector<int16_t> Ramp(int n) {
 }
 
 // Two samples, a piano whose preset and instrument both have global zones, and a kit.
-testbank::Spec TwoPrograms() {
-  testbank::Spec spec;
+testbank::Recipe TwoPrograms() {
+  testbank::Recipe recipe;
   testbank::Sample a;
   a.name = "ramp";
   a.pcm = Ramp(200);
@@ -36,7 +36,7 @@ testbank::Spec TwoPrograms() {
   testbank::Sample b;
   b.name = "click";
   b.pcm = Ramp(64);
-  spec.samples = {a, b};
+  recipe.samples = {a, b};
 
   testbank::Program piano;
   piano.name = "Piano";
@@ -62,8 +62,8 @@ testbank::Spec TwoPrograms() {
   hit.keyLo = hit.keyHi = 36;
   hit.gens = {{16, 300}, {15, 1200}};
   kit.zones = {hit};
-  spec.programs = {piano, kit};
-  return spec;
+  recipe.programs = {piano, kit};
+  return recipe;
 }
 
 LoadResult Load(const std::vector<uint8_t>& bytes) { return LoadBank(bytes.data(), bytes.size()); }
@@ -137,10 +137,10 @@ TEST(Sf2Reader, FlattensPresetsOverInstrumentsIntoFinalValues) {
 }
 
 TEST(Sf2Reader, OffsetsStayInsideTheirSample) {
-  testbank::Spec spec = TwoPrograms();
+  testbank::Recipe recipe = TwoPrograms();
   // Offsets far past either end of the sample, coarse ones included.
-  spec.programs[1].zones[0].gens = {{0, -30000}, {4, -5}, {1, 30000}, {12, 3}};
-  LoadResult r = Load(testbank::WriteSf2(spec));
+  recipe.programs[1].zones[0].gens = {{0, -30000}, {4, -5}, {1, 30000}, {12, 3}};
+  LoadResult r = Load(testbank::WriteSf2(recipe));
   ASSERT_TRUE(r.bank) << r.reason;
   const Region& hit = r.bank->find(true, 0, 0, 0)->regions[0];
   EXPECT_EQ(hit.start, 246u);

@@ -63,14 +63,14 @@ struct ZoneLists {
   std::vector<std::vector<Gen>> zones;
 };
 
-ZoneLists InstrumentZones(const Spec& spec, const Program& p) {
+ZoneLists InstrumentZones(const Recipe& recipe, const Program& p) {
   ZoneLists z;
   if (!p.instGlobal.empty()) z.zones.push_back(p.instGlobal);
   for (const Zone& zone : p.zones) {
     std::vector<Gen> g{{43, int16_t(zone.keyLo | zone.keyHi << 8)},
                        {44, int16_t(zone.velLo | zone.velHi << 8)}};
     g.insert(g.end(), zone.gens.begin(), zone.gens.end());
-    LoopMode loop = spec.samples[zone.sample].loop;
+    LoopMode loop = recipe.samples[zone.sample].loop;
     if (loop != LoopMode::kNone) g.push_back({54, int16_t(loop == LoopMode::kForward ? 1 : 3)});
     g.push_back({53, int16_t(zone.sample)});
     z.zones.push_back(g);
@@ -79,12 +79,12 @@ ZoneLists InstrumentZones(const Spec& spec, const Program& p) {
 }
 
 // phdr/inst records, bags and generators of all presets or all instruments.
-void Sf2Level(Out& o, const Spec& spec, bool preset) {
+void Sf2Level(Out& o, const Recipe& recipe, bool preset) {
   std::vector<ZoneLists> all;
-  for (size_t i = 0; i < spec.programs.size(); ++i) {
-    const Program& p = spec.programs[i];
+  for (size_t i = 0; i < recipe.programs.size(); ++i) {
+    const Program& p = recipe.programs[i];
     if (!preset) {
-      all.push_back(InstrumentZones(spec, p));
+      all.push_back(InstrumentZones(recipe, p));
       continue;
     }
     ZoneLists z;
@@ -97,7 +97,7 @@ void Sf2Level(Out& o, const Spec& spec, bool preset) {
   uint32_t bag = 0;
   for (size_t i = 0; i <= all.size(); ++i) {
     const bool last = i == all.size();
-    const Program* p = last ? nullptr : &spec.programs[i];
+    const Program* p = last ? nullptr : &recipe.programs[i];
     o.Text(last ? (preset ? "EOP" : "EOI") : p->name, 20);
     if (preset) {
       o.U16(last ? 0 : p->program);
@@ -131,10 +131,10 @@ void Sf2Level(Out& o, const Spec& spec, bool preset) {
   o.End(c);
 }
 
-void Sf2Samples(Out& o, const Spec& spec) {
+void Sf2Samples(Out& o, const Recipe& recipe) {
   size_t c = o.Begin("shdr");
   uint32_t at = 0;
-  for (const Sample& s : spec.samples) {
+  for (const Sample& s : recipe.samples) {
     const uint32_t n = uint32_t(s.pcm.size());
     o.Text(s.name, 20);
     o.U32(at);
@@ -154,22 +154,22 @@ void Sf2Samples(Out& o, const Spec& spec) {
 
 }  // namespace
 
-std::vector<uint8_t> WriteSf2(const Spec& spec) {
+std::vector<uint8_t> WriteSf2(const Recipe& recipe) {
   Out o;
   size_t riff = o.Begin("RIFF", "sfbk");
-  Info(o, spec.name, true);
+  Info(o, recipe.name, true);
   size_t sdta = o.Begin("LIST", "sdta");
   size_t smpl = o.Begin("smpl");
-  for (const Sample& s : spec.samples) {
+  for (const Sample& s : recipe.samples) {
     for (int16_t v : s.pcm) o.U16(uint16_t(v));
     for (int i = 0; i < 46; ++i) o.U16(0);
   }
   o.End(smpl);
   o.End(sdta);
   size_t pdta = o.Begin("LIST", "pdta");
-  Sf2Level(o, spec, true);
-  Sf2Level(o, spec, false);
-  Sf2Samples(o, spec);
+  Sf2Level(o, recipe, true);
+  Sf2Level(o, recipe, false);
+  Sf2Samples(o, recipe);
   o.End(pdta);
   o.End(riff);
   return std::move(o.Bytes());
@@ -212,7 +212,7 @@ void Wsmp(Out& o, const Sample& s, int32_t attenuationCb) {
   o.End(c);
 }
 
-void DlsInstrument(Out& o, const Spec& spec, const Program& p) {
+void DlsInstrument(Out& o, const Recipe& recipe, const Program& p) {
   size_t ins = o.Begin("LIST", "ins ");
   size_t c = o.Begin("insh");
   o.U32(uint32_t(p.zones.size()));
@@ -221,7 +221,7 @@ void DlsInstrument(Out& o, const Spec& spec, const Program& p) {
   o.End(c);
   size_t lrgn = o.Begin("LIST", "lrgn");
   for (const Zone& z : p.zones) {
-    size_t rgn = o.Begin("LIST", spec.dls2 ? "rgn2" : "rgn ");
+    size_t rgn = o.Begin("LIST", recipe.dls2 ? "rgn2" : "rgn ");
     c = o.Begin("rgnh");
     o.U16(z.keyLo);
     o.U16(z.keyHi);
@@ -230,18 +230,18 @@ void DlsInstrument(Out& o, const Spec& spec, const Program& p) {
     o.U16(0);
     o.U16(z.keyGroup);
     o.End(c);
-    Wsmp(o, spec.samples[z.sample], z.attenuationCb);
+    Wsmp(o, recipe.samples[z.sample], z.attenuationCb);
     c = o.Begin("wlnk");
     o.U16(0);
     o.U16(0);
     o.U32(1);
     o.U32(z.sample);
     o.End(c);
-    Articulation(o, z.art, spec.dls2);
+    Articulation(o, z.art, recipe.dls2);
     o.End(rgn);
   }
   o.End(lrgn);
-  Articulation(o, p.art, spec.dls2);
+  Articulation(o, p.art, recipe.dls2);
   Info(o, p.name, false);
   o.End(ins);
 }
@@ -272,20 +272,20 @@ void Wave(Out& o, const Sample& s) {
 
 }  // namespace
 
-std::vector<uint8_t> WriteDls(const Spec& spec) {
+std::vector<uint8_t> WriteDls(const Recipe& recipe) {
   Out o;
   size_t riff = o.Begin("RIFF", "DLS ");
   size_t c = o.Begin("colh");
-  o.U32(uint32_t(spec.programs.size()));
+  o.U32(uint32_t(recipe.programs.size()));
   o.End(c);
   size_t lins = o.Begin("LIST", "lins");
-  for (const Program& p : spec.programs) DlsInstrument(o, spec, p);
+  for (const Program& p : recipe.programs) DlsInstrument(o, recipe, p);
   o.End(lins);
   // The pool's offsets are known once the waves are written: write them apart first.
   Out pool;
   std::vector<uint32_t> cues;
   size_t wvpl = pool.Begin("LIST", "wvpl");
-  for (const Sample& s : spec.samples) {
+  for (const Sample& s : recipe.samples) {
     cues.push_back(uint32_t(pool.Size() - wvpl - 4));
     Wave(pool, s);
   }
@@ -296,14 +296,14 @@ std::vector<uint8_t> WriteDls(const Spec& spec) {
   for (uint32_t cue : cues) o.U32(cue);
   o.End(c);
   o.Bytes().insert(o.Bytes().end(), pool.Bytes().begin(), pool.Bytes().end());
-  Info(o, spec.name, false);
+  Info(o, recipe.name, false);
   o.End(riff);
   return std::move(o.Bytes());
 }
 
-Spec SquareBank() {
-  Spec spec;
-  spec.name = "Square test bank";
+Recipe SquareBank() {
+  Recipe recipe;
+  recipe.name = "Square test bank";
   Sample square;
   square.name = "square";
   square.rate = 44000;
@@ -319,13 +319,13 @@ Spec SquareBank() {
     x = x * 1664525u + 1013904223u;
     noise.pcm.push_back(int16_t((int32_t(x >> 16) - 32768) / 4 * (4410 - i) / 4410));
   }
-  spec.samples = {square, noise};
+  recipe.samples = {square, noise};
   for (int p = 0; p < 128; ++p) {
     Program prog;
     prog.name = "Square " + std::to_string(p);
     prog.program = uint8_t(p);
     prog.zones.push_back(Zone{});
-    spec.programs.push_back(prog);
+    recipe.programs.push_back(prog);
   }
   Program kit;
   kit.name = "Noise kit";
@@ -333,8 +333,8 @@ Spec SquareBank() {
   Zone z;
   z.sample = 1;
   kit.zones.push_back(z);
-  spec.programs.push_back(kit);
-  return spec;
+  recipe.programs.push_back(kit);
+  return recipe;
 }
 
 }  // namespace testbank

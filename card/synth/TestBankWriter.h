@@ -50,20 +50,20 @@ struct Program {
   std::vector<Conn> art;                                   // DLS: the instrument's
 };
 
-struct Spec {
+struct Recipe {
   std::string name = "Test bank";
   std::vector<Sample> samples;
   std::vector<Program> programs;
   bool dls2 = false;  // DLS: 'rgn2', 'lar2' and 'art2' in place of the level 1 chunks
 };
 
-std::vector<uint8_t> WriteSf2(const Spec& spec);
-std::vector<uint8_t> WriteDls(const Spec& spec);
+std::vector<uint8_t> WriteSf2(const Recipe& recipe);
+std::vector<uint8_t> WriteDls(const Recipe& recipe);
 
 // A complete bank that sounds unlike a General MIDI set: every melodic program plays one
 // looped square wave (A4 = 440 Hz exactly, 100 frames a period at 44 kHz), and the standard
 // drum kit a short noise burst on every key.
-Spec SquareBank();
+Recipe SquareBank();
 
 }  // namespace testbank
 }  // namespace zsynth

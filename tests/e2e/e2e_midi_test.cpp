@@ -44,9 +44,9 @@ bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) !
 
 // A small SoundFont 2 bank the card accepts; `tag` (its name) makes each one different.
 void WriteBank(const std::string& path, const std::string& tag) {
-  zsynth::testbank::Spec spec = zsynth::testbank::SquareBank();
-  spec.name = tag;
-  const std::vector<uint8_t> bytes = zsynth::testbank::WriteSf2(spec);
+  zsynth::testbank::Recipe recipe = zsynth::testbank::SquareBank();
+  recipe.name = tag;
+  const std::vector<uint8_t> bytes = zsynth::testbank::WriteSf2(recipe);
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                               static_cast<std::streamsize>(bytes.size()));
 }

@@ -8,8 +8,8 @@ using namespace zsynth::testbank;
 
 namespace {
 
-Spec Varied() {
-  Spec spec;
+Recipe Varied() {
+  Recipe recipe;
   Sample a;
   a.name = "a";
   a.pcm.assign(64, 3000);
@@ -19,7 +19,7 @@ Spec Varied() {
   Sample b = a;
   b.eightBit = true;
   b.loop = zsynth::LoopMode::kUntilRelease;
-  spec.samples = {a, b};
+  recipe.samples = {a, b};
   Program p;
   p.presetGlobal = {{48, 20}};
   p.instGlobal = {{34, -3000}, {37, 100}};
@@ -34,8 +34,8 @@ Spec Varied() {
   Program kit;
   kit.drum = true;
   kit.zones = {Zone{}};
-  spec.programs = {p, kit};
-  return spec;
+  recipe.programs = {p, kit};
+  return recipe;
 }
 
 bool Write(const std::string& path, const std::vector<uint8_t>& b) {
@@ -50,7 +50,7 @@ bool Write(const std::string& path, const std::vector<uint8_t>& b) {
 int main(int argc, char** argv) {
   if (argc != 3) return 2;
   const bool sf2 = std::string(argv[1]) == "sf2";
-  Spec level1 = Varied(), level2 = Varied();
+  Recipe level1 = Varied(), level2 = Varied();
   level2.dls2 = true;
   const std::string dir = argv[2];
   bool ok = Write(dir + "/varied", sf2 ? WriteSf2(level1) : WriteDls(level1));

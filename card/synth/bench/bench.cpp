@@ -187,7 +187,7 @@ int main(int argc, char** argv) {
   }
   std::printf("CPU in microseconds per voice per audio second (one core); spectrum: mean |dB| over third-octave bands\n");
   std::printf("%-8s %-9s %8s %8s %6s %5s %5s %7s %7s %s\n", "song", "ours", "us/v/s", "fluid", "ratio", "peak",
-              "fpeak", "spec|dB|", "level", "worst band");
+              "fpeak", "spct|dB|", "level", "worst band");
   for (const bench::Song& song : bench::MakeSongs()) {
     SmfSong smf;
     std::string reason;

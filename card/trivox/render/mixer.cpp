@@ -508,7 +508,7 @@ bool Mixer::renderBinaural(Voice& v, int n, const Settings& next, bool gliding) 
   std::copy(std::begin(v.history), std::end(v.history), mono);
   const bool ended = resample(v, n, v.now.step, next.step, mono + kHist, nullptr, false, !m_qualityRan);
   // The bus hears the samples as late as the ears do, less their onset delays.
-  if (m_speedRan) panToBus(v, mono + kHist - kLookahead, n, next);
+  if (m_speedRan) panToBus(v.now.sh, next.sh, mono + kHist - kLookahead, n);
   if (!m_qualityRan) {
     std::copy(mono + n, mono + n + kHist, v.history);
     return ended;
@@ -593,23 +593,6 @@ bool Mixer::renderDirect(Voice& v, int n, const Settings& next) {
     mixR[i] += gainR[i] * right[i];
   }
   return ended;
-}
-
-void Mixer::panToBus(const Voice& v, const float* x, int n, const Settings& next) {
-  if (m_panCount == kPanGroup) flushPan(n);
-  const float inv = 1.0f / static_cast<float>(n);
-  const int slot = m_panCount++;
-  for (int c = 0; c < kAmbiChannels; ++c) {
-    m_panFrom[slot][c] = v.now.sh[c];
-    m_panSlope[slot][c] = (next.sh[c] - v.now.sh[c]) * inv;
-  }
-  std::copy(x, x + n, m_panInput.data() + slot * kBlockFrames);
-}
-
-void Mixer::flushPan(int n) {
-  m_pan(m_panFrom, m_panSlope, m_panCount, m_panInput.data(), kBlockFrames, n, m_bus.data() + (m_decoder.taps - 1),
-        m_busStride);
-  m_panCount = 0;
 }
 
 }  // namespace trivox

@@ -120,7 +120,8 @@ class Mixer {
   bool renderBinaural(Voice& v, int frames, const Settings& next, bool gliding);
   void renderEar(Voice& v, int ear, const float* mono, int frames, const Settings& next, int fade);
   bool renderDirect(Voice& v, int frames, const Settings& next);
-  void panToBus(const Voice& v, const float* mono, int frames, const Settings& next);
+  // A voice into the ambisonic bus, its gains gliding from `from` to `to` over the block.
+  void panToBus(const float* from, const float* to, const float* mono, int frames);
   void flushPan(int frames);
 
   // The card's state on the render side (mixer_card.cpp).

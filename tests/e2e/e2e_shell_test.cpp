@@ -280,6 +280,25 @@ TEST_F(Shell, NegativeLeftAndUnknownPageAreIgnored) {
   EXPECT_TRUE(p.WaitExit(10000));
 }
 
+TEST_F(Shell, FarOffScreenPositionAndPage99KeepTheSheetInView) {
+  ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kPrefsKey, "TaskBarIconEnable", 0));
+  ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kPrefsKey, "PROPSHEET_LEFT", 100000));
+  ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kPrefsKey, "PROPSHEET_TOP", 0x7FFFFFFF));
+  ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kPrefsKey, "PROPSHEET_PAGE", 99));
+  Process p = Process::Start();
+  HWND sheet = WaitForSheet();
+  ASSERT_NE(sheet, nullptr);
+  RECT r;
+  GetWindowRect(sheet, &r);
+  EXPECT_GE(r.left, 0);
+  EXPECT_GE(r.top, 0);
+  EXPECT_LE(r.right, GetSystemMetrics(SM_CXVIRTUALSCREEN));
+  EXPECT_LE(r.bottom, GetSystemMetrics(SM_CYVIRTUALSCREEN));
+  EXPECT_EQ(ActivePage(sheet), 0);
+  CloseSheet(sheet, IDCANCEL);
+  EXPECT_TRUE(p.WaitExit(10000));
+}
+
 TEST_F(Shell, TrayDoubleClickOpensOneSheetAndRightDoubleClickEnds) {
   Process resident = StartResident();
   HWND icon = nullptr;

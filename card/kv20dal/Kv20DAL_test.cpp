@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "card/cardctl/CardClient.h"
+#include "controlpanel/driver/SpeakerLink.h"
 
 namespace {
 
@@ -82,12 +83,16 @@ TEST_F(Kv20DalTest, ConfigurationChangesReachTheNextInitialize) {
   EXPECT_EQ(State().eqOn, 0u);
 }
 
+// b is the control panel's run-time link to this library: every export binds.
 TEST_F(Kv20DalTest, OneObjectSeesWhatAnotherSet) {
   Configure([](kv22::CardConfig&) {});
-  CSpeakerInterface a, b;
+  CSpeakerInterface a;
+  CSpeakerLink b;
+  ASSERT_TRUE(b.Bound());
   TAudioInfo info{};
   ASSERT_EQ(a.Initialize(&info, nullptr), 1);
   ASSERT_EQ(b.Initialize(&info, nullptr), 1);
+  EXPECT_EQ(info.boardId, 0x2200);
   SpeakerEqRecord r = Record();
   r.mask = kEqFieldOnOff;
   r.flags = kEqFlagOn;
@@ -104,6 +109,12 @@ TEST_F(Kv20DalTest, OneObjectSeesWhatAnotherSet) {
   EXPECT_EQ(seen.mask, 0x5A5A5A5Au) << "bytes outside the status fields are left alone";
   EXPECT_EQ(State().eqStatusCalls, 1u);
   EXPECT_EQ(State().eqConfigCalls, 2u);
+
+  r.mask = kEqFieldOnOff;
+  r.flags = 0;
+  ASSERT_NE(b.SetConfig(&r, 0), 0);
+  ASSERT_EQ(a.GetStatus(&seen, 0), 1);
+  EXPECT_EQ(seen.flags & kEqFlagOn, 0);
 }
 
 TEST_F(Kv20DalTest, UnavailableBitAndRefusedInputs) {

@@ -78,7 +78,7 @@ BOOL CPagePrefs::OnInitDialog() {
   }
 
   if (!nt) {
-    m_pSpeaker = std::make_unique<CSpeakerInterface>();
+    m_pSpeaker = std::make_unique<CSpeakerLink>();
     if (m_pSpeaker->Initialize(&m_audioInfo, nullptr) == kKvOk) {
       m_bSpeakerReady = 1;
       if (auto* frame = dynamic_cast<CMainFrame*>(GetParentFrame())) frame->SetBoardId(m_audioInfo.boardId);

@@ -3,7 +3,7 @@
 #pragma once
 #include <memory>
 
-#include "card/kv20dal/Kv20DAL.h"
+#include "controlpanel/driver/SpeakerLink.h"
 #include "controlpanel/driver/DriverControl.h"
 #include "framework/Controls.h"
 #include "framework/PropSheet.h"
@@ -50,7 +50,7 @@ class CPagePrefs : public fw::CPropertyPage {
   CZephraCtrlApp* m_pApp;
   std::unique_ptr<fw::CToolTipCtrl> m_pToolTip;
   int m_bEqSupported = 0;
-  std::unique_ptr<CSpeakerInterface> m_pSpeaker;
+  std::unique_ptr<CSpeakerLink> m_pSpeaker;
   TAudioInfo m_audioInfo{};
   SpeakerEqRecord m_eqRecord{};
   int m_nAcceptedInput = 0;

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "card/kv20dal/Kv20DAL.h"
+#include "controlpanel/driver/SpeakerLink.h"
 #include "controlpanel/pages/PagePrefsRules.h"
 #include "controlpanel/res/resource.h"
 #include "controlpanel/settings/Settings.h"
@@ -70,7 +70,7 @@ void CAboutDlg::ShowBoardId() {
     text = prefs::BoardIdText(frame->BoardId());
   } else {
     // Asked for this box only; the frame keeps what the Preferences page found.
-    auto speaker = std::make_unique<CSpeakerInterface>();
+    auto speaker = std::make_unique<CSpeakerLink>();
     TAudioInfo info{};
     if (speaker->Initialize(&info, nullptr) == kKvOk) text = prefs::BoardIdText(info.boardId);
   }

@@ -8,12 +8,14 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "card/cardctl/CardClient.h"
 #include "shared/names/Names.h"
 
 namespace e2e {
 
+const char kProgramDir[] = "C:\\Program Files\\Resonix Trivox\\";
 const char kProgram[] = "C:\\Program Files\\Resonix Trivox\\ZephraCtrl.exe";
 const char kFrameTitle[] = ZEPHRA_FRAME_TITLE;
 const char kSheetTitle[] = "Resonix Trivox";
@@ -195,26 +197,21 @@ Process StartResident(const std::string& args) {
 }
 
 namespace {
-std::vector<DWORD> RunningCopies() {
+std::vector<DWORD> RunningCopies(const char* exe) {
   std::vector<DWORD> pids;
   HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snap == INVALID_HANDLE_VALUE) return pids;
   PROCESSENTRY32 pe{};
   pe.dwSize = sizeof pe;
   for (BOOL ok = Process32First(snap, &pe); ok; ok = Process32Next(snap, &pe))
-    if (!lstrcmpiA(pe.szExeFile, "ZephraCtrl.exe")) pids.push_back(pe.th32ProcessID);
+    if (!lstrcmpiA(pe.szExeFile, exe)) pids.push_back(pe.th32ProcessID);
   CloseHandle(snap);
   return pids;
 }
 }  // namespace
 
-void EndAll() {
-  if (FindFrame()) {
-    Process u = Process::Start("/U");
-    u.WaitExit(10000);
-    WaitUntil([] { return FindFrame() == nullptr; }, 5000);
-  }
-  for (DWORD pid : RunningCopies()) {
+void EndProcesses(const char* exe) {
+  for (DWORD pid : RunningCopies(exe)) {
     HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
     if (h) {
       TerminateProcess(h, 1);
@@ -222,6 +219,15 @@ void EndAll() {
       CloseHandle(h);
     }
   }
+}
+
+void EndAll() {
+  if (FindFrame()) {
+    Process u = Process::Start("/U");
+    u.WaitExit(10000);
+    WaitUntil([] { return FindFrame() == nullptr; }, 5000);
+  }
+  EndProcesses("ZephraCtrl.exe");
   // Modal boxes left by a failed test go with their process; the frame's title too.
   WaitUntil([] { return FindFrame() == nullptr; }, 5000);
 }
@@ -411,6 +417,55 @@ SplashOff::~SplashOff() {
     }
   }
   if (key_) RegCloseKey(key_);
+}
+
+FileAway::FileAway(std::string path) : path_(std::move(path)), aside_(path_ + ".away") {
+  moved_ = MoveFileExA(path_.c_str(), aside_.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+FileAway::~FileAway() {
+  if (moved_) MoveFileExA(aside_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+DllTakenAway::DllTakenAway(const char* exe, const char* dll)
+    : key_(std::string("Software\\Wine\\AppDefaults\\") + exe + "\\DllOverrides"), dll_(dll) {
+  set_ = SetString(HKEY_CURRENT_USER, key_.c_str(), dll, "");
+}
+
+DllTakenAway::~DllTakenAway() {
+  if (set_) DeleteValue(HKEY_CURRENT_USER, key_.c_str(), dll_.c_str());
+}
+
+namespace {
+
+// The card's service in the state asked for, waiting for it; false when it cannot be reached.
+bool DriveCardService(bool run) {
+  SC_HANDLE scm = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+  if (!scm) return false;
+  SC_HANDLE svc = OpenServiceA(scm, ZEPHRA_CARD_SERVICE, SERVICE_START | SERVICE_STOP | SERVICE_QUERY_STATUS);
+  bool ok = false;
+  if (svc) {
+    SERVICE_STATUS st{};
+    if (run)
+      StartServiceA(svc, 0, nullptr);
+    else
+      ControlService(svc, SERVICE_CONTROL_STOP, &st);
+    const DWORD want = run ? SERVICE_RUNNING : SERVICE_STOPPED;
+    ok = WaitUntil([&] { return QueryServiceStatus(svc, &st) && st.dwCurrentState == want; }, 20000);
+    CloseServiceHandle(svc);
+  }
+  CloseServiceHandle(scm);
+  return ok;
+}
+
+}  // namespace
+
+CardDriverStopped::CardDriverStopped() : stopped_(DriveCardService(false)) {}
+
+CardDriverStopped::~CardDriverStopped() {
+  if (!stopped_) return;
+  DriveCardService(true);
+  WaitUntil([] { return kv22::CardClient().Open(); }, 20000);
 }
 
 }  // namespace e2e

@@ -10,6 +10,7 @@
 
 namespace e2e {
 
+extern const char kProgramDir[];   // where setup installs, with the closing backslash
 extern const char kProgram[];      // the installed ZephraCtrl.exe
 extern const char kFrameTitle[];   // the hidden main window
 extern const char kSheetTitle[];
@@ -80,6 +81,8 @@ bool Settled(HWND w);
 Process StartResident(const std::string& args = "");
 // Ends every running copy: "/U", then whatever is left.
 void EndAll();
+// Ends every process of this file name.
+void EndProcesses(const char* exe);
 
 // The tray icon child of Wine's stand-alone tray window, if any.
 HWND TrayIcon();
@@ -128,6 +131,52 @@ kv22::CardState CardStateOf(kv22::CardClient& card);
 // Mean square of each channel of interleaved stereo over frames [from, to), clipped to the
 // samples there are; 0 for an empty stretch.
 void MeanSquare(const std::vector<short>& s, size_t from, size_t to, double* left, double* right);
+
+// A file moved aside for a test and put back, over whatever the test left there, when the
+// guard goes. The test may write other bytes in its place meanwhile.
+class FileAway {
+ public:
+  explicit FileAway(std::string path);
+  ~FileAway();
+  FileAway(const FileAway&) = delete;
+  FileAway& operator=(const FileAway&) = delete;
+  bool Moved() const { return moved_; }
+  const std::string& Path() const { return path_; }
+  const std::string& Aside() const { return aside_; }
+
+ private:
+  std::string path_, aside_;
+  bool moved_ = false;
+};
+
+// A platform library taken away from one program (Wine's per-program override; the
+// environment's WINEDLLOVERRIDES does not reach a child under Wine 8) until the guard goes.
+class DllTakenAway {
+ public:
+  DllTakenAway(const char* exe, const char* dll);
+  ~DllTakenAway();
+  DllTakenAway(const DllTakenAway&) = delete;
+  DllTakenAway& operator=(const DllTakenAway&) = delete;
+  bool Set() const { return set_; }
+
+ private:
+  std::string key_, dll_;
+  bool set_ = false;
+};
+
+// The card's kernel driver stopped, as on a machine where it did not load, and started
+// again when the guard goes (waiting until the card answers).
+class CardDriverStopped {
+ public:
+  CardDriverStopped();
+  ~CardDriverStopped();
+  CardDriverStopped(const CardDriverStopped&) = delete;
+  CardDriverStopped& operator=(const CardDriverStopped&) = delete;
+  bool Stopped() const { return stopped_; }
+
+ private:
+  bool stopped_ = false;
+};
 
 // The Trivox splash switched off for a test suite that measures the sound of programs
 // starting a Trivox device; the stored values are put back afterwards.

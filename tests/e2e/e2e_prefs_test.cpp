@@ -278,6 +278,20 @@ TEST_F(Prefs, EqualiserGroupOnlyForBoard2200AndThenWithItsPoll) {
   }
 }
 
+// Without Kv20DAL.dll the panel still starts, in either shape, and acts as on a board
+// without the equaliser.
+TEST_F(Prefs, WithoutTheSpeakerLibraryThePanelRunsWithoutTheEqualiser) {
+  const FileAway library(std::string(kProgramDir) + "Kv20DAL.dll");
+  ASSERT_TRUE(library.Moved());
+  Process p = StartWithSheet();
+  HWND page = OpenPrefs();
+  ASSERT_NE(page, nullptr) << "the panel did not start";
+  for (int id : {kEqGroup, kEqEnable, kEqLabel, kEqInput}) EXPECT_FALSE(Visible(page, id)) << id;
+  EXPECT_EQ(State().eqInits, 0u);
+  CloseSheet(sheet_, IDCANCEL);
+  EXPECT_TRUE(p.WaitExit(10000));
+}
+
 TEST_F(Prefs, UnavailableBitDisablesTheGroupWithinASecond) {
   if (IsNT()) GTEST_SKIP() << "no equaliser on NT";
   Process p = StartWithSheet();

@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr int kLevelMax = 127;
+constexpr int kLevelMax = static_cast<int>(catalogue::kEffectLevelMax);
 constexpr int kTickFrequency = 21;
 
 // A stored name that fits the page's buffers; one that does not counts as absent.
@@ -147,7 +147,7 @@ void CPageMIDI::FillDestinations() {
 void CPageMIDI::InitModeAndEffects() {
   const HANDLE h = m_wavetable.Get();
   DWORD stored = 0;
-  if (settings::ReadDword(catalogue::SoftSynthMode, &stored)) {
+  if (catalogue::SoftSynthModeUsable(settings::ReadDword(catalogue::SoftSynthMode, &stored) != 0, stored)) {
     m_nMode = static_cast<int>(stored);
   } else {
     DWORD level = 0, perfClass = 0, feature = 0;
@@ -173,8 +173,10 @@ void CPageMIDI::InitSliders() {
     slider->SetTicFreq(kTickFrequency);
   }
   DWORD level = 0;
-  m_nReverb = settings::ReadDword(catalogue::ReverbAmount, &level) ? static_cast<int>(level) : 0;
-  m_nChorus = settings::ReadDword(catalogue::ChorusAmount, &level) ? static_cast<int>(level) : 0;
+  bool ok = settings::ReadDword(catalogue::ReverbAmount, &level) != 0;
+  m_nReverb = static_cast<int>(catalogue::EffectLevelFromStore(ok, level));
+  ok = settings::ReadDword(catalogue::ChorusAmount, &level) != 0;
+  m_nChorus = static_cast<int>(catalogue::EffectLevelFromStore(ok, level));
   m_reverb.SetPos(m_nReverb);
   m_chorus.SetPos(m_nChorus);
 }

@@ -141,6 +141,17 @@ inline constexpr int RenderModeIndexFromStore(bool readOk, uint32_t stored) {
 // The value stored for a radio index: 2 or 0, never 1.
 inline constexpr uint32_t TrivoxModeForIndex(int index) { return index == 1 ? 0 : 2; }
 
+// "ReverbAmount" and "ChorusAmount" as the sliders hold them: missing gives 0, a number
+// above the sliders' 127 gives 127.
+inline constexpr uint32_t kEffectLevelMax = 127;
+inline constexpr uint32_t EffectLevelFromStore(bool readOk, uint32_t stored) {
+  return !readOk ? 0 : (stored > kEffectLevelMax ? kEffectLevelMax : stored);
+}
+
+// "SoftSynthMode" counts only when it names one of the three modes; any other number is
+// taken as missing, and the page asks the card for its default.
+inline constexpr bool SoftSynthModeUsable(bool readOk, uint32_t stored) { return readOk && stored <= 2; }
+
 // A stored sheet position below 0 (as a signed number) keeps the sheet's own.
 inline constexpr int32_t SheetCoordinate(bool readOk, uint32_t stored, int32_t current) {
   return (readOk && static_cast<int32_t>(stored) >= 0) ? static_cast<int32_t>(stored) : current;

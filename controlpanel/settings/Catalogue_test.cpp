@@ -43,6 +43,16 @@ TEST(Catalogue, OutputModeDefaults) {
   EXPECT_EQ(OutputModeFromStore(true, 0xFFFFFFFFu), 0u);  // unsigned: -1 is above 1
 }
 
+TEST(Catalogue, MidiLevelsClampAndOddModesCountAsMissing) {
+  EXPECT_EQ(EffectLevelFromStore(false, 90), 0u);
+  EXPECT_EQ(EffectLevelFromStore(true, 90), 90u);
+  EXPECT_EQ(EffectLevelFromStore(true, 1000), 127u);
+  EXPECT_EQ(EffectLevelFromStore(true, 0xFFFFFFFFu), 127u);
+  EXPECT_TRUE(SoftSynthModeUsable(true, 2));
+  EXPECT_FALSE(SoftSynthModeUsable(true, 3));
+  EXPECT_FALSE(SoftSynthModeUsable(false, 0));
+}
+
 TEST(Catalogue, TrivoxModeMapsBothWays) {
   EXPECT_EQ(RenderModeIndexFromStore(false, 0), 0);  // missing: 2, quality
   EXPECT_EQ(RenderModeIndexFromStore(true, 0), 1);

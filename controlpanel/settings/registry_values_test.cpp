@@ -29,6 +29,9 @@ uint32_t OutputModeRule(bool ok, uint32_t v) { return catalogue::OutputModeFromS
 uint32_t RenderIndexRule(bool ok, uint32_t v) {
   return static_cast<uint32_t>(catalogue::RenderModeIndexFromStore(ok, v));
 }
+uint32_t LevelRule(bool ok, uint32_t v) { return catalogue::EffectLevelFromStore(ok, v); }
+// A mode that is not one of the three counts as missing: 3 stands for "the card's default".
+uint32_t ModeRule(bool ok, uint32_t v) { return catalogue::SoftSynthModeUsable(ok, v) ? v : 3; }
 // The sheet's own position stands in as 50; a 400-pixel sheet on a 1280-pixel screen.
 uint32_t SheetRule(bool ok, uint32_t v) {
   return static_cast<uint32_t>(catalogue::KeepOnScreen(catalogue::SheetCoordinate(ok, v, 50), 400, 0, 1280));
@@ -56,9 +59,9 @@ const std::vector<Row> kRows = {
     {"OutputMode", 4, OutputModeRule, 0, 1, {7, 2, kAll}},
     {"TrivoxMode", 4, RenderIndexRule, 0, 1, {1, 7, kAll}},
     {"BrisaWavetableEffect", 4, nullptr, 0, kAll, {7}},
-    {"ReverbAmount", 4, nullptr, 0, kAll, {1000, kAll}},
-    {"ChorusAmount", 4, nullptr, 0, kAll, {1000, kAll}},
-    {"SoftSynthMode", 4, nullptr, 0, kAll, {5, kAll}},
+    {"ReverbAmount", 4, LevelRule, 0, 127, {128, 1000, kAll}},
+    {"ChorusAmount", 4, LevelRule, 0, 127, {128, 1000, kAll}},
+    {"SoftSynthMode", 4, ModeRule, 0, 3, {3, 5, kAll}},
     {"BrisaMidiInDeviceID", 4, nullptr, 0, kAll, {kAll}},
     {"BrisaMidiOutDeviceID", 4, nullptr, 0, kAll, {kAll}},
     {"MidiOutDeviceID", 4, nullptr, 0, kAll, {kAll}},

@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
 # Runs every test: host tests with sanitizers, then the Windows tests under Wine in both
 # platform shapes (each in its own prefix with the programs and the virtual card installed).
-#   tools/test.sh [--no-setup] [--shape 9x|nt] [-R REGEX]
+#   tools/test.sh [--no-setup] [--no-fuzz] [--shape 9x|nt] [-R REGEX]
+# (--no-fuzz skips the bounded fuzz runs: for a quick subset while working.)
 set -uo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 setup=1
+fuzzing=1
 shapes=(9x nt)
 ctest_args=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --no-setup) setup=0; shift ;;
+    --no-fuzz) fuzzing=0; shift ;;
     --shape) shapes=("$2"); shift 2 ;;
     -R) ctest_args+=(-R "$2"); shift 2 ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
@@ -51,6 +54,7 @@ count "$log_dir/host.log"
 
 # Every fuzz target of tools/fuzz, each a bounded run.
 for fuzz in tools/fuzz/run-*-fuzz.sh; do
+  [ "$fuzzing" = 1 ] || break
   name=$(basename "$fuzz" .sh); name=${name#run-}; name=${name%-fuzz}
   echo "== $name fuzzing (bounded)"
   if bash "$fuzz" --short > "$log_dir/fuzz-$name.log" 2>&1; then

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -22,7 +24,6 @@ using namespace e2e;
 namespace {
 
 const char kControlKey[] = "Software\\Orvane\\Zephra\\ControlPanel";
-const char kProgramDir[] = "C:\\Program Files\\Resonix Trivox\\";
 constexpr int kOutput = 1008, kTest = 1081, kPicLeft = 1089, kPicRight = 1090, kPicHeadphones = 1094;
 constexpr int kRenderGroup = 30021, kQuality = 30022, kSpeed = 30023;
 
@@ -331,12 +332,8 @@ TEST_F(Config, EndTestStopsTheSoundAtOnce) {
 
 TEST_F(Config, MissingRightToneEndsTheTestAfterTheLeftTone) {
   ASSERT_TRUE(capture_.Available()) << "run under e2e_capture.sh";
-  const std::string right = std::string(kProgramDir) + "r.wav", hidden = right + ".away";
-  ASSERT_TRUE(MoveFileExA(right.c_str(), hidden.c_str(), MOVEFILE_REPLACE_EXISTING));
-  struct Restore {
-    std::string from, to;
-    ~Restore() { MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING); }
-  } restore{hidden, right};
+  const FileAway right(std::string(kProgramDir) + "r.wav");
+  ASSERT_TRUE(right.Moved());
 
   HWND page = OpenPage();
   ASSERT_NE(page, nullptr);
@@ -360,16 +357,54 @@ TEST_F(Config, MissingRightToneEndsTheTestAfterTheLeftTone) {
   EXPECT_TRUE(seg[0].left);
 }
 
+// A tone cut short (its header still counting every byte) plays what it holds; one cut
+// inside its header cannot load, and the test does not start.
+TEST_F(Config, TruncatedTonesPlayWhatTheyHoldOrKeepTheTestFromStarting) {
+  ASSERT_TRUE(capture_.Available()) << "run under e2e_capture.sh";
+  const auto cut = [](const FileAway& f, size_t bytes) {
+    std::ifstream in(f.Aside(), std::ios::binary);
+    const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::ofstream(f.Path(), std::ios::binary) << all.substr(0, bytes);
+    return all.size();
+  };
+  const FileAway right(std::string(kProgramDir) + "r.wav");
+  ASSERT_TRUE(right.Moved());
+  const size_t whole = cut(right, 0);
+  ASSERT_GT(whole, 44u + 8820);
+  const size_t half = 44 + ((whole - 44) / 2 & ~size_t{1});
+  cut(right, half);
+
+  HWND page = OpenPage();
+  ASSERT_NE(page, nullptr);
+  long long from = capture_.Running();
+  ASSERT_GT(from, 0) << "the recording does not run";
+  Click(page, kTest);
+  ASSERT_TRUE(WaitUntil([&] { return ButtonReads(page, "End Test"); }, 3000));
+  WatchTest(page);
+  EXPECT_TRUE(ButtonReads(page, "Begin Test"));
+  EXPECT_TRUE(capture_.WaitForSilence(capture_.Now(), 200));
+  const std::vector<Segment> seg = Segments(capture_.Read(from, capture_.Now()));
+  ASSERT_EQ(seg.size(), 2u);
+  EXPECT_FALSE(seg[1].left);
+  const double expected = (half - 44) / 88200.0;
+  std::printf("right tone cut to %.3f s: heard %.2f s\n", expected, seg[1].Seconds());
+  EXPECT_NEAR(seg[1].Seconds(), expected, 0.08);
+
+  const FileAway left(std::string(kProgramDir) + "l.wav");
+  ASSERT_TRUE(left.Moved());
+  cut(left, 30);
+  from = capture_.Now();
+  Click(page, kTest);
+  ASSERT_TRUE(Settled(page));
+  EXPECT_TRUE(ButtonReads(page, "Begin Test"));
+  EXPECT_TRUE(capture_.WaitForSilence(from, 500)) << "nothing plays";
+  EXPECT_TRUE(Segments(capture_.Read(from, capture_.Now())).empty());
+}
+
 TEST_F(Config, WithoutDirectSoundBeginTestSaysSoAndPlaysNothing) {
   ASSERT_TRUE(capture_.Available()) << "run under e2e_capture.sh";
-  // Only the control panel loses the library. WINEDLLOVERRIDES in the environment block
-  // of CreateProcess does not reach a child under Wine 8; its per-program override does.
-  const char overrides[] = "Software\\Wine\\AppDefaults\\ZephraCtrl.exe\\DllOverrides";
-  ASSERT_TRUE(SetString(HKEY_CURRENT_USER, overrides, "dsound", ""));
-  struct Restore {
-    const char* key;
-    ~Restore() { DeleteValue(HKEY_CURRENT_USER, key, "dsound"); }
-  } restore{overrides};
+  const DllTakenAway dsound("ZephraCtrl.exe", "dsound");
+  ASSERT_TRUE(dsound.Set());
   HWND page = OpenPage();
   ASSERT_NE(page, nullptr);
   const long long from = capture_.Now();

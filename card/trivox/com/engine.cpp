@@ -29,7 +29,7 @@ HrtfSet loadSet(const std::wstring& dir, std::string& origin) {
     note += error + "; ";
   }
   origin = note + "spherical head model";
-  OutputDebugStringA(("Trivox: " + origin + "\n").c_str());
+  engineTrace(origin);
   return makeSphericalHead(kMixRate);
 }
 

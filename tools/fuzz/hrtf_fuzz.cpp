@@ -1,35 +1,17 @@
 // libFuzzer target for the measured-HRTF loader: every input is a file on disk, read as the
 // Trivox engine reads its data folder. A file that is refused must give the spherical head
 // with the reason; one that is taken must give a set the renderer can index safely.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
+#include "tools/fuzz/FuzzInputFile.h"
+
 #include "card/trivox/render/hrtf.h"
 
 namespace {
-
-std::string g_path;
-
-void RemoveInput() {
-  if (!g_path.empty()) unlink(g_path.c_str());
-}
-
-void WriteInput(const uint8_t* data, size_t size) {
-  const int fd = open(g_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  if (fd < 0) std::abort();
-  for (size_t done = 0; done < size;) {
-    const ssize_t n = write(fd, data + done, size - done);
-    if (n <= 0) std::abort();
-    done += static_cast<size_t>(n);
-  }
-  close(fd);
-}
 
 void Check(bool ok) {
   if (!ok) __builtin_trap();
@@ -65,22 +47,20 @@ void CheckRender(const trivox::HrtfSet& set) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  const char* dir = std::getenv("HRTF_FUZZ_TMP");
-  g_path = std::string(dir && *dir ? dir : "/tmp") + "/hrtf_fuzz_" + std::to_string(getpid()) + ".mhr";
-  std::atexit(RemoveInput);
+  fuzzfile::Choose("HRTF_FUZZ_TMP", "hrtf_fuzz", ".mhr");
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  WriteInput(data, size);
+  fuzzfile::Write(data, size);
   std::string note;
-  const trivox::HrtfSet set = trivox::loadHrtfOrModel(g_path, 48000, note);
+  const trivox::HrtfSet set = trivox::loadHrtfOrModel(fuzzfile::Path(), 48000, note);
   CheckSet(set);
-  if (set.origin == g_path) {
+  if (set.origin == fuzzfile::Path()) {
     Check(note.empty());
   } else {
     // Refused: the model, and a reason that names the file.
-    Check(set.origin == "spherical head model" && note.find(g_path) != std::string::npos);
+    Check(set.origin == "spherical head model" && note.find(fuzzfile::Path()) != std::string::npos);
   }
   CheckRender(set);
   return 0;

@@ -4,7 +4,7 @@
 source "$(dirname "${BASH_SOURCE[0]}")/fuzz-common.sh"
 zf_options hrtf 15 "$@"
 zf_build "$zf_root/tools/fuzz/hrtf_fuzz.cpp" "$zf_root/card/trivox/render/hrtf.cpp" \
-  -- "$zf_root/card/trivox/render/hrtf.h"
+  -- "$zf_root/card/trivox/render/hrtf.h" "$zf_root/tools/fuzz/FuzzInputFile.h"
 
 le16() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))"; }
 le32() { le16 $(($1 & 65535)); le16 $((($1 >> 16) & 65535)); }

@@ -2,7 +2,7 @@
 # The wave reader's libFuzzer target (clang, AddressSanitizer + UBSan); options in fuzz-common.sh.
 source "$(dirname "${BASH_SOURCE[0]}")/fuzz-common.sh"
 zf_options wave 25 "$@"
-zf_build "$zf_root/tools/fuzz/wave_fuzz.cpp" "$zf_root/shared/wave/WaveFile.cpp" -- "$zf_root/shared/wave/WaveFile.h"
+zf_build "$zf_root/tools/fuzz/wave_fuzz.cpp" "$zf_root/shared/wave/WaveFile.cpp" -- "$zf_root/shared/wave/WaveFile.h" "$zf_root/tools/fuzz/FuzzInputFile.h"
 
 # Seed corpus: a few well-formed files and the layouts the reader treats specially.
 le16() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))"; }

@@ -29,6 +29,25 @@ class Shell : public ::testing::Test {
     EndAll();
     SetCardDevices(devices_);
   }
+  // Starts a copy that opens its sheet at once, notes where the sheet stands and which page
+  // is active, and closes it again.
+  struct SheetSeen {
+    RECT rect{};
+    int page = -1;
+  };
+  static SheetSeen OpenAndCloseSheet() {
+    SheetSeen seen;
+    Process p = Process::Start();
+    HWND sheet = WaitForSheet();
+    EXPECT_NE(sheet, nullptr);
+    if (!sheet) return seen;
+    GetWindowRect(sheet, &seen.rect);
+    seen.page = ActivePage(sheet);
+    CloseSheet(sheet, IDCANCEL);
+    EXPECT_TRUE(p.WaitExit(10000));
+    return seen;
+  }
+
   DWORD devices_ = kAllDevices;
   RegistryGuard prefs_{HKEY_CURRENT_USER, kPrefsKey,
                        {"TaskBarIconEnable", "SysKeyEnable", "PROPSHEET_LEFT", "PROPSHEET_TOP", "PROPSHEET_PAGE",
@@ -237,47 +256,25 @@ TEST_F(Shell, PositionAndPageAreRestored) {
   EXPECT_EQ(*reinterpret_cast<const DWORD*>(data.data()), static_cast<DWORD>(last));
   EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
 
-  Process p = Process::Start();
-  HWND sheet = WaitForSheet();
-  ASSERT_NE(sheet, nullptr);
-  RECT r;
-  GetWindowRect(sheet, &r);
-  EXPECT_EQ(r.left, 210);
-  EXPECT_EQ(r.top, 160);
-  EXPECT_EQ(ActivePage(sheet), last);
-  CloseSheet(sheet, IDCANCEL);
-  EXPECT_TRUE(p.WaitExit(10000));
+  const SheetSeen seen = OpenAndCloseSheet();
+  EXPECT_EQ(seen.rect.left, 210);
+  EXPECT_EQ(seen.rect.top, 160);
+  EXPECT_EQ(seen.page, last);
 }
 
 TEST_F(Shell, NegativeLeftAndUnknownPageAreIgnored) {
   ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kPrefsKey, "TaskBarIconEnable", 0));
   DeleteValue(HKEY_CURRENT_USER, kPrefsKey, "PROPSHEET_LEFT");
   DeleteValue(HKEY_CURRENT_USER, kPrefsKey, "PROPSHEET_TOP");
-  LONG defaultLeft = 0;
-  {
-    Process p = Process::Start();
-    HWND sheet = WaitForSheet();
-    ASSERT_NE(sheet, nullptr);
-    RECT r;
-    GetWindowRect(sheet, &r);
-    defaultLeft = r.left;
-    CloseSheet(sheet, IDCANCEL);
-    ASSERT_TRUE(p.WaitExit(10000));
-  }
+  const LONG defaultLeft = OpenAndCloseSheet().rect.left;
   ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kPrefsKey, "PROPSHEET_LEFT", static_cast<DWORD>(-50)));
   ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kPrefsKey, "PROPSHEET_TOP", 120));
   // One past the last page: the NT sheet has two, so 3 there; 9x has four, so 7 there.
   ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kPrefsKey, "PROPSHEET_PAGE", IsNT() ? 3 : 7));
-  Process p = Process::Start();
-  HWND sheet = WaitForSheet();
-  ASSERT_NE(sheet, nullptr);
-  RECT r;
-  GetWindowRect(sheet, &r);
-  EXPECT_EQ(r.left, defaultLeft);
-  EXPECT_EQ(r.top, 120);
-  EXPECT_EQ(ActivePage(sheet), 0);
-  CloseSheet(sheet, IDCANCEL);
-  EXPECT_TRUE(p.WaitExit(10000));
+  const SheetSeen seen = OpenAndCloseSheet();
+  EXPECT_EQ(seen.rect.left, defaultLeft);
+  EXPECT_EQ(seen.rect.top, 120);
+  EXPECT_EQ(seen.page, 0);
 }
 
 TEST_F(Shell, FarOffScreenPositionAndPage99KeepTheSheetInView) {
@@ -285,18 +282,12 @@ TEST_F(Shell, FarOffScreenPositionAndPage99KeepTheSheetInView) {
   ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kPrefsKey, "PROPSHEET_LEFT", 100000));
   ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kPrefsKey, "PROPSHEET_TOP", 0x7FFFFFFF));
   ASSERT_TRUE(SetDword(HKEY_CURRENT_USER, kPrefsKey, "PROPSHEET_PAGE", 99));
-  Process p = Process::Start();
-  HWND sheet = WaitForSheet();
-  ASSERT_NE(sheet, nullptr);
-  RECT r;
-  GetWindowRect(sheet, &r);
-  EXPECT_GE(r.left, 0);
-  EXPECT_GE(r.top, 0);
-  EXPECT_LE(r.right, GetSystemMetrics(SM_CXVIRTUALSCREEN));
-  EXPECT_LE(r.bottom, GetSystemMetrics(SM_CYVIRTUALSCREEN));
-  EXPECT_EQ(ActivePage(sheet), 0);
-  CloseSheet(sheet, IDCANCEL);
-  EXPECT_TRUE(p.WaitExit(10000));
+  const SheetSeen seen = OpenAndCloseSheet();
+  EXPECT_GE(seen.rect.left, 0);
+  EXPECT_GE(seen.rect.top, 0);
+  EXPECT_LE(seen.rect.right, GetSystemMetrics(SM_CXVIRTUALSCREEN));
+  EXPECT_LE(seen.rect.bottom, GetSystemMetrics(SM_CYVIRTUALSCREEN));
+  EXPECT_EQ(seen.page, 0);
 }
 
 TEST_F(Shell, TrayDoubleClickOpensOneSheetAndRightDoubleClickEnds) {

@@ -130,6 +130,7 @@ class MidiPageSound : public MidiPageTest {
     const std::string bank = std::string(sys) + "\\orvanegm";
     ASSERT_TRUE(WaitUntil([&] { return Synth().hasSynth && bank == Synth().synth.bank; }, 30000))
         << "the synthesizer did not report the default bank";
+    // No bank in use is stored, so a download replaces (and removes) none.
     DeleteValue(HKEY_LOCAL_MACHINE, kInstallSettings, "DLSBankPath");
   }
   void TearDown() override {
@@ -185,6 +186,7 @@ TEST_F(MidiPageSound, ATuneSoundsWithTheBankDownloadedThroughThePage) {
   Close();
   DeleteFileA(path.c_str());
   RemoveDirectoryA("C:\\zephra-banks");
+  ASSERT_LT(after, 90) << "the tune was not heard with the new bank";
   std::printf("even/odd harmonics: default bank %.1f dB, square bank %.1f dB\n", before, after);
   EXPECT_LT(after, before - 15) << "the square bank's missing even harmonics";
 }

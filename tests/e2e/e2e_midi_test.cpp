@@ -6,50 +6,30 @@
 
 #include <commctrl.h>
 #include <mmsystem.h>
-#include <prsht.h>
 
 #include <cstdio>
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "E2eSupport.h"
+#include "MidiPage.h"
 #include "card/cardctl/CardClient.h"
-#include "card/synth/TestBankWriter.h"
 
 using namespace e2e;
 
 namespace {
 
-const char kPanelKey[] = "Software\\Orvane\\Zephra\\ControlPanel";
-const char kInstallSettings[] = "Software\\Orvane\\Zephra\\InstallSettings";
 const char kWork[] = "C:\\zephra-work";
 const char kCd[] = "E:\\";
-const char kDialogTitle[] = "Open a DLS Collection File";
-
-enum : int {
-  kDosGroup = 1158, kDosMidi = 4003, kModeGroup = 1159, kMode0 = 4000, kMode1 = 4001, kMode2 = 4002,
-  kEffectsGroup = 1160, kReverbLabel = 1161, kReverb = 1051, kChorusLabel = 1162, kChorus = 1049,
-  kEffects = 1148, kDownload = 30020,
-};
 
 std::string Read(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(f), {});
 }
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// A small SoundFont 2 bank the card accepts; `tag` (its name) makes each one different.
-void WriteBank(const std::string& path, const std::string& tag) {
-  zsynth::testbank::Recipe recipe = zsynth::testbank::SquareBank();
-  recipe.name = tag;
-  const std::vector<uint8_t> bytes = zsynth::testbank::WriteSf2(recipe);
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
-}
 
 std::string WininitPath() {
   char dir[MAX_PATH];
@@ -71,24 +51,8 @@ std::string DwordValue(const char* name) {
   return std::to_string(*reinterpret_cast<const DWORD*>(data.data()));
 }
 
-class Midi : public ::testing::Test {
+class Midi : public MidiPageTest {
  protected:
-  void SetUp() override {
-    EndAll();
-    ASSERT_TRUE(card_.Open()) << "virtual card missing";
-    ASSERT_TRUE(card_.GetStatus(saved_));
-    kv22::CardConfig cfg = saved_.config;
-    kv22::DefaultConfig(cfg);
-    ASSERT_TRUE(card_.SetConfig(cfg));
-    ASSERT_TRUE(card_.ResetState());
-    for (const char* v : {"SoftSynthMode", "BrisaWavetableEffect", "ReverbAmount", "ChorusAmount"})
-      DeleteValue(HKEY_LOCAL_MACHINE, kPanelKey, v);
-  }
-  void TearDown() override {
-    EndAll();
-    EXPECT_TRUE(card_.SetConfig(saved_.config));
-  }
-
   void Configure(const std::function<void(kv22::CardConfig&)>& change) { ASSERT_TRUE(ConfigureCard(card_, change)); }
   kv22::CardState State() { return CardStateOf(card_); }
   std::vector<kv22::LogEntry> WavetableLog() {
@@ -98,53 +62,9 @@ class Midi : public ::testing::Test {
       if (e.device == kv22::kDevWavetable || e.device == kv22::kDevWavetableNt) wt.push_back(e);
     return wt;
   }
-  static int MidiIndex() { return IsNT() ? 0 : 2; }
-
-  // A copy with its sheet open at the MIDI page, which is then the first page set up; or,
-  // with `first`, opened at the Preferences page (the next one), `first` run, and then the
-  // MIDI page.
-  HWND OpenPage(const std::function<void()>& first = nullptr) { return OpenPageAt(MidiIndex(), first); }
-  HWND OpenPageAt(int midiIndex, const std::function<void()>& first = nullptr) {
-    EXPECT_TRUE(SetDword(HKEY_CURRENT_USER, kPrefsKey, "TaskBarIconEnable", 0));
-    const int startPage = first ? midiIndex + 1 : midiIndex;
-    EXPECT_TRUE(SetDword(HKEY_CURRENT_USER, kPrefsKey, "PROPSHEET_PAGE", DWORD(startPage)));
-    process_ = std::make_unique<Process>(Process::Start());
-    sheet_ = WaitForSheet();
-    if (!sheet_) return nullptr;
-    if (first) {
-      if (!WaitUntil([&] { return ActivePage(sheet_) == startPage; })) return nullptr;
-      first();
-    }
-    SendMessageA(sheet_, PSM_SETCURSEL, static_cast<WPARAM>(midiIndex), 0);
-    HWND page = reinterpret_cast<HWND>(SendMessageA(sheet_, PSM_GETCURRENTPAGEHWND, 0, 0));
-    return page && GetDlgItem(page, kDownload) ? page : nullptr;
-  }
-  void Close() {
-    CloseSheet(sheet_, IDCANCEL);
-    EXPECT_TRUE(process_ && process_->WaitExit(10000));
-  }
-
   static bool Checked(HWND page, int id) { return SendMessageA(GetDlgItem(page, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
   static void Click(HWND page, int id) { SendMessageA(GetDlgItem(page, id), BM_CLICK, 0, 0); }
   static int Pos(HWND page, int id) { return int(SendMessageA(GetDlgItem(page, id), TBM_GETPOS, 0, 0)); }
-  static void Slide(HWND page, int id, int pos, int code = TB_THUMBTRACK) {
-    HWND slider = GetDlgItem(page, id);
-    SendMessageA(slider, TBM_SETPOS, TRUE, pos);
-    SendMessageA(page, WM_HSCROLL, MAKEWPARAM(code, pos), reinterpret_cast<LPARAM>(slider));
-  }
-
-  // Download with `path` typed into the file dialog.
-  static bool Download(HWND page, const std::string& path) {
-    PostMessageA(page, WM_COMMAND, MAKEWPARAM(kDownload, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(page, kDownload)));
-    HWND dialog = nullptr;
-    if (!WaitUntil([&] { return (dialog = FindVisible("#32770", kDialogTitle)) != nullptr; })) return false;
-    HWND name = GetDlgItem(dialog, 0x47c);  // the file name box
-    if (!name) name = GetDlgItem(dialog, 0x480);
-    if (!name) return false;
-    SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    return WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); });
-  }
   // The message box of a failed download: its text, or "" when none comes.
   static std::string FailureBox(HWND* box) {
     std::string text;
@@ -160,16 +80,6 @@ class Midi : public ::testing::Test {
     });
     return text;
   }
-
-  kv22::CardClient card_;
-  kv22::CardStatus saved_{};
-  std::unique_ptr<Process> process_;
-  HWND sheet_ = nullptr;
-  RegistryGuard prefs_{HKEY_CURRENT_USER, kPrefsKey, {"TaskBarIconEnable", "PROPSHEET_PAGE"}};
-  RegistryGuard panel_{HKEY_LOCAL_MACHINE, kPanelKey,
-                       {"SoftSynthMode", "BrisaWavetableEffect", "ReverbAmount", "ChorusAmount", "MidiOutDeviceName",
-                        "MidiOutDeviceID", "BrisaMidiOutDeviceID", "BrisaMidiInDeviceID"}};
-  RegistryGuard install_{HKEY_LOCAL_MACHINE, kInstallSettings, {"DLSBankPath", "ZephraWorkingDir"}};
 };
 
 // ---- initialisation

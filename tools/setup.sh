@@ -29,5 +29,16 @@ if [ ${#missing[@]} -eq 0 ]; then
 fi
 echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# A mirror caught mid-sync fails an index for a while: try again, then go on with the lists
+# that did arrive; the install itself says whether anything is really missing.
+for try in 1 2 3 4; do
+  $SUDO apt-get update -qq && break
+  echo "setup: apt-get update failed (try $try of 4)" >&2
+  [ "$try" = 4 ] || sleep $((try * 20))
+done
+for try in 1 2 3; do
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null && exit 0
+  echo "setup: apt-get install failed (try $try of 3)" >&2
+  [ "$try" = 3 ] || { sleep $((try * 20)); $SUDO apt-get update -qq || true; }
+done
+exit 1

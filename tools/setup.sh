@@ -31,14 +31,22 @@ echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 # A mirror caught mid-sync fails an index for a while: try again, then go on with the lists
 # that did arrive; the install itself says whether anything is really missing.
-for try in 1 2 3 4; do
-  $SUDO apt-get update -qq && break
-  echo "setup: apt-get update failed (try $try of 4)" >&2
-  [ "$try" = 4 ] || sleep $((try * 20))
-done
 for try in 1 2 3; do
+  $SUDO apt-get update -qq && break
+  echo "setup: apt-get update failed (try $try of 3)" >&2
+  [ "$try" = 3 ] || sleep $((try * 15))
+done
+for try in 1 2; do
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null && exit 0
   echo "setup: apt-get install failed (try $try of 3)" >&2
-  [ "$try" = 3 ] || { sleep $((try * 20)); $SUDO apt-get update -qq || true; }
+  sleep $((try * 15)); $SUDO apt-get update -qq || true
 done
-exit 1
+# Last try: when one architecture's security index is missing, the two architectures of a
+# shared library cannot agree on a version; take both from the release itself.
+pin=$(mktemp)
+printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 100\n' > "$pin"
+status=0
+$SUDO apt-get install -y -qq --no-install-recommends -o Dir::Etc::Preferences="$pin" "${missing[@]}" >/dev/null || status=$?
+rm -f "$pin"
+[ "$status" = 0 ] || echo "setup: apt-get install failed (try 3 of 3)" >&2
+exit "$status"

@@ -62,9 +62,9 @@ std::shared_ptr<Engine> Engine::start(const std::wstring& dataDir, std::string& 
     why = "waveOutOpen failed (" + std::to_string(r) + ")";
     return nullptr;
   }
-  e->m_pcm.assign(static_cast<size_t>(kBlockFrames) * 2 * kQueuedBlocks, 0);
+  e->m_pcm.assign(static_cast<size_t>(kBlockFrames) * 2 * kQueuedBlocksMax, 0);
   e->m_float.assign(static_cast<size_t>(kBlockFrames) * 2, 0.0f);
-  for (int i = 0; i < kQueuedBlocks; ++i) {
+  for (int i = 0; i < kQueuedBlocksMax; ++i) {
     WAVEHDR& h = e->m_hdr[i];
     h.lpData = reinterpret_cast<LPSTR>(e->m_pcm.data() + static_cast<size_t>(i) * kBlockFrames * 2);
     h.dwBufferLength = kBlockFrames * 4;
@@ -118,7 +118,10 @@ void Engine::fill(WAVEHDR& hdr) {
     out[2 * i + 1] = static_cast<int16_t>(std::lrint(r));
   }
   hdr.dwFlags &= ~WHDR_DONE;
-  if (waveOutWrite(m_wave, &hdr, sizeof hdr) == MMSYSERR_NOERROR) m_framesQueued += kBlockFrames;
+  if (waveOutWrite(m_wave, &hdr, sizeof hdr) == MMSYSERR_NOERROR)
+    m_framesQueued += kBlockFrames;
+  else
+    hdr.dwFlags |= WHDR_DONE;  // never reached the output: back to the spares, not a stalled queue
 }
 
 void Engine::followCard() {
@@ -130,15 +133,35 @@ void Engine::followCard() {
 
 void Engine::run() {
   SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
-  int next = 0;
-  for (WAVEHDR& h : m_hdr) fill(h);
+  // Headers at the output in queue order, and the spare ones.
+  int queue[kQueuedBlocksMax], spare[kQueuedBlocksMax];
+  int head = 0, queued = 0, spares = 0;
+  for (int i = kQueuedBlocksMax - 1; i >= 0; --i) spare[spares++] = i;
+  auto topUp = [&] {
+    while (!m_stop.load() && queued < m_depth.load() && spares > 0) {
+      const int h = spare[--spares];
+      fill(m_hdr[h]);
+      queue[(head + queued++) % kQueuedBlocksMax] = h;
+    }
+  };
+  topUp();
   while (!m_stop.load()) {
     WaitForSingleObject(m_event, 50);
-    // Refill in queue order, as each block comes back played.
-    while (!m_stop.load() && (m_hdr[next].dwFlags & WHDR_DONE)) {
-      fill(m_hdr[next]);
-      next = (next + 1) % kQueuedBlocks;
+    int played = 0;
+    while (queued > 0 && (m_hdr[queue[head]].dwFlags & WHDR_DONE)) {
+      spare[spares++] = queue[head];
+      head = (head + 1) % kQueuedBlocksMax;
+      --queued;
+      ++played;
     }
+    const int depth = queueDepthAfter(m_depth.load(), played);
+    if (depth != m_depth.load()) {
+      m_depth.store(depth);
+      // Rare (at most a few times in an engine's life), and after the queue is topped up.
+      topUp();
+      engineTrace("output queue now " + std::to_string(depth) + " blocks");
+    }
+    topUp();
     // With the queue just filled: the card's answer comes well inside it.
     if (m_card->present() && GetTickCount() - m_cardPolled >= kCardPollMs) followCard();
   }

@@ -1,6 +1,6 @@
 // The device's audio engine: the binaural mixer and the thread that feeds it
-// to the platform's wave output one render block at a time, kQueuedBlocks
-// blocks queued (timing.h).
+// to the platform's wave output one render block at a time, kQueuedBlocksMin
+// to kQueuedBlocksMax blocks queued (timing.h).
 #pragma once
 
 #include <windows.h>
@@ -32,6 +32,7 @@ class Engine {
   const std::string& hrtfOrigin() const { return m_origin; }
   void setMasterGain(float left, float right);
   uint64_t framesQueued() const { return m_framesQueued.load(); }
+  int queueDepth() const { return m_depth.load(); }
   // The object's own sounds (the splash chime) have a voice of their own, so
   // applications keep all kMaxVoices. Mono 16-bit at kMixRate, played once;
   // the samples must outlive the engine.
@@ -55,11 +56,12 @@ class Engine {
   HANDLE m_event = nullptr;
   std::vector<int16_t> m_pcm;
   std::vector<float> m_float;
-  WAVEHDR m_hdr[kQueuedBlocks] = {};
+  WAVEHDR m_hdr[kQueuedBlocksMax] = {};
   std::thread m_thread;
   std::atomic<bool> m_stop{false};
   std::atomic<float> m_gainL{1.0f}, m_gainR{1.0f};
   std::atomic<uint64_t> m_framesQueued{0};
+  std::atomic<int> m_depth{kQueuedBlocksMin};
 };
 
 }  // namespace trivox

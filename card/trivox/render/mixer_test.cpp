@@ -478,5 +478,16 @@ TEST(Kernels, EveryInstructionSetRendersTheSameScene) {
   EXPECT_LT(worst, 1e-4);  // FMA rounds differently; a wrong index or lane is orders above this
 }
 
+// The output queue grows only when a wake-up found it nearly dry, and never past its top.
+TEST(OutputQueue, GrowsOnALateWakeUpOnly) {
+  int depth = kQueuedBlocksMin;
+  for (int played : {1, 2, 1, 2, 0}) depth = queueDepthAfter(depth, played);
+  EXPECT_EQ(depth, kQueuedBlocksMin) << "on time, or one period of the platform's mixer";
+  depth = queueDepthAfter(depth, kQueuedBlocksMin - 1);
+  EXPECT_EQ(depth, kQueuedBlocksMin + 1);
+  for (int i = 0; i < 20; ++i) depth = queueDepthAfter(depth, depth);
+  EXPECT_EQ(depth, kQueuedBlocksMax);
+}
+
 }  // namespace
 }  // namespace trivox

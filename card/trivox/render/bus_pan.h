@@ -4,7 +4,8 @@
 
 namespace trivox {
 
-constexpr int kPanGroup = 4;  // sources panned together
+// Sources panned together: each one's gain and gain step of a channel stay in registers.
+constexpr int kPanGroup = 6;
 
 // bus[c * stride + i] += sum over v < count of (g0[v][c] + d[v][c] (i + 1)) x[v][i], 16 channels.
 using BusPan = void (*)(const float (*g0)[16], const float (*d)[16], int count, const float* const* x, int n,

@@ -70,6 +70,8 @@ void panGroup(const float (*g0)[kAmbiChannels], const float (*d)[kAmbiChannels],
   }
 }
 
+static_assert(kPanGroup == 6, "pan() covers groups of one to six");
+
 void pan(const float (*g0)[kAmbiChannels], const float (*d)[kAmbiChannels], int count, const float* const* x, int n,
          float* bus, int stride) {
   switch (count) {
@@ -77,6 +79,8 @@ void pan(const float (*g0)[kAmbiChannels], const float (*d)[kAmbiChannels], int 
     case 2: return panGroup<2>(g0, d, x, n, bus, stride);
     case 3: return panGroup<3>(g0, d, x, n, bus, stride);
     case 4: return panGroup<4>(g0, d, x, n, bus, stride);
+    case 5: return panGroup<5>(g0, d, x, n, bus, stride);
+    case 6: return panGroup<6>(g0, d, x, n, bus, stride);
     default: return;
   }
 }

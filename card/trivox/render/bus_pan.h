@@ -4,7 +4,8 @@
 
 namespace trivox {
 
-// Sources panned together: each one's gain and gain step of a channel stay in registers.
+// Sources panned together: with sixteen vector registers (x86-64) each one's gain and gain
+// step of a channel stay in registers; 32-bit code reads the steps from memory.
 constexpr int kPanGroup = 6;
 
 // bus[c * stride + i] += sum over v < count of (g0[v][c] + d[v][c] (i + 1)) x[v][i], 16 channels.

@@ -65,6 +65,10 @@ double renderTrivox(const trivox::HrtfSet& set, const std::vector<uint8_t>& pcm,
     m.setVoice(ids.back(), p);
   }
   std::vector<float> out(kChunk * 2);
+  // A new mixer starts in quality mode: the fade to speed mode (both paths at
+  // once) is over before the clock starts, so the speed rows time that mode alone.
+  if (mode != trivox::RenderMode::kQuality)
+    for (int done = 0; done < trivox::kCardFadeBlocks * trivox::kBlockFrames; done += kChunk) m.render(out.data(), kChunk);
   const int total = static_cast<int>(audioSeconds * kRate);
   int sinceTick = 0;
   double t = 0;
@@ -193,7 +197,12 @@ const char kBuild[] = "host, 64-bit";
 int main(int argc, char** argv) {
   const double seconds = argc > 1 ? std::atof(argv[1]) : 2.0;
   // --rows: one line per scene, for run.sh --all to put builds side by side.
-  const bool rows = argc > 2 && std::string(argv[2]) == "--rows";
+  // --speed: the speed mode's rows alone.
+  bool rows = false, speedOnly = false;
+  for (int a = 2; a < argc; ++a) {
+    rows |= std::string(argv[a]) == "--rows";
+    speedOnly |= std::string(argv[a]) == "--speed";
+  }
   std::string error;
   trivox::HrtfSet set;
   if (!trivox::loadMhrFile(kSetPath, set, error)) {
@@ -216,6 +225,7 @@ int main(int argc, char** argv) {
   }
   // Quality mode still and moving, then speed mode moving: sources into the ambisonic bus.
   for (int scene : {0, 1, 2}) {
+    if (speedOnly && scene != 2) continue;
     const bool moving = scene > 0;
     const trivox::RenderMode mode = scene == 2 ? trivox::RenderMode::kSpeed : trivox::RenderMode::kQuality;
     const char* name = scene == 0 ? "still" : scene == 1 ? "moving" : "speed";

@@ -9,10 +9,11 @@ root=$(cd "$here/../.." && pwd)
 all=0
 if [ "${1:-}" = "--all" ]; then all=1; shift; fi
 seconds=${1:-2}
+shift $(($# > 0 ? 1 : 0))  # the rest goes to the bench (--speed: the speed mode's rows alone)
 build=${TRIVOX_BENCH_BUILD:-$root/build/bench-trivox}
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZEPHRA_SANITIZE=OFF >/dev/null
 cmake --build "$build" -j2 --target trivox_bench >/dev/null
-[ "$all" = 1 ] || exec "$build/bench/trivox_bench" "$seconds"
+[ "$all" = 1 ] || exec "$build/bench/trivox_bench" "$seconds" "$@"
 
 winbuild=${TRIVOX_BENCH_WIN_BUILD:-$root/build/bench-trivox-win}
 cmake -S "$here" -B "$winbuild" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -21,8 +22,8 @@ source "$root/tools/wine-env.sh"
 zw_prefix "${TRIVOX_BENCH_PREFIX:-$root/out/prefix-bench}" nt >/dev/null || exit 1
 host=$(mktemp) win=$(mktemp)
 trap 'rm -f "$host" "$win"' EXIT
-"$build/bench/trivox_bench" "$seconds" --rows > "$host"
-WINEDEBUG=-all timeout 1200 wine "$winbuild/bench/trivox_bench.exe" "$seconds" --rows | tr -d '\r' > "$win"
+"$build/bench/trivox_bench" "$seconds" --rows "$@" > "$host"
+WINEDEBUG=-all timeout 1200 wine "$winbuild/bench/trivox_bench.exe" "$seconds" --rows "$@" | tr -d '\r' > "$win"
 wineserver -k 2>/dev/null || true
 echo "Trivox mixer, host 64-bit build and Windows 32-bit build (under Wine), against OpenAL Soft (host);"
 echo "$seconds s of audio per run, best of 3, one thread; us of render time per source per second of audio."

@@ -1,5 +1,6 @@
 #include "decode.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace trivox {
@@ -79,10 +80,9 @@ void decodeAs(const uint8_t* src, int frames, const SampleCoding& c, float* left
   const int n = c.channels;
   const int stride = n * R::kBytes;
   if (n == 1) {
-    for (int i = 0; i < frames; ++i, src += stride) {
-      left[i] = R::read(src);
-      if (right) right[i] = left[i];
-    }
+    // Kept apart from the copy so that the loop vectorises.
+    for (int i = 0; i < frames; ++i) left[i] = R::read(src + i * stride);
+    if (right) std::copy(left, left + frames, right);
   } else if (n == 2) {
     for (int i = 0; i < frames; ++i, src += stride) {
       const float a = R::read(src), b = R::read(src + R::kBytes);

@@ -117,8 +117,8 @@ Mixer::Mixer(const HrtfSet& hrtf, uint32_t rate, int maxVoices, const Kernels* k
                   &m_weight[0], &m_weight[1]})
     v->assign(kBlockFrames, 0.0f);
   m_ones.assign(kBlockFrames, 1.0f);
-  m_panInput.assign(kPanGroup * kBlockFrames, 0.0f);
-  for (auto& v : m_src) v.assign(kMaxSrc, 0.0f);
+  m_panInput.assign(kPanGroup * (kHist + kBlockFrames), 0.0f);
+  for (auto& v : m_src) v.assign(kMaxSrc + kLinearReach, 0.0f);
   for (auto& v : m_mono) v.assign(kHist + kBlockFrames, 0.0f);
   for (auto& v : m_ear) v.assign(kMaxTaps + kBlockFrames, 0.0f);
   for (auto& v : m_gain) v.assign(kBlockFrames, 0.0f);
@@ -504,7 +504,7 @@ void Mixer::renderVoice(Voice& v, int n) {
 }
 
 bool Mixer::renderBinaural(Voice& v, int n, const Settings& next, bool gliding) {
-  float* mono = m_mono[0].data();
+  float* mono = m_speedRan ? panSlot(n) : m_mono[0].data();
   std::copy(std::begin(v.history), std::end(v.history), mono);
   const bool ended = resample(v, n, v.now.step, next.step, mono + kHist, nullptr, false, !m_qualityRan);
   // The bus hears the samples as late as the ears do, less their onset delays.

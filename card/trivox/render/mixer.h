@@ -120,7 +120,10 @@ class Mixer {
   bool renderBinaural(Voice& v, int frames, const Settings& next, bool gliding);
   void renderEar(Voice& v, int ear, const float* mono, int frames, const Settings& next, int fade);
   bool renderDirect(Voice& v, int frames, const Settings& next);
-  // A voice into the ambisonic bus, its gains gliding from `from` to `to` over the block.
+  // The buffer the next voice for the bus renders its samples into (history first).
+  float* panSlot(int frames);
+  // That voice into the ambisonic bus, its gains gliding from `from` to `to` over
+  // the block; `mono` lies in its slot and is read when the group is full.
   void panToBus(const float* from, const float* to, const float* mono, int frames);
   void flushPan(int frames);
 
@@ -157,7 +160,8 @@ class Mixer {
   BusPan m_pan;
   int m_panCount = 0;  // sources waiting in the group below
   float m_panFrom[kPanGroup][kAmbiChannels], m_panSlope[kPanGroup][kAmbiChannels];
-  std::vector<float> m_panInput;  // kPanGroup x block
+  const float* m_panX[kPanGroup] = {};
+  std::vector<float> m_panInput;  // kPanGroup slots of history and block
   LinearAt m_linearAt;
   bool m_snapFilters = false;  // the quality path resumes: its filters jump to their targets, unheard
   int m_busStride = 0;

@@ -106,20 +106,24 @@ void Mixer::decodeBus(int n, float* left, float* right) {
 }
 
 // Sources are panned kPanGroup at a time: the bus is read and written once per group.
-void Mixer::panToBus(const float* from, const float* to, const float* x, int n) {
+float* Mixer::panSlot(int n) {
   if (m_panCount == kPanGroup) flushPan(n);
+  const size_t size = m_panInput.size() / kPanGroup;
+  return m_panInput.data() + static_cast<size_t>(m_panCount) * size;
+}
+
+void Mixer::panToBus(const float* from, const float* to, const float* x, int n) {
   const float inv = 1.0f / static_cast<float>(n);
   const int slot = m_panCount++;
   for (int c = 0; c < kAmbiChannels; ++c) {
     m_panFrom[slot][c] = from[c];
     m_panSlope[slot][c] = (to[c] - from[c]) * inv;
   }
-  std::copy(x, x + n, m_panInput.data() + slot * kBlockFrames);
+  m_panX[slot] = x;
 }
 
 void Mixer::flushPan(int n) {
-  m_pan(m_panFrom, m_panSlope, m_panCount, m_panInput.data(), kBlockFrames, n, m_bus.data() + (m_decoder.taps - 1),
-        m_busStride);
+  m_pan(m_panFrom, m_panSlope, m_panCount, m_panX, n, m_bus.data() + (m_decoder.taps - 1), m_busStride);
   m_panCount = 0;
 }
 

@@ -8,9 +8,9 @@ namespace trivox {
 
 constexpr uint32_t kMixRate = 48000;  // the engine mixes and plays at this rate
 constexpr int kBlockFrames = 240;     // one render block, one wave output block: 5 ms
-// Blocks queued at the wave output: 20 ms at first, for a short way from SetPosition to the
+// Blocks queued at the wave output: 25 ms at first, for a short way from SetPosition to the
 // ears; the queue grows, up to 40 ms, each time the engine thread comes back late.
-constexpr int kQueuedBlocksMin = 4;
+constexpr int kQueuedBlocksMin = 5;
 constexpr int kQueuedBlocksMax = 8;
 // How far a buffer's write cursor leads its play cursor: the next render reads
 // up to one block past the play cursor, the second block is the writer's time.

@@ -3,6 +3,8 @@
 
 #if defined(__AVX2__)
 #include <immintrin.h>
+#elif defined(__SSE2__)
+#include <emmintrin.h>
 #endif
 
 #include "kernels.h"
@@ -31,27 +33,45 @@ constexpr int kGroups = 4;  // eight accumulators fit sixteen registers
 constexpr int kGroups = 2;
 #endif
 
-template <int G>
+// G groups of L outputs, each summed in P partial sums over interleaved taps:
+// few groups (the block's tail) would otherwise wait on one long add chain.
+template <int G, int P>
 inline int convolveGroups(const float* x, const float* h, int taps, int i, int n, const float* w, float* mix) {
+  const int whole = taps - taps % P;
   for (; i + L * G <= n; i += L * G) {
-    vf acc[G];
+    vf acc[G * P];
 #pragma GCC unroll 8
-    for (int g = 0; g < G; ++g) acc[g] = splat(0.0f);
-    for (int k = 0; k < taps; ++k) {
+    for (int a = 0; a < G * P; ++a) acc[a] = splat(0.0f);
+    for (int k = 0; k < whole; k += P) {
+#pragma GCC unroll 4
+      for (int p = 0; p < P; ++p) {
+        const vf hk = splat(h[k + p]);
+        const float* xp = x + i - k - p;
+#pragma GCC unroll 8
+        for (int g = 0; g < G; ++g) acc[g * P + p] += hk * load(xp + L * g);
+      }
+    }
+    for (int k = whole; k < taps; ++k) {
       const vf hk = splat(h[k]);
-      const float* xp = x + i - k;
 #pragma GCC unroll 8
-      for (int g = 0; g < G; ++g) acc[g] += hk * load(xp + L * g);
+      for (int g = 0; g < G; ++g) acc[g * P] += hk * load(x + i - k + L * g);
     }
 #pragma GCC unroll 8
-    for (int g = 0; g < G; ++g) store(mix + i + L * g, load(mix + i + L * g) + load(w + i + L * g) * acc[g]);
+    for (int g = 0; g < G; ++g) {
+      vf sum = acc[g * P];
+#pragma GCC unroll 4
+      for (int p = 1; p < P; ++p) sum += acc[g * P + p];
+      store(mix + i + L * g, load(mix + i + L * g) + load(w + i + L * g) * sum);
+    }
   }
   return i;
 }
 
 void convolve(const float* x, const float* h, int taps, int n, const float* w, float* mix) {
-  int i = convolveGroups<2 * kGroups>(x, h, taps, 0, n, w, mix);
-  i = convolveGroups<1>(x, h, taps, i, n, w, mix);
+  int i = convolveGroups<2 * kGroups, 1>(x, h, taps, 0, n, w, mix);
+  i = convolveGroups<kGroups, 2>(x, h, taps, i, n, w, mix);
+  i = convolveGroups<kGroups / 2, 4>(x, h, taps, i, n, w, mix);
+  i = convolveGroups<1, 2 * kGroups>(x, h, taps, i, n, w, mix);
   for (; i < n; ++i) {
     float acc = 0.0f;
     for (int k = 0; k < taps; ++k) acc += h[k] * x[i - k];
@@ -59,35 +79,57 @@ void convolve(const float* x, const float* h, int taps, int n, const float* w, f
   }
 }
 
-template <int G>
+template <int G, int P>
 inline int fadeGroups(const float* x, const float* ha, const float* hb, int taps, int i, int n, const float* wa,
                       const float* wb, float* mix) {
+  const int whole = taps - taps % P;
   for (; i + L * G <= n; i += L * G) {
-    vf a[G], b[G];
+    vf a[G * P], b[G * P];
 #pragma GCC unroll 8
-    for (int g = 0; g < G; ++g) a[g] = b[g] = splat(0.0f);
-    for (int k = 0; k < taps; ++k) {
+    for (int c = 0; c < G * P; ++c) a[c] = b[c] = splat(0.0f);
+    for (int k = 0; k < whole; k += P) {
+#pragma GCC unroll 4
+      for (int p = 0; p < P; ++p) {
+        const vf hak = splat(ha[k + p]);
+        const vf hbk = splat(hb[k + p]);
+        const float* xp = x + i - k - p;
+#pragma GCC unroll 8
+        for (int g = 0; g < G; ++g) {
+          const vf xv = load(xp + L * g);
+          a[g * P + p] += hak * xv;
+          b[g * P + p] += hbk * xv;
+        }
+      }
+    }
+    for (int k = whole; k < taps; ++k) {
       const vf hak = splat(ha[k]);
       const vf hbk = splat(hb[k]);
-      const float* xp = x + i - k;
 #pragma GCC unroll 8
       for (int g = 0; g < G; ++g) {
-        const vf xv = load(xp + L * g);
-        a[g] += hak * xv;
-        b[g] += hbk * xv;
+        const vf xv = load(x + i - k + L * g);
+        a[g * P] += hak * xv;
+        b[g * P] += hbk * xv;
       }
     }
 #pragma GCC unroll 8
-    for (int g = 0; g < G; ++g)
-      store(mix + i + L * g, load(mix + i + L * g) + load(wa + i + L * g) * a[g] + load(wb + i + L * g) * b[g]);
+    for (int g = 0; g < G; ++g) {
+      vf sa = a[g * P], sb = b[g * P];
+#pragma GCC unroll 4
+      for (int p = 1; p < P; ++p) {
+        sa += a[g * P + p];
+        sb += b[g * P + p];
+      }
+      store(mix + i + L * g, load(mix + i + L * g) + load(wa + i + L * g) * sa + load(wb + i + L * g) * sb);
+    }
   }
   return i;
 }
 
 void convolveFade(const float* x, const float* ha, const float* hb, int taps, int n, const float* wa,
                   const float* wb, float* mix) {
-  int i = fadeGroups<kGroups>(x, ha, hb, taps, 0, n, wa, wb, mix);
-  i = fadeGroups<1>(x, ha, hb, taps, i, n, wa, wb, mix);
+  int i = fadeGroups<kGroups, 1>(x, ha, hb, taps, 0, n, wa, wb, mix);
+  i = fadeGroups<kGroups / 2, 2>(x, ha, hb, taps, i, n, wa, wb, mix);
+  i = fadeGroups<1, kGroups>(x, ha, hb, taps, i, n, wa, wb, mix);
   for (; i < n; ++i) {
     float a = 0.0f, b = 0.0f;
     for (int k = 0; k < taps; ++k) {
@@ -122,34 +164,95 @@ void cubicAt(const float* s, const int32_t* k, const float* f, float* out, int n
   for (; i < n; ++i) out[i] = cubicScalar(s + k[i], f[i]);
 }
 
+// Positions in double per chunk, lanes in float from the chunk's whole
+// sample: exact enough, and the lanes' taps come from one or two loads.
+void resampleCubic(const float* s, double phase, double step, float* out, int n) {
+  const float stepF = static_cast<float>(step);
+  int i = 0;
+#if defined(__AVX2__)
+  const vf lanes = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7);
+  const vf laneAt = lanes * stepF;
+  const __m256i one = _mm256_set1_epi32(1), eight = _mm256_set1_epi32(8);
+  for (; i + 8 <= n; i += 8) {
+    const double at = phase + static_cast<double>(i) * step;
+    const int k0 = static_cast<int>(at);
+    const float f0 = static_cast<float>(at - k0);
+    const vf pos = splat(f0) + laneAt;
+    const __m256i k = _mm256_cvttps_epi32(pos);
+    const vf t = pos - _mm256_cvtepi32_ps(k);
+    const float* p = s + k0 - 1;  // x0 of lane j is p[k[j]]
+    const float span = f0 + 7.0f * stepF;
+    vf x[4];
+    if (span < 4.5f) {
+      const __m256 w = _mm256_loadu_ps(p);
+      __m256i kj = k;
+      for (int j = 0; j < 4; ++j, kj = _mm256_add_epi32(kj, one)) x[j] = _mm256_permutevar8x32_ps(w, kj);
+    } else if (span < 12.5f) {
+      const __m256 lo = _mm256_loadu_ps(p), hi = _mm256_loadu_ps(p + 8);
+      __m256i kj = k;
+      for (int j = 0; j < 4; ++j, kj = _mm256_add_epi32(kj, one)) {
+        const __m256 low = _mm256_castsi256_ps(_mm256_cmpgt_epi32(eight, kj));
+        x[j] = _mm256_blendv_ps(_mm256_permutevar8x32_ps(hi, kj), _mm256_permutevar8x32_ps(lo, kj), low);
+      }
+    } else {
+      __m256i kj = k;
+      for (int j = 0; j < 4; ++j, kj = _mm256_add_epi32(kj, one)) x[j] = _mm256_i32gather_ps(p, kj, 4);
+    }
+    store(out + i, cubicVec(x[0], x[1], x[2], x[3], t));
+  }
+#elif defined(__SSE2__)
+  const vf laneAt = vf{0, 1, 2, 3} * stepF;
+  for (; i + 4 <= n; i += 4) {
+    const double at = phase + static_cast<double>(i) * step;
+    const int k0 = static_cast<int>(at);
+    const float f0 = static_cast<float>(at - k0);
+    const __m128 pos = splat(f0) + laneAt;
+    const __m128i k = _mm_cvttps_epi32(pos);
+    const vf t = pos - _mm_cvtepi32_ps(k);
+    int32_t kl[4];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(kl), k);
+    // Each lane's four taps in one load, then turned into four vectors of one tap each.
+    const float* p = s + k0 - 1;
+    __m128 r0 = _mm_loadu_ps(p + kl[0]), r1 = _mm_loadu_ps(p + kl[1]);
+    __m128 r2 = _mm_loadu_ps(p + kl[2]), r3 = _mm_loadu_ps(p + kl[3]);
+    _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+    store(out + i, cubicVec(r0, r1, r2, r3, t));
+  }
+#endif
+  for (; i < n; ++i) {
+    const double at = phase + static_cast<double>(i) * step;
+    const int k = static_cast<int>(at);
+    out[i] = cubicScalar(s + k, static_cast<float>(at - k));
+  }
+}
+
 void delayCubic(const float* s, float start, float slope, float* out, int n) {
   // The read position drifts by less than a sample per block, so its whole
   // part relative to i stays put for long runs: contiguous loads serve them.
-  vf lane;
-  for (int j = 0; j < L; ++j) lane[j] = static_cast<float>(j);
+  // u = position - i falls by `drift` a sample; its fraction is the cubic's.
+  const float drift = 1.0f - slope;
+  vf laneDrift;
+  for (int j = 0; j < L; ++j) laneDrift[j] = static_cast<float>(j) * drift;
   int i = 0;
   for (; i + L <= n; i += L) {
-    const float p0 = start + static_cast<float>(i) * slope;
-    const float p1 = start + static_cast<float>(i + L - 1) * slope;
-    const int o0 = static_cast<int>(p0) - i;
-    const int o1 = static_cast<int>(p1) - (i + L - 1);
-    if (o0 == o1) {
-      const float* p = s + i + o0;
-      const vf pos = splat(start) + (splat(static_cast<float>(i)) + lane) * slope;
-      const vf t = pos - (splat(static_cast<float>(i + o0)) + lane);
+    const float u0 = start - static_cast<float>(i) * drift;
+    const int o = static_cast<int>(u0);
+    if (o == static_cast<int>(u0 - laneDrift[L - 1])) {
+      const float* p = s + i + o;
+      const vf t = splat(u0 - static_cast<float>(o)) - laneDrift;
       store(out + i, cubicVec(load(p - 1), load(p), load(p + 1), load(p + 2), t));
     } else {
       for (int j = i; j < i + L; ++j) {
-        const float pos = start + static_cast<float>(j) * slope;
-        const int k = static_cast<int>(pos);
-        out[j] = cubicScalar(s + k, pos - static_cast<float>(k));
+        const float u = start - static_cast<float>(j) * drift;
+        const int k = static_cast<int>(u);
+        out[j] = cubicScalar(s + j + k, u - static_cast<float>(k));
       }
     }
   }
   for (; i < n; ++i) {
-    const float pos = start + static_cast<float>(i) * slope;
-    const int k = static_cast<int>(pos);
-    out[i] = cubicScalar(s + k, pos - static_cast<float>(k));
+    const float u = start - static_cast<float>(i) * drift;
+    const int k = static_cast<int>(u);
+    out[i] = cubicScalar(s + i + k, u - static_cast<float>(k));
   }
 }
 

@@ -362,25 +362,21 @@ bool Mixer::resample(Voice& v, int n, float step0, float step1, float* outA, flo
 
 void Mixer::cubicResample(const float* sa, const float* sb, double phase, double firstStep, double stepChange,
                           double limit, float* outA, float* outB, bool split, int n) {
+  if (stepChange == 0.0 && phase + (n - 1.0) * firstStep <= limit && limit + 19.0 <= kMaxSrc) {
+    // A steady step within the decoded stretch, the usual case: no glide, no clamp.
+    m_kernels->resampleCubic(sa, phase, firstStep, outA, n);
+    if (split) m_kernels->resampleCubic(sb, phase, firstStep, outB, n);
+    return;
+  }
   int32_t* idx = m_index.data();
   float* frac = m_frac.data();
-  if (stepChange == 0.0 && phase + (n - 1.0) * firstStep <= limit) {
-    // A steady step within the decoded stretch, the usual case: no glide, no clamp.
-    for (int i = 0; i < n; ++i) {
-      const double at = phase + static_cast<double>(i) * firstStep;
-      const int k = static_cast<int>(at);
-      idx[i] = k;
-      frac[i] = static_cast<float>(at - k);
-    }
-  } else {
-    // Phase in closed form so the loop vectorises: step i is step0 + (i+1) stepChange.
-    for (int i = 0; i < n; ++i) {
-      const double di = i;
-      const double at = std::min(phase + di * firstStep + stepChange * 0.5 * di * (di + 1.0), limit);
-      const int k = static_cast<int>(at);
-      idx[i] = k;
-      frac[i] = static_cast<float>(at - k);
-    }
+  // Phase in closed form so the loop vectorises: step i is step0 + (i+1) stepChange.
+  for (int i = 0; i < n; ++i) {
+    const double di = i;
+    const double at = std::min(phase + di * firstStep + stepChange * 0.5 * di * (di + 1.0), limit);
+    const int k = static_cast<int>(at);
+    idx[i] = k;
+    frac[i] = static_cast<float>(at - k);
   }
   m_kernels->cubicAt(sa, idx, frac, outA, n);
   if (split) m_kernels->cubicAt(sb, idx, frac, outB, n);

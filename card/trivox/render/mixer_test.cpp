@@ -382,15 +382,15 @@ bool waitUntil(Condition done) {
 
 // A resampling kernel that holds the render inside it until the test lets go.
 std::atomic<bool> g_heldInside{false}, g_letGo{false};
-void heldCubicAt(const float* s, const int32_t* k, const float* f, float* out, int n) {
+void heldResample(const float* s, double phase, double step, float* out, int n) {
   g_heldInside.store(true);
   waitUntil([] { return g_letGo.load(); });
-  baselineKernels().cubicAt(s, k, f, out, n);
+  baselineKernels().resampleCubic(s, phase, step, out, n);
 }
 
 TEST(Mixer, ControlCallsReturnWhileARenderIsInProgress) {
   Kernels held = baselineKernels();
-  held.cubicAt = heldCubicAt;
+  held.resampleCubic = heldResample;
   g_heldInside = false;
   g_letGo = false;
   Mixer m(makeSphericalHead(kRate), kRate, 4, &held);
@@ -476,6 +476,38 @@ TEST(Kernels, EveryInstructionSetRendersTheSameScene) {
   }
   EXPECT_GT(peak, 0.05);
   EXPECT_LT(worst, 1e-4);  // FMA rounds differently; a wrong index or lane is orders above this
+}
+
+}  // namespace
+}  // namespace trivox
+
+namespace trivox {
+namespace {
+
+// The steady resampler picks its taps by lane shuffles, two windows or a
+// gather, by step: each way must land on the samples the plain lookup reads.
+TEST(Kernels, SteadyResamplingMatchesTheLookupAtEveryStep) {
+  const std::vector<float> s = testsig::noise(4000, 7, 0.5f);
+  const int n = 237;
+  std::vector<int32_t> k(n);
+  std::vector<float> f(n), want(n), got(n);
+  std::vector<const Kernels*> all = {&baselineKernels()};
+  if (avx2Kernels()) all.push_back(avx2Kernels());
+  for (double step : {0.3, 0.459375, 0.91875, 1.0, 1.6, 2.7, 9.3}) {
+    const double phase = 1.37;
+    for (int i = 0; i < n; ++i) {
+      const double at = phase + i * step;
+      k[i] = static_cast<int32_t>(at);
+      f[i] = static_cast<float>(at - k[i]);
+    }
+    baselineKernels().cubicAt(s.data(), k.data(), f.data(), want.data(), n);
+    for (const Kernels* kern : all) {
+      kern->resampleCubic(s.data(), phase, step, got.data(), n);
+      double worst = 0;
+      for (int i = 0; i < n; ++i) worst = std::max(worst, static_cast<double>(std::fabs(got[i] - want[i])));
+      EXPECT_LT(worst, 1e-5) << kern->name << " step " << step;
+    }
+  }
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 // Included by kernels_*.cpp only; compiled with that file's instruction set.
+#include <algorithm>
 #include <cstring>
 
 #if defined(__AVX2__)
@@ -234,19 +235,30 @@ void delayCubic(const float* s, float start, float slope, float* out, int n) {
   vf laneDrift;
   for (int j = 0; j < L; ++j) laneDrift[j] = static_cast<float>(j) * drift;
   int i = 0;
-  for (; i + L <= n; i += L) {
+  while (i + L <= n) {
     const float u0 = start - static_cast<float>(i) * drift;
     const int o = static_cast<int>(u0);
-    if (o == static_cast<int>(u0 - laneDrift[L - 1])) {
-      const float* p = s + i + o;
-      const vf t = splat(u0 - static_cast<float>(o)) - laneDrift;
-      store(out + i, cubicVec(load(p - 1), load(p), load(p + 1), load(p + 2), t));
-    } else {
+    // Chunks up to the next change of the whole part, which lies past
+    // (u0 - o) / drift samples (or 1 - that rising); checked at both ends.
+    const float room = drift > 0.0f ? (u0 - static_cast<float>(o)) / drift
+                                    : drift < 0.0f ? (static_cast<float>(o + 1) - u0) / -drift : 1e9f;
+    int end = i + std::min(static_cast<int>(std::min(room, 1e9f)) / L * L, (n - i) / L * L);
+    while (end > i && static_cast<int>(start - static_cast<float>(end - 1) * drift) != o) end -= L;
+    if (end == i) {
       for (int j = i; j < i + L; ++j) {
         const float u = start - static_cast<float>(j) * drift;
         const int k = static_cast<int>(u);
         out[j] = cubicScalar(s + j + k, u - static_cast<float>(k));
       }
+      i += L;
+      continue;
+    }
+    const float* p = s + o;
+    const vf t0 = splat(u0 - static_cast<float>(o)) - laneDrift;
+    const float chunkDrift = static_cast<float>(L) * drift;
+    for (int c = 0; i < end; i += L, ++c) {
+      const vf t = t0 - splat(static_cast<float>(c) * chunkDrift);
+      store(out + i, cubicVec(load(p + i - 1), load(p + i), load(p + i + 1), load(p + i + 2), t));
     }
   }
   for (; i < n; ++i) {

@@ -485,16 +485,16 @@ namespace trivox {
 namespace {
 
 // The steady resampler picks its taps by lane shuffles, two windows or a
-// gather, by step: each way must land on the samples the plain lookup reads.
-TEST(Kernels, SteadyResamplingMatchesTheLookupAtEveryStep) {
+// gather, by step; the delay line by runs of one whole offset: each way must
+// land on the samples the plain lookup reads.
+TEST(Kernels, ResamplingAndDelayMatchTheLookup) {
   const std::vector<float> s = testsig::noise(4000, 7, 0.5f);
   const int n = 237;
   std::vector<int32_t> k(n);
   std::vector<float> f(n), want(n), got(n);
   std::vector<const Kernels*> all = {&baselineKernels()};
   if (avx2Kernels()) all.push_back(avx2Kernels());
-  for (double step : {0.3, 0.459375, 0.91875, 1.0, 1.6, 2.7, 9.3}) {
-    const double phase = 1.37;
+  auto check = [&](double phase, double step, bool delay) {
     for (int i = 0; i < n; ++i) {
       const double at = phase + i * step;
       k[i] = static_cast<int32_t>(at);
@@ -502,11 +502,21 @@ TEST(Kernels, SteadyResamplingMatchesTheLookupAtEveryStep) {
     }
     baselineKernels().cubicAt(s.data(), k.data(), f.data(), want.data(), n);
     for (const Kernels* kern : all) {
-      kern->resampleCubic(s.data(), phase, step, got.data(), n);
+      if (delay) {
+        kern->delayCubic(s.data(), static_cast<float>(phase), static_cast<float>(step), got.data(), n);
+      } else {
+        kern->resampleCubic(s.data(), phase, step, got.data(), n);
+      }
       double worst = 0;
       for (int i = 0; i < n; ++i) worst = std::max(worst, static_cast<double>(std::fabs(got[i] - want[i])));
-      EXPECT_LT(worst, 1e-5) << kern->name << " step " << step;
+      EXPECT_LT(worst, 1e-4) << kern->name << (delay ? " delay" : " resampling") << " step " << step;
     }
+  };
+  for (double step : {0.3, 0.459375, 0.91875, 1.0, 1.6, 2.7, 9.3}) check(1.37, step, false);
+  // Delays gliding slowly and fast, either way, and from a whole sample.
+  for (double step : {1.0 - 1.0 / 240, 1.0 - 0.13, 1.0, 1.0 + 1.0 / 300, 1.0 + 0.07}) {
+    check(40.62, step, true);
+    check(40.0, step, true);
   }
 }
 

@@ -165,19 +165,21 @@ void cubicAt(const float* s, const int32_t* k, const float* f, float* out, int n
   for (; i < n; ++i) out[i] = cubicScalar(s + k[i], f[i]);
 }
 
-// Positions in double per chunk, lanes in float from the chunk's whole
-// sample: exact enough, and the lanes' taps come from one or two loads.
+// Positions in 32.32 fixed point per chunk (exact enough, no conversions
+// from double), lanes in float from the chunk's whole sample; the lanes'
+// taps come from one or two loads.
 void resampleCubic(const float* s, double phase, double step, float* out, int n) {
   const float stepF = static_cast<float>(step);
+  const int64_t stepFixed = static_cast<int64_t>(step * 4294967296.0 + 0.5);
+  int64_t atFixed = static_cast<int64_t>(phase * 4294967296.0 + 0.5);
+  constexpr float kFraction = 1.0f / 2147483648.0f;  // of the 31 bits kept below the point
   int i = 0;
 #if defined(__AVX2__)
-  const vf lanes = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7);
-  const vf laneAt = lanes * stepF;
+  const vf laneAt = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7) * stepF;
   const __m256i one = _mm256_set1_epi32(1), eight = _mm256_set1_epi32(8);
-  for (; i + 8 <= n; i += 8) {
-    const double at = phase + static_cast<double>(i) * step;
-    const int k0 = static_cast<int>(at);
-    const float f0 = static_cast<float>(at - k0);
+  for (; i + 8 <= n; i += 8, atFixed += 8 * stepFixed) {
+    const int k0 = static_cast<int>(atFixed >> 32);
+    const float f0 = static_cast<float>(static_cast<int32_t>((atFixed & 0xFFFFFFFF) >> 1)) * kFraction;
     const vf pos = splat(f0) + laneAt;
     const __m256i k = _mm256_cvttps_epi32(pos);
     const vf t = pos - _mm256_cvtepi32_ps(k);
@@ -187,43 +189,44 @@ void resampleCubic(const float* s, double phase, double step, float* out, int n)
     if (span < 4.5f) {
       const __m256 w = _mm256_loadu_ps(p);
       __m256i kj = k;
+#pragma GCC unroll 4
       for (int j = 0; j < 4; ++j, kj = _mm256_add_epi32(kj, one)) x[j] = _mm256_permutevar8x32_ps(w, kj);
     } else if (span < 12.5f) {
       const __m256 lo = _mm256_loadu_ps(p), hi = _mm256_loadu_ps(p + 8);
       __m256i kj = k;
+#pragma GCC unroll 4
       for (int j = 0; j < 4; ++j, kj = _mm256_add_epi32(kj, one)) {
         const __m256 low = _mm256_castsi256_ps(_mm256_cmpgt_epi32(eight, kj));
         x[j] = _mm256_blendv_ps(_mm256_permutevar8x32_ps(hi, kj), _mm256_permutevar8x32_ps(lo, kj), low);
       }
     } else {
       __m256i kj = k;
+#pragma GCC unroll 4
       for (int j = 0; j < 4; ++j, kj = _mm256_add_epi32(kj, one)) x[j] = _mm256_i32gather_ps(p, kj, 4);
     }
     store(out + i, cubicVec(x[0], x[1], x[2], x[3], t));
   }
 #elif defined(__SSE2__)
   const vf laneAt = vf{0, 1, 2, 3} * stepF;
-  for (; i + 4 <= n; i += 4) {
-    const double at = phase + static_cast<double>(i) * step;
-    const int k0 = static_cast<int>(at);
-    const float f0 = static_cast<float>(at - k0);
+  for (; i + 4 <= n; i += 4, atFixed += 4 * stepFixed) {
+    const int k0 = static_cast<int>(atFixed >> 32);
+    const float f0 = static_cast<float>(static_cast<int32_t>((atFixed & 0xFFFFFFFF) >> 1)) * kFraction;
     const __m128 pos = splat(f0) + laneAt;
     const __m128i k = _mm_cvttps_epi32(pos);
     const vf t = pos - _mm_cvtepi32_ps(k);
-    int32_t kl[4];
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(kl), k);
     // Each lane's four taps in one load, then turned into four vectors of one tap each.
     const float* p = s + k0 - 1;
-    __m128 r0 = _mm_loadu_ps(p + kl[0]), r1 = _mm_loadu_ps(p + kl[1]);
-    __m128 r2 = _mm_loadu_ps(p + kl[2]), r3 = _mm_loadu_ps(p + kl[3]);
+    __m128 r0 = _mm_loadu_ps(p + _mm_cvtsi128_si32(k));
+    __m128 r1 = _mm_loadu_ps(p + _mm_cvtsi128_si32(_mm_shuffle_epi32(k, 1)));
+    __m128 r2 = _mm_loadu_ps(p + _mm_cvtsi128_si32(_mm_shuffle_epi32(k, 2)));
+    __m128 r3 = _mm_loadu_ps(p + _mm_cvtsi128_si32(_mm_shuffle_epi32(k, 3)));
     _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
     store(out + i, cubicVec(r0, r1, r2, r3, t));
   }
 #endif
-  for (; i < n; ++i) {
-    const double at = phase + static_cast<double>(i) * step;
-    const int k = static_cast<int>(at);
-    out[i] = cubicScalar(s + k, static_cast<float>(at - k));
+  for (; i < n; ++i, atFixed += stepFixed) {
+    const int k = static_cast<int>(atFixed >> 32);
+    out[i] = cubicScalar(s + k, static_cast<float>(static_cast<int32_t>((atFixed & 0xFFFFFFFF) >> 1)) * kFraction);
   }
 }
 

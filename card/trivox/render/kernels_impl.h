@@ -147,7 +147,11 @@ inline float cubicScalar(const float* p, float t) {
 }
 
 inline vf cubicVec(vf x0, vf x1, vf x2, vf x3, vf t) {
-  return x1 + 0.5f * t * (x2 - x0 + t * (2.0f * x0 - 5.0f * x1 + 4.0f * x2 - x3 + t * (3.0f * (x1 - x2) + x3 - x0)));
+  // The same polynomial as cubicScalar from shared differences: fewer operations.
+  const vf e = x1 - x2, d = x3 - x0;
+  const vf b = (x0 - x1) - 4.0f * e - d;
+  const vf c = 3.0f * e + d;
+  return x1 + 0.5f * t * (x2 - x0 + t * (b + t * c));
 }
 
 void cubicAt(const float* s, const int32_t* k, const float* f, float* out, int n) {

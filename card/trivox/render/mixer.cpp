@@ -511,18 +511,15 @@ bool Mixer::renderBinaural(Voice& v, int n, const Settings& next, bool gliding) 
   }
   // A filter change of D (sum of absolute coefficient changes) moves a
   // full-scale output by at most D; spread over `fade` samples each step
-  // stays below kFadeStepLimit. Small changes fade fast and cost little.
-  int fade = 0;
-  if (gliding) {
+  // stays below kFadeStepLimit. Small changes fade fast and cost little, so
+  // each ear takes its own.
+  int fade[2] = {0, 0};
+  for (int e = 0; e < 2 && gliding; ++e) {
     float change = 0.0f;
-    for (int e = 0; e < 2; ++e) {
-      float sum = 0.0f;
-      for (int k = 0; k < m_hrtf.taps; ++k) sum += std::fabs(next.filter[e][k] - v.now.filter[e][k]);
-      change = std::max(change, sum);
-    }
-    if (change > 0.0f) fade = std::min(n, (static_cast<int>(change / kFadeStepLimit) + 8) & ~7);
+    for (int k = 0; k < m_hrtf.taps; ++k) change += std::fabs(next.filter[e][k] - v.now.filter[e][k]);
+    if (change > 0.0f) fade[e] = std::min(n, (static_cast<int>(change / kFadeStepLimit) + 8) & ~7);
   }
-  for (int e = 0; e < 2; ++e) renderEar(v, e, mono, n, next, fade);
+  for (int e = 0; e < 2; ++e) renderEar(v, e, mono, n, next, fade[e]);
   std::copy(mono + n, mono + n + kHist, v.history);
   return ended;
 }

@@ -1,5 +1,6 @@
 // Included by kernels_*.cpp only; compiled with that file's instruction set.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #if defined(__AVX2__)
@@ -77,67 +78,6 @@ void convolve(const float* x, const float* h, int taps, int n, const float* w, f
     float acc = 0.0f;
     for (int k = 0; k < taps; ++k) acc += h[k] * x[i - k];
     mix[i] += w[i] * acc;
-  }
-}
-
-template <int G, int P>
-inline int fadeGroups(const float* x, const float* ha, const float* hb, int taps, int i, int n, const float* wa,
-                      const float* wb, float* mix) {
-  const int whole = taps - taps % P;
-  for (; i + L * G <= n; i += L * G) {
-    vf a[G * P], b[G * P];
-#pragma GCC unroll 8
-    for (int c = 0; c < G * P; ++c) a[c] = b[c] = splat(0.0f);
-    for (int k = 0; k < whole; k += P) {
-#pragma GCC unroll 4
-      for (int p = 0; p < P; ++p) {
-        const vf hak = splat(ha[k + p]);
-        const vf hbk = splat(hb[k + p]);
-        const float* xp = x + i - k - p;
-#pragma GCC unroll 8
-        for (int g = 0; g < G; ++g) {
-          const vf xv = load(xp + L * g);
-          a[g * P + p] += hak * xv;
-          b[g * P + p] += hbk * xv;
-        }
-      }
-    }
-    for (int k = whole; k < taps; ++k) {
-      const vf hak = splat(ha[k]);
-      const vf hbk = splat(hb[k]);
-#pragma GCC unroll 8
-      for (int g = 0; g < G; ++g) {
-        const vf xv = load(x + i - k + L * g);
-        a[g * P] += hak * xv;
-        b[g * P] += hbk * xv;
-      }
-    }
-#pragma GCC unroll 8
-    for (int g = 0; g < G; ++g) {
-      vf sa = a[g * P], sb = b[g * P];
-#pragma GCC unroll 4
-      for (int p = 1; p < P; ++p) {
-        sa += a[g * P + p];
-        sb += b[g * P + p];
-      }
-      store(mix + i + L * g, load(mix + i + L * g) + load(wa + i + L * g) * sa + load(wb + i + L * g) * sb);
-    }
-  }
-  return i;
-}
-
-void convolveFade(const float* x, const float* ha, const float* hb, int taps, int n, const float* wa,
-                  const float* wb, float* mix) {
-  int i = fadeGroups<kGroups, 1>(x, ha, hb, taps, 0, n, wa, wb, mix);
-  i = fadeGroups<kGroups / 2, 2>(x, ha, hb, taps, i, n, wa, wb, mix);
-  i = fadeGroups<1, kGroups>(x, ha, hb, taps, i, n, wa, wb, mix);
-  for (; i < n; ++i) {
-    float a = 0.0f, b = 0.0f;
-    for (int k = 0; k < taps; ++k) {
-      a += ha[k] * x[i - k];
-      b += hb[k] * x[i - k];
-    }
-    mix[i] += wa[i] * a + wb[i] * b;
   }
 }
 
@@ -273,6 +213,24 @@ void delayCubic(const float* s, float start, float slope, float* out, int n) {
     const int k = static_cast<int>(u);
     out[i] = cubicScalar(s + i + k, u - static_cast<float>(k));
   }
+}
+
+float peak(const float* x, int n) {
+  typedef int32_t vi __attribute__((vector_size(L * 4)));
+  vf top = splat(0.0f);
+  int i = 0;
+  for (; i + L <= n; i += L) {
+    vi bits;
+    std::memcpy(&bits, x + i, sizeof bits);
+    bits &= 0x7FFFFFFF;
+    vf a;
+    std::memcpy(&a, &bits, sizeof a);
+    top = a > top ? a : top;
+  }
+  float m = 0.0f;
+  for (int j = 0; j < L; ++j) m = std::max(m, top[j]);
+  for (; i < n; ++i) m = std::max(m, std::fabs(x[i]));
+  return m;
 }
 
 void fir4(const float* s, const float* c, float* out, int n) {

@@ -509,23 +509,17 @@ bool Mixer::renderBinaural(Voice& v, int n, const Settings& next, bool gliding) 
     std::copy(mono + n, mono + n + kHist, v.history);
     return ended;
   }
-  // A filter change of D (sum of absolute coefficient changes) moves a
-  // full-scale output by at most D; spread over `fade` samples each step
-  // stays below kFadeStepLimit. Small changes fade fast and cost little, so
-  // each ear takes its own.
-  int fade[2] = {0, 0};
-  for (int e = 0; e < 2 && gliding; ++e) {
-    float change = 0.0f;
-    for (int k = 0; k < m_hrtf.taps; ++k) change += std::fabs(next.filter[e][k] - v.now.filter[e][k]);
-    if (change > 0.0f) fade[e] = std::min(n, (static_cast<int>(change / kFadeStepLimit) + 8) & ~7);
-  }
-  for (int e = 0; e < 2; ++e) renderEar(v, e, mono, n, next, fade[e]);
+  // How far each ear's filter moves this block: the sum of its coefficients' changes.
+  float change[2] = {0.0f, 0.0f};
+  for (int e = 0; e < 2 && gliding; ++e)
+    for (int k = 0; k < m_hrtf.taps; ++k) change[e] += std::fabs(next.filter[e][k] - v.now.filter[e][k]);
+  for (int e = 0; e < 2; ++e) renderEar(v, e, mono, n, next, change[e]);
   std::copy(mono + n, mono + n + kHist, v.history);
   return ended;
 }
 
-// One ear: the interaural delay, then the ear's filter, crossfaded to the next one over `fade` samples.
-void Mixer::renderEar(Voice& v, int e, const float* mono, int n, const Settings& next, int fade) {
+// One ear: the interaural delay, then the ear's filter, crossfaded to the next one.
+void Mixer::renderEar(Voice& v, int e, const float* mono, int n, const Settings& next, float change) {
   const int taps = m_hrtf.taps;
   float* x = m_ear[static_cast<size_t>(e)].data() + (kMaxTaps - 1);
   float* tail = v.earTail[e];
@@ -544,21 +538,28 @@ void Mixer::renderEar(Voice& v, int e, const float* mono, int n, const Settings&
     const float delayStep = (next.delay[e] - delay0) / static_cast<float>(n);
     m_kernels->delayCubic(mono, static_cast<float>(kHist - kLookahead) - delay0 - delayStep, 1.0f - delayStep, x, n);
   }
+  // A filter change of D moves an output of gain g from inputs within +-peak
+  // by at most g D peak; spread over `fade` samples each step stays below
+  // kFadeStepLimit. Small changes and quiet sounds fade fast and cost little.
+  int fade = 0;
+  if (change > 0.0f) {
+    const float level = std::max(std::fabs(v.now.gain[e]), std::fabs(next.gain[e])) *
+                        m_kernels->peak(x - (taps - 1), n + taps - 1);
+    fade = std::min(n, (static_cast<int>(std::min(change * level / kFadeStepLimit, 1e6f)) + 8) & ~7);
+  }
+  // g ((1 - t) old + t new) * x is g new * x, plus g (1 - t) (old - new) * x
+  // over the fade: one convolution over the block and a short one.
   float* mix = m_dest[e];
-  float* oldWeight = m_gain[0].data();
-  ramp(oldWeight, n, v.now.gain[e], next.gain[e]);
+  float* weight = m_gain[0].data();
+  ramp(weight, n, v.now.gain[e], next.gain[e]);
+  m_kernels->convolve(x, next.filter[e], taps, n, weight, mix);
   if (fade > 0) {
-    float* newWeight = m_gain[1].data();
+    float* oldWeight = m_gain[1].data();
     const float inv = 1.0f / static_cast<float>(fade);
-    for (int i = 0; i < fade; ++i) {
-      const float t = static_cast<float>(i + 1) * inv;
-      newWeight[i] = oldWeight[i] * t;
-      oldWeight[i] -= newWeight[i];
-    }
-    m_kernels->convolveFade(x, v.now.filter[e], next.filter[e], taps, fade, oldWeight, newWeight, mix);
-    if (fade < n) m_kernels->convolve(x + fade, next.filter[e], taps, n - fade, oldWeight + fade, mix + fade);
-  } else {
-    m_kernels->convolve(x, next.filter[e], taps, n, oldWeight, mix);
+    for (int i = 0; i < fade; ++i) oldWeight[i] = weight[i] * (1.0f - static_cast<float>(i + 1) * inv);
+    float away[kMaxTaps];
+    for (int k = 0; k < taps; ++k) away[k] = v.now.filter[e][k] - next.filter[e][k];
+    m_kernels->convolve(x, away, taps, fade, oldWeight, mix);
   }
   if (n >= taps - 1) {
     std::copy(x + n - (taps - 1), x + n, tail);

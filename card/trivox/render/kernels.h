@@ -14,12 +14,10 @@ struct Kernels {
   void (*cubicAt)(const float* s, const int32_t* k, const float* f, float* out, int n);
   // out[i] = Catmull-Rom through s at phase + i * step; s is read up to 16 samples past the last position.
   void (*resampleCubic)(const float* s, double phase, double step, float* out, int n);
-  // out[i] = Catmull-Rom through s at start + i * slope (slope near 1).
-  void (*delayCubic)(const float* s, float start, float slope, float* out, int n);
-  // The largest |x[i]|.
-  float (*peak)(const float* x, int n);
-  // out[i] = c0 s[i] + c1 s[i+1] + c2 s[i+2] + c3 s[i+3].
-  void (*fir4)(const float* s, const float* c, float* out, int n);
+  // out[i] = Catmull-Rom through s at start + i * slope (slope near 1); returns the largest |out[i]|.
+  float (*delayCubic)(const float* s, float start, float slope, float* out, int n);
+  // out[i] = c0 s[i] + c1 s[i+1] + c2 s[i+2] + c3 s[i+3]; returns the largest |out[i]|.
+  float (*fir4)(const float* s, const float* c, float* out, int n);
 };
 
 const Kernels& kernels();          // the best this processor runs

@@ -28,6 +28,19 @@ inline vf load(const float* p) {
 }
 inline void store(float* p, vf v) { std::memcpy(p, &v, sizeof v); }
 inline vf splat(float f) { return vf{} + f; }
+inline vf larger(vf top, vf v) {  // lanewise max(top, |v|)
+  typedef int32_t vi __attribute__((vector_size(L * 4)));
+  vi bits;
+  std::memcpy(&bits, &v, sizeof bits);
+  bits &= 0x7FFFFFFF;
+  std::memcpy(&v, &bits, sizeof v);
+  return v > top ? v : top;
+}
+inline float largest(vf top) {
+  float m = 0.0f;
+  for (int j = 0; j < L; ++j) m = std::max(m, top[j]);
+  return m;
+}
 
 #if defined(__x86_64__)
 constexpr int kGroups = 4;  // eight accumulators fit sixteen registers
@@ -174,13 +187,15 @@ void resampleCubic(const float* s, double phase, double step, float* out, int n)
   }
 }
 
-void delayCubic(const float* s, float start, float slope, float* out, int n) {
+float delayCubic(const float* s, float start, float slope, float* out, int n) {
   // The read position drifts by less than a sample per block, so its whole
   // part relative to i stays put for long runs: contiguous loads serve them.
   // u = position - i falls by `drift` a sample; its fraction is the cubic's.
   const float drift = 1.0f - slope;
   vf laneDrift;
   for (int j = 0; j < L; ++j) laneDrift[j] = static_cast<float>(j) * drift;
+  vf top = splat(0.0f);
+  float m = 0.0f;
   int i = 0;
   while (i + L <= n) {
     const float u0 = start - static_cast<float>(i) * drift;
@@ -196,6 +211,7 @@ void delayCubic(const float* s, float start, float slope, float* out, int n) {
         const float u = start - static_cast<float>(j) * drift;
         const int k = static_cast<int>(u);
         out[j] = cubicScalar(s + j + k, u - static_cast<float>(k));
+        m = std::max(m, std::fabs(out[j]));
       }
       i += L;
       continue;
@@ -205,37 +221,35 @@ void delayCubic(const float* s, float start, float slope, float* out, int n) {
     const float chunkDrift = static_cast<float>(L) * drift;
     for (int c = 0; i < end; i += L, ++c) {
       const vf t = t0 - splat(static_cast<float>(c) * chunkDrift);
-      store(out + i, cubicVec(load(p + i - 1), load(p + i), load(p + i + 1), load(p + i + 2), t));
+      const vf y = cubicVec(load(p + i - 1), load(p + i), load(p + i + 1), load(p + i + 2), t);
+      store(out + i, y);
+      top = larger(top, y);
     }
   }
   for (; i < n; ++i) {
     const float u = start - static_cast<float>(i) * drift;
     const int k = static_cast<int>(u);
     out[i] = cubicScalar(s + i + k, u - static_cast<float>(k));
+    m = std::max(m, std::fabs(out[i]));
   }
+  return std::max(m, largest(top));
 }
 
-float peak(const float* x, int n) {
-  typedef int32_t vi __attribute__((vector_size(L * 4)));
+float fir4(const float* s, const float* c, float* out, int n) {
+  const float c0 = c[0], c1 = c[1], c2 = c[2], c3 = c[3];
   vf top = splat(0.0f);
   int i = 0;
   for (; i + L <= n; i += L) {
-    vi bits;
-    std::memcpy(&bits, x + i, sizeof bits);
-    bits &= 0x7FFFFFFF;
-    vf a;
-    std::memcpy(&a, &bits, sizeof a);
-    top = a > top ? a : top;
+    const vf y = c0 * load(s + i) + c1 * load(s + i + 1) + c2 * load(s + i + 2) + c3 * load(s + i + 3);
+    store(out + i, y);
+    top = larger(top, y);
   }
-  float m = 0.0f;
-  for (int j = 0; j < L; ++j) m = std::max(m, top[j]);
-  for (; i < n; ++i) m = std::max(m, std::fabs(x[i]));
+  float m = largest(top);
+  for (; i < n; ++i) {
+    out[i] = c0 * s[i] + c1 * s[i + 1] + c2 * s[i + 2] + c3 * s[i + 3];
+    m = std::max(m, std::fabs(out[i]));
+  }
   return m;
-}
-
-void fir4(const float* s, const float* c, float* out, int n) {
-  const float c0 = c[0], c1 = c[1], c2 = c[2], c3 = c[3];
-  for (int i = 0; i < n; ++i) out[i] = c0 * s[i] + c1 * s[i + 1] + c2 * s[i + 2] + c3 * s[i + 3];
 }
 
 }  // namespace KERNEL_NS

@@ -98,6 +98,7 @@ struct Mixer::Voice {
 
   float history[kHist] = {};
   float earTail[2][kMaxTaps] = {};
+  float earPeak[2] = {};  // bounds the ear inputs in earTail
 };
 
 Mixer::Mixer(const HrtfSet& hrtf, uint32_t rate, int maxVoices, const Kernels* kernels)
@@ -526,25 +527,28 @@ void Mixer::renderEar(Voice& v, int e, const float* mono, int n, const Settings&
   std::copy(tail, tail + (taps - 1), x - (taps - 1));
   // Fractional interaural delay, gliding sample by sample.
   const float delay0 = v.now.delay[e];
+  float fresh;
   if (next.delay[e] == delay0) {
     // Still: the cubic's weights are the same for every sample.
     const float at = static_cast<float>(kHist - kLookahead) - delay0;
     const int k = static_cast<int>(at);
     float weights[4];
     cubicWeights(at - static_cast<float>(k), weights);
-    m_kernels->fir4(mono + k - 1, weights, x, n);
+    fresh = m_kernels->fir4(mono + k - 1, weights, x, n);
   } else {
     // Read position kHist - kLookahead + i - (delay0 + delayStep (i+1)).
     const float delayStep = (next.delay[e] - delay0) / static_cast<float>(n);
-    m_kernels->delayCubic(mono, static_cast<float>(kHist - kLookahead) - delay0 - delayStep, 1.0f - delayStep, x, n);
+    fresh = m_kernels->delayCubic(mono, static_cast<float>(kHist - kLookahead) - delay0 - delayStep,
+                                  1.0f - delayStep, x, n);
   }
+  const float peak = std::max(fresh, v.earPeak[e]);
+  v.earPeak[e] = n >= taps - 1 ? fresh : peak;
   // A filter change of D moves an output of gain g from inputs within +-peak
   // by at most g D peak; spread over `fade` samples each step stays below
   // kFadeStepLimit. Small changes and quiet sounds fade fast and cost little.
   int fade = 0;
   if (change > 0.0f) {
-    const float level = std::max(std::fabs(v.now.gain[e]), std::fabs(next.gain[e])) *
-                        m_kernels->peak(x - (taps - 1), n + taps - 1);
+    const float level = std::max(std::fabs(v.now.gain[e]), std::fabs(next.gain[e])) * peak;
     fade = std::min(n, (static_cast<int>(std::min(change * level / kFadeStepLimit, 1e6f)) + 8) & ~7);
   }
   // g ((1 - t) old + t new) * x is g new * x, plus g (1 - t) (old - new) * x

@@ -487,7 +487,7 @@ namespace {
 // The steady resampler picks its taps by lane shuffles, two windows or a
 // gather, by step; the delay line by runs of one whole offset: each way must
 // land on the samples the plain lookup reads.
-TEST(Kernels, ResamplingAndDelayMatchTheLookup) {
+TEST(Kernels, ResamplingAndDelayMatchTheLookupAndReportTheirPeaks) {
   const std::vector<float> s = testsig::noise(4000, 7, 0.5f);
   const int n = 237;
   std::vector<int32_t> k(n);
@@ -503,7 +503,10 @@ TEST(Kernels, ResamplingAndDelayMatchTheLookup) {
     baselineKernels().cubicAt(s.data(), k.data(), f.data(), want.data(), n);
     for (const Kernels* kern : all) {
       if (delay) {
-        kern->delayCubic(s.data(), static_cast<float>(phase), static_cast<float>(step), got.data(), n);
+        const float top = kern->delayCubic(s.data(), static_cast<float>(phase), static_cast<float>(step), got.data(), n);
+        float wantTop = 0.0f;
+        for (float y : want) wantTop = std::max(wantTop, std::fabs(y));
+        EXPECT_NEAR(top, wantTop, 1e-4) << kern->name << " delay's peak, step " << step;
       } else {
         kern->resampleCubic(s.data(), phase, step, got.data(), n);
       }
@@ -513,6 +516,13 @@ TEST(Kernels, ResamplingAndDelayMatchTheLookup) {
     }
   };
   for (double step : {0.3, 0.459375, 0.91875, 1.0, 1.6, 2.7, 9.3}) check(1.37, step, false);
+  const float c[4] = {0.1f, -0.2f, 0.7f, 0.4f};
+  for (const Kernels* kern : all) {
+    const float top = kern->fir4(s.data(), c, got.data(), n);
+    float wantTop = 0.0f;
+    for (int i = 0; i < n; ++i) wantTop = std::max(wantTop, std::fabs(got[i]));
+    EXPECT_EQ(top, wantTop) << kern->name << " fir4's peak";
+  }
   // Delays gliding slowly and fast, either way, and from a whole sample.
   for (double step : {1.0 - 1.0 / 240, 1.0 - 0.13, 1.0, 1.0 + 1.0 / 300, 1.0 + 0.07}) {
     check(40.62, step, true);

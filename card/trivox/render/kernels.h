@@ -10,6 +10,8 @@ struct Kernels {
   const char* name;
   // mix[i] += w[i] * sum_k h[k] x[i-k]; x has taps-1 samples of history before x[0].
   void (*convolve)(const float* x, const float* h, int taps, int n, const float* w, float* mix);
+  // The same with one gain for every w[i].
+  void (*convolveGain)(const float* x, const float* h, int taps, int n, float gain, float* mix);
   // out[i] = Catmull-Rom through s[k[i]-1 .. k[i]+2] at fraction f[i].
   void (*cubicAt)(const float* s, const int32_t* k, const float* f, float* out, int n);
   // out[i] = Catmull-Rom through s at phase + i * step; s is read up to 16 samples past the last position.

@@ -51,7 +51,8 @@ constexpr int kGroups = 2;
 // G groups of L outputs, each summed in P partial sums over interleaved taps:
 // few groups (the block's tail) would otherwise wait on one long add chain.
 template <int G, int P>
-inline int convolveGroups(const float* x, const float* h, int taps, int i, int n, const float* w, float* mix) {
+inline int convolveGroups(const float* x, const float* h, int taps, int i, int n, const float* w, float gain,
+                          float* mix) {
   const int whole = taps - taps % P;
   for (; i + L * G <= n; i += L * G) {
     vf acc[G * P];
@@ -76,22 +77,32 @@ inline int convolveGroups(const float* x, const float* h, int taps, int i, int n
       vf sum = acc[g * P];
 #pragma GCC unroll 4
       for (int p = 1; p < P; ++p) sum += acc[g * P + p];
-      store(mix + i + L * g, load(mix + i + L * g) + load(w + i + L * g) * sum);
+      store(mix + i + L * g, load(mix + i + L * g) + (w ? load(w + i + L * g) : splat(gain)) * sum);
     }
   }
   return i;
 }
 
-void convolve(const float* x, const float* h, int taps, int n, const float* w, float* mix) {
-  int i = convolveGroups<2 * kGroups, 1>(x, h, taps, 0, n, w, mix);
-  i = convolveGroups<kGroups, 2>(x, h, taps, i, n, w, mix);
-  i = convolveGroups<kGroups / 2, 4>(x, h, taps, i, n, w, mix);
-  i = convolveGroups<1, 2 * kGroups>(x, h, taps, i, n, w, mix);
+template <bool Weighted>
+void convolveWith(const float* x, const float* h, int taps, int n, const float* w, float gain, float* mix) {
+  if (!Weighted) w = nullptr;  // lets the compiler drop the loads
+  int i = convolveGroups<2 * kGroups, 1>(x, h, taps, 0, n, w, gain, mix);
+  i = convolveGroups<kGroups, 2>(x, h, taps, i, n, w, gain, mix);
+  i = convolveGroups<kGroups / 2, 4>(x, h, taps, i, n, w, gain, mix);
+  i = convolveGroups<1, 2 * kGroups>(x, h, taps, i, n, w, gain, mix);
   for (; i < n; ++i) {
     float acc = 0.0f;
     for (int k = 0; k < taps; ++k) acc += h[k] * x[i - k];
-    mix[i] += w[i] * acc;
+    mix[i] += (w ? w[i] : gain) * acc;
   }
+}
+
+void convolve(const float* x, const float* h, int taps, int n, const float* w, float* mix) {
+  convolveWith<true>(x, h, taps, n, w, 0.0f, mix);
+}
+
+void convolveGain(const float* x, const float* h, int taps, int n, float gain, float* mix) {
+  convolveWith<false>(x, h, taps, n, nullptr, gain, mix);
 }
 
 inline float cubicScalar(const float* p, float t) {

@@ -554,13 +554,19 @@ void Mixer::renderEar(Voice& v, int e, const float* mono, int n, const Settings&
   // g ((1 - t) old + t new) * x is g new * x, plus g (1 - t) (old - new) * x
   // over the fade: one convolution over the block and a short one.
   float* mix = m_dest[e];
+  const float gain0 = v.now.gain[e], gain1 = next.gain[e];
   float* weight = m_gain[0].data();
-  ramp(weight, n, v.now.gain[e], next.gain[e]);
-  m_kernels->convolve(x, next.filter[e], taps, n, weight, mix);
+  if (gain1 == gain0) {
+    m_kernels->convolveGain(x, next.filter[e], taps, n, gain0, mix);
+  } else {
+    ramp(weight, n, gain0, gain1);
+    m_kernels->convolve(x, next.filter[e], taps, n, weight, mix);
+  }
   if (fade > 0) {
     float* oldWeight = m_gain[1].data();
     const float inv = 1.0f / static_cast<float>(fade);
-    for (int i = 0; i < fade; ++i) oldWeight[i] = weight[i] * (1.0f - static_cast<float>(i + 1) * inv);
+    for (int i = 0; i < fade; ++i)
+      oldWeight[i] = (gain1 == gain0 ? gain0 : weight[i]) * (1.0f - static_cast<float>(i + 1) * inv);
     float away[kMaxTaps];
     for (int k = 0; k < taps; ++k) away[k] = v.now.filter[e][k] - next.filter[e][k];
     m_kernels->convolve(x, away, taps, fade, oldWeight, mix);

@@ -44,8 +44,10 @@ inline float largest(vf top) {
 
 #if defined(__x86_64__)
 constexpr int kGroups = 4;  // eight accumulators fit sixteen registers
+constexpr int kMainGroups = 10;  // one-filter accumulators: a 240-sample block in whole passes
 #else
 constexpr int kGroups = 2;
+constexpr int kMainGroups = 2 * kGroups;
 #endif
 
 // G groups of L outputs, each summed in P partial sums over interleaved taps:
@@ -56,23 +58,23 @@ inline int convolveGroups(const float* x, const float* h, int taps, int i, int n
   const int whole = taps - taps % P;
   for (; i + L * G <= n; i += L * G) {
     vf acc[G * P];
-#pragma GCC unroll 8
+#pragma GCC unroll 16
     for (int a = 0; a < G * P; ++a) acc[a] = splat(0.0f);
     for (int k = 0; k < whole; k += P) {
 #pragma GCC unroll 4
       for (int p = 0; p < P; ++p) {
         const vf hk = splat(h[k + p]);
         const float* xp = x + i - k - p;
-#pragma GCC unroll 8
+#pragma GCC unroll 16
         for (int g = 0; g < G; ++g) acc[g * P + p] += hk * load(xp + L * g);
       }
     }
     for (int k = whole; k < taps; ++k) {
       const vf hk = splat(h[k]);
-#pragma GCC unroll 8
+#pragma GCC unroll 16
       for (int g = 0; g < G; ++g) acc[g * P] += hk * load(x + i - k + L * g);
     }
-#pragma GCC unroll 8
+#pragma GCC unroll 16
     for (int g = 0; g < G; ++g) {
       vf sum = acc[g * P];
 #pragma GCC unroll 4
@@ -86,7 +88,7 @@ inline int convolveGroups(const float* x, const float* h, int taps, int i, int n
 template <bool Weighted>
 void convolveWith(const float* x, const float* h, int taps, int n, const float* w, float gain, float* mix) {
   if (!Weighted) w = nullptr;  // lets the compiler drop the loads
-  int i = convolveGroups<2 * kGroups, 1>(x, h, taps, 0, n, w, gain, mix);
+  int i = convolveGroups<kMainGroups, 1>(x, h, taps, 0, n, w, gain, mix);
   i = convolveGroups<kGroups, 2>(x, h, taps, i, n, w, gain, mix);
   i = convolveGroups<kGroups / 2, 4>(x, h, taps, i, n, w, gain, mix);
   i = convolveGroups<1, 2 * kGroups>(x, h, taps, i, n, w, gain, mix);

@@ -177,11 +177,9 @@ void resampleCubic(const float* s, double phase, double step, float* out, int n)
     store(out + i, cubicVec(x[0], x[1], x[2], x[3], t));
   }
 #elif defined(__SSE2__)
-  const vf laneAt = vf{0, 1, 2, 3} * stepF;
-  for (; i + 4 <= n; i += 4, atFixed += 4 * stepFixed) {
-    const int k0 = static_cast<int>(atFixed >> 32);
-    const float f0 = static_cast<float>(static_cast<int32_t>((atFixed & 0xFFFFFFFF) >> 1)) * kFraction;
-    const __m128 pos = splat(f0) + laneAt;
+  // Two vectors from each fixed-point position.
+  const vf laneAt = vf{0, 1, 2, 3} * stepF, laneAt4 = vf{4, 5, 6, 7} * stepF;
+  auto four = [s](int k0, __m128 pos, float* to) {
     const __m128i k = _mm_cvttps_epi32(pos);
     const vf t = pos - _mm_cvtepi32_ps(k);
     // Each lane's four taps in one load, then turned into four vectors of one tap each.
@@ -191,7 +189,13 @@ void resampleCubic(const float* s, double phase, double step, float* out, int n)
     __m128 r2 = _mm_loadu_ps(p + _mm_cvtsi128_si32(_mm_shuffle_epi32(k, 2)));
     __m128 r3 = _mm_loadu_ps(p + _mm_cvtsi128_si32(_mm_shuffle_epi32(k, 3)));
     _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-    store(out + i, cubicVec(r0, r1, r2, r3, t));
+    store(to, cubicVec(r0, r1, r2, r3, t));
+  };
+  for (; i + 8 <= n; i += 8, atFixed += 8 * stepFixed) {
+    const int k0 = static_cast<int>(atFixed >> 32);
+    const vf f0 = splat(static_cast<float>(static_cast<int32_t>((atFixed & 0xFFFFFFFF) >> 1)) * kFraction);
+    four(k0, f0 + laneAt, out + i);
+    four(k0, f0 + laneAt4, out + i + 4);
   }
 #endif
   for (; i < n; ++i, atFixed += stepFixed) {

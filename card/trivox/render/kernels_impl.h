@@ -234,10 +234,9 @@ float delayCubic(const float* s, float start, float slope, float* out, int n) {
       continue;
     }
     const float* p = s + o;
-    const vf t0 = splat(u0 - static_cast<float>(o)) - laneDrift;
-    const float chunkDrift = static_cast<float>(L) * drift;
-    for (int c = 0; i < end; i += L, ++c) {
-      const vf t = t0 - splat(static_cast<float>(c) * chunkDrift);
+    vf t = splat(u0 - static_cast<float>(o)) - laneDrift;
+    const vf chunkDrift = splat(static_cast<float>(L) * drift);
+    for (; i < end; i += L, t -= chunkDrift) {
       const vf y = cubicVec(load(p + i - 1), load(p + i), load(p + i + 1), load(p + i + 2), t);
       store(out + i, y);
       top = larger(top, y);

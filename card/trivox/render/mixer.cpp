@@ -510,17 +510,13 @@ bool Mixer::renderBinaural(Voice& v, int n, const Settings& next, bool gliding) 
     std::copy(mono + n, mono + n + kHist, v.history);
     return ended;
   }
-  // How far each ear's filter moves this block: the sum of its coefficients' changes.
-  float change[2] = {0.0f, 0.0f};
-  for (int e = 0; e < 2 && gliding; ++e)
-    for (int k = 0; k < m_hrtf.taps; ++k) change[e] += std::fabs(next.filter[e][k] - v.now.filter[e][k]);
-  for (int e = 0; e < 2; ++e) renderEar(v, e, mono, n, next, change[e]);
+  for (int e = 0; e < 2; ++e) renderEar(v, e, mono, n, next, gliding);
   std::copy(mono + n, mono + n + kHist, v.history);
   return ended;
 }
 
 // One ear: the interaural delay, then the ear's filter, crossfaded to the next one.
-void Mixer::renderEar(Voice& v, int e, const float* mono, int n, const Settings& next, float change) {
+void Mixer::renderEar(Voice& v, int e, const float* mono, int n, const Settings& next, bool gliding) {
   const int taps = m_hrtf.taps;
   float* x = m_ear[static_cast<size_t>(e)].data() + (kMaxTaps - 1);
   float* tail = v.earTail[e];
@@ -543,20 +539,20 @@ void Mixer::renderEar(Voice& v, int e, const float* mono, int n, const Settings&
   }
   const float peak = std::max(fresh, v.earPeak[e]);
   v.earPeak[e] = n >= taps - 1 ? fresh : peak;
-  // A filter change of D moves an output of gain g from inputs within +-peak
-  // by at most g D peak; spread over `fade` samples each step stays below
-  // kFadeStepLimit. Small changes and quiet sounds fade fast and cost little.
+  // A filter change of D (sum of the coefficients' changes) moves an output of gain g from inputs within
+  // +-peak by at most g D peak: over `fade` samples each step stays below kFadeStepLimit.
+  float change = 0.0f;
+  for (int k = 0; gliding && k < taps; ++k) change += std::fabs(next.filter[e][k] - v.now.filter[e][k]);
   int fade = 0;
   if (change > 0.0f) {
     const float level = std::max(std::fabs(v.now.gain[e]), std::fabs(next.gain[e])) * peak;
     fade = std::min(n, (static_cast<int>(std::min(change * level / kFadeStepLimit, 1e6f)) + 8) & ~7);
   }
-  // g ((1 - t) old + t new) * x is g new * x, plus g (1 - t) (old - new) * x
-  // over the fade: one convolution over the block and a short one.
+  // g ((1 - t) old + t new) * x = g new * x + g (1 - t) (old - new) * x, the latter over the fade.
   float* mix = m_dest[e];
   const float gain0 = v.now.gain[e], gain1 = next.gain[e];
   float* weight = m_gain[0].data();
-  if (gain1 == gain0) {
+  if (gain1 == gain0) {  // no ramp to write
     m_kernels->convolveGain(x, next.filter[e], taps, n, gain0, mix);
   } else {
     ramp(weight, n, gain0, gain1);

@@ -118,7 +118,7 @@ class Mixer {
   bool glide(Voice& v, Settings& next) const;
   void copySettings(const Settings& from, Settings& to) const;
   bool renderBinaural(Voice& v, int frames, const Settings& next, bool gliding);
-  void renderEar(Voice& v, int ear, const float* mono, int frames, const Settings& next, float change);
+  void renderEar(Voice& v, int ear, const float* mono, int frames, const Settings& next, bool gliding);
   bool renderDirect(Voice& v, int frames, const Settings& next);
   // A voice into the ambisonic bus, its gains gliding from `from` to `to` over the block.
   void panToBus(const float* from, const float* to, const float* mono, int frames);

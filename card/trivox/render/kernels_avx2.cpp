@@ -5,6 +5,6 @@
 
 namespace trivox {
 
-extern const Kernels kAvx2Kernels = {"avx2+fma", avx2::convolve, avx2::convolveFade, avx2::cubicAt, avx2::delayCubic, avx2::fir4};
+extern const Kernels kAvx2Kernels = {"avx2+fma", avx2::convolve, avx2::convolveGain, avx2::cubicAt, avx2::resampleCubic, avx2::delayCubic, avx2::fir4};
 
 }  // namespace trivox

@@ -4,7 +4,7 @@
 namespace trivox {
 
 const Kernels& baselineKernels() {
-  static const Kernels k{"baseline", base::convolve, base::convolveFade, base::cubicAt, base::delayCubic, base::fir4};
+  static const Kernels k{"baseline", base::convolve, base::convolveGain, base::cubicAt, base::resampleCubic, base::delayCubic, base::fir4};
   return k;
 }
 

@@ -98,6 +98,7 @@ struct Mixer::Voice {
 
   float history[kHist] = {};
   float earTail[2][kMaxTaps] = {};
+  float earPeak[2] = {};  // bounds the ear inputs in earTail
 };
 
 Mixer::Mixer(const HrtfSet& hrtf, uint32_t rate, int maxVoices, const Kernels* kernels)
@@ -362,25 +363,21 @@ bool Mixer::resample(Voice& v, int n, float step0, float step1, float* outA, flo
 
 void Mixer::cubicResample(const float* sa, const float* sb, double phase, double firstStep, double stepChange,
                           double limit, float* outA, float* outB, bool split, int n) {
+  if (stepChange == 0.0 && phase + (n - 1.0) * firstStep <= limit && limit + 19.0 <= kMaxSrc) {
+    // A steady step within the decoded stretch, the usual case: no glide, no clamp.
+    m_kernels->resampleCubic(sa, phase, firstStep, outA, n);
+    if (split) m_kernels->resampleCubic(sb, phase, firstStep, outB, n);
+    return;
+  }
   int32_t* idx = m_index.data();
   float* frac = m_frac.data();
-  if (stepChange == 0.0 && phase + (n - 1.0) * firstStep <= limit) {
-    // A steady step within the decoded stretch, the usual case: no glide, no clamp.
-    for (int i = 0; i < n; ++i) {
-      const double at = phase + static_cast<double>(i) * firstStep;
-      const int k = static_cast<int>(at);
-      idx[i] = k;
-      frac[i] = static_cast<float>(at - k);
-    }
-  } else {
-    // Phase in closed form so the loop vectorises: step i is step0 + (i+1) stepChange.
-    for (int i = 0; i < n; ++i) {
-      const double di = i;
-      const double at = std::min(phase + di * firstStep + stepChange * 0.5 * di * (di + 1.0), limit);
-      const int k = static_cast<int>(at);
-      idx[i] = k;
-      frac[i] = static_cast<float>(at - k);
-    }
+  // Phase in closed form so the loop vectorises: step i is step0 + (i+1) stepChange.
+  for (int i = 0; i < n; ++i) {
+    const double di = i;
+    const double at = std::min(phase + di * firstStep + stepChange * 0.5 * di * (di + 1.0), limit);
+    const int k = static_cast<int>(at);
+    idx[i] = k;
+    frac[i] = static_cast<float>(at - k);
   }
   m_kernels->cubicAt(sa, idx, frac, outA, n);
   if (split) m_kernels->cubicAt(sb, idx, frac, outB, n);
@@ -513,59 +510,62 @@ bool Mixer::renderBinaural(Voice& v, int n, const Settings& next, bool gliding) 
     std::copy(mono + n, mono + n + kHist, v.history);
     return ended;
   }
-  // A filter change of D (sum of absolute coefficient changes) moves a
-  // full-scale output by at most D; spread over `fade` samples each step
-  // stays below kFadeStepLimit. Small changes fade fast and cost little.
-  int fade = 0;
-  if (gliding) {
-    float change = 0.0f;
-    for (int e = 0; e < 2; ++e) {
-      float sum = 0.0f;
-      for (int k = 0; k < m_hrtf.taps; ++k) sum += std::fabs(next.filter[e][k] - v.now.filter[e][k]);
-      change = std::max(change, sum);
-    }
-    if (change > 0.0f) fade = std::min(n, (static_cast<int>(change / kFadeStepLimit) + 8) & ~7);
-  }
-  for (int e = 0; e < 2; ++e) renderEar(v, e, mono, n, next, fade);
+  for (int e = 0; e < 2; ++e) renderEar(v, e, mono, n, next, gliding);
   std::copy(mono + n, mono + n + kHist, v.history);
   return ended;
 }
 
-// One ear: the interaural delay, then the ear's filter, crossfaded to the next one over `fade` samples.
-void Mixer::renderEar(Voice& v, int e, const float* mono, int n, const Settings& next, int fade) {
+// One ear: the interaural delay, then the ear's filter, crossfaded to the next one.
+void Mixer::renderEar(Voice& v, int e, const float* mono, int n, const Settings& next, bool gliding) {
   const int taps = m_hrtf.taps;
   float* x = m_ear[static_cast<size_t>(e)].data() + (kMaxTaps - 1);
   float* tail = v.earTail[e];
   std::copy(tail, tail + (taps - 1), x - (taps - 1));
   // Fractional interaural delay, gliding sample by sample.
   const float delay0 = v.now.delay[e];
+  float fresh;
   if (next.delay[e] == delay0) {
     // Still: the cubic's weights are the same for every sample.
     const float at = static_cast<float>(kHist - kLookahead) - delay0;
     const int k = static_cast<int>(at);
     float weights[4];
     cubicWeights(at - static_cast<float>(k), weights);
-    m_kernels->fir4(mono + k - 1, weights, x, n);
+    fresh = m_kernels->fir4(mono + k - 1, weights, x, n);
   } else {
     // Read position kHist - kLookahead + i - (delay0 + delayStep (i+1)).
     const float delayStep = (next.delay[e] - delay0) / static_cast<float>(n);
-    m_kernels->delayCubic(mono, static_cast<float>(kHist - kLookahead) - delay0 - delayStep, 1.0f - delayStep, x, n);
+    fresh = m_kernels->delayCubic(mono, static_cast<float>(kHist - kLookahead) - delay0 - delayStep,
+                                  1.0f - delayStep, x, n);
   }
+  const float peak = std::max(fresh, v.earPeak[e]);
+  v.earPeak[e] = n >= taps - 1 ? fresh : peak;
+  // A filter change of D (sum of the coefficients' changes) moves an output of gain g from inputs within
+  // +-peak by at most g D peak: over `fade` samples each step stays below kFadeStepLimit.
+  float change = 0.0f;
+  for (int k = 0; gliding && k < taps; ++k) change += std::fabs(next.filter[e][k] - v.now.filter[e][k]);
+  int fade = 0;
+  if (change > 0.0f) {
+    const float level = std::max(std::fabs(v.now.gain[e]), std::fabs(next.gain[e])) * peak;
+    fade = std::min(n, (static_cast<int>(std::min(change * level / kFadeStepLimit, 1e6f)) + 8) & ~7);
+  }
+  // g ((1 - t) old + t new) * x = g new * x + g (1 - t) (old - new) * x, the latter over the fade.
   float* mix = m_dest[e];
-  float* oldWeight = m_gain[0].data();
-  ramp(oldWeight, n, v.now.gain[e], next.gain[e]);
-  if (fade > 0) {
-    float* newWeight = m_gain[1].data();
-    const float inv = 1.0f / static_cast<float>(fade);
-    for (int i = 0; i < fade; ++i) {
-      const float t = static_cast<float>(i + 1) * inv;
-      newWeight[i] = oldWeight[i] * t;
-      oldWeight[i] -= newWeight[i];
-    }
-    m_kernels->convolveFade(x, v.now.filter[e], next.filter[e], taps, fade, oldWeight, newWeight, mix);
-    if (fade < n) m_kernels->convolve(x + fade, next.filter[e], taps, n - fade, oldWeight + fade, mix + fade);
+  const float gain0 = v.now.gain[e], gain1 = next.gain[e];
+  float* weight = m_gain[0].data();
+  if (gain1 == gain0) {  // no ramp to write
+    m_kernels->convolveGain(x, next.filter[e], taps, n, gain0, mix);
   } else {
-    m_kernels->convolve(x, next.filter[e], taps, n, oldWeight, mix);
+    ramp(weight, n, gain0, gain1);
+    m_kernels->convolve(x, next.filter[e], taps, n, weight, mix);
+  }
+  if (fade > 0) {
+    float* oldWeight = m_gain[1].data();
+    const float inv = 1.0f / static_cast<float>(fade);
+    for (int i = 0; i < fade; ++i)
+      oldWeight[i] = (gain1 == gain0 ? gain0 : weight[i]) * (1.0f - static_cast<float>(i + 1) * inv);
+    float away[kMaxTaps];
+    for (int k = 0; k < taps; ++k) away[k] = v.now.filter[e][k] - next.filter[e][k];
+    m_kernels->convolve(x, away, taps, fade, oldWeight, mix);
   }
   if (n >= taps - 1) {
     std::copy(x + n - (taps - 1), x + n, tail);

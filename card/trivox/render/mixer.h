@@ -118,7 +118,7 @@ class Mixer {
   bool glide(Voice& v, Settings& next) const;
   void copySettings(const Settings& from, Settings& to) const;
   bool renderBinaural(Voice& v, int frames, const Settings& next, bool gliding);
-  void renderEar(Voice& v, int ear, const float* mono, int frames, const Settings& next, int fade);
+  void renderEar(Voice& v, int ear, const float* mono, int frames, const Settings& next, bool gliding);
   bool renderDirect(Voice& v, int frames, const Settings& next);
   // The buffer the next voice for the bus renders its samples into (history first).
   float* panSlot(int frames);

@@ -382,15 +382,15 @@ bool waitUntil(Condition done) {
 
 // A resampling kernel that holds the render inside it until the test lets go.
 std::atomic<bool> g_heldInside{false}, g_letGo{false};
-void heldCubicAt(const float* s, const int32_t* k, const float* f, float* out, int n) {
+void heldResample(const float* s, double phase, double step, float* out, int n) {
   g_heldInside.store(true);
   waitUntil([] { return g_letGo.load(); });
-  baselineKernels().cubicAt(s, k, f, out, n);
+  baselineKernels().resampleCubic(s, phase, step, out, n);
 }
 
 TEST(Mixer, ControlCallsReturnWhileARenderIsInProgress) {
   Kernels held = baselineKernels();
-  held.cubicAt = heldCubicAt;
+  held.resampleCubic = heldResample;
   g_heldInside = false;
   g_letGo = false;
   Mixer m(makeSphericalHead(kRate), kRate, 4, &held);
@@ -487,6 +487,58 @@ TEST(OutputQueue, GrowsOnALateWakeUpOnly) {
   EXPECT_EQ(depth, kQueuedBlocksMin + 1);
   for (int i = 0; i < 20; ++i) depth = queueDepthAfter(depth, depth);
   EXPECT_EQ(depth, kQueuedBlocksMax);
+}
+
+}  // namespace
+}  // namespace trivox
+
+namespace trivox {
+namespace {
+
+// The steady resampler picks its taps by lane shuffles, two windows or a
+// gather, by step; the delay line by runs of one whole offset: each way must
+// land on the samples the plain lookup reads.
+TEST(Kernels, ResamplingAndDelayMatchTheLookupAndReportTheirPeaks) {
+  const std::vector<float> s = testsig::noise(4000, 7, 0.5f);
+  const int n = 237;
+  std::vector<int32_t> k(n);
+  std::vector<float> f(n), want(n), got(n);
+  std::vector<const Kernels*> all = {&baselineKernels()};
+  if (avx2Kernels()) all.push_back(avx2Kernels());
+  auto check = [&](double phase, double step, bool delay) {
+    for (int i = 0; i < n; ++i) {
+      const double at = phase + i * step;
+      k[i] = static_cast<int32_t>(at);
+      f[i] = static_cast<float>(at - k[i]);
+    }
+    baselineKernels().cubicAt(s.data(), k.data(), f.data(), want.data(), n);
+    for (const Kernels* kern : all) {
+      if (delay) {
+        const float top = kern->delayCubic(s.data(), static_cast<float>(phase), static_cast<float>(step), got.data(), n);
+        float wantTop = 0.0f;
+        for (float y : want) wantTop = std::max(wantTop, std::fabs(y));
+        EXPECT_NEAR(top, wantTop, 1e-4) << kern->name << " delay's peak, step " << step;
+      } else {
+        kern->resampleCubic(s.data(), phase, step, got.data(), n);
+      }
+      double worst = 0;
+      for (int i = 0; i < n; ++i) worst = std::max(worst, static_cast<double>(std::fabs(got[i] - want[i])));
+      EXPECT_LT(worst, 1e-4) << kern->name << (delay ? " delay" : " resampling") << " step " << step;
+    }
+  };
+  for (double step : {0.3, 0.459375, 0.91875, 1.0, 1.6, 2.7, 9.3}) check(1.37, step, false);
+  const float c[4] = {0.1f, -0.2f, 0.7f, 0.4f};
+  for (const Kernels* kern : all) {
+    const float top = kern->fir4(s.data(), c, got.data(), n);
+    float wantTop = 0.0f;
+    for (int i = 0; i < n; ++i) wantTop = std::max(wantTop, std::fabs(got[i]));
+    EXPECT_EQ(top, wantTop) << kern->name << " fir4's peak";
+  }
+  // Delays gliding slowly and fast, either way, and from a whole sample.
+  for (double step : {1.0 - 1.0 / 240, 1.0 - 0.13, 1.0, 1.0 + 1.0 / 300, 1.0 + 0.07}) {
+    check(40.62, step, true);
+    check(40.0, step, true);
+  }
 }
 
 }  // namespace

@@ -440,10 +440,10 @@ void Mixer::aim(Voice& v, const Settings& target) const {
   v.remaining = kGlideBlocks;
 }
 
-// Only the set's taps of the filters are ever read.
+// Only the set's taps of the filters are ever read; without the quality path the glide leaves them unset.
 void Mixer::copySettings(const Settings& from, Settings& to) const {
   for (int e = 0; e < 2; ++e) {
-    std::copy(from.filter[e], from.filter[e] + m_hrtf.taps, to.filter[e]);
+    std::copy(from.filter[e], from.filter[e] + (m_qualityRan ? m_hrtf.taps : 0), to.filter[e]);
     to.delay[e] = from.delay[e];
     to.gain[e] = from.gain[e];
   }

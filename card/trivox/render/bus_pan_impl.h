@@ -15,20 +15,7 @@
 namespace trivox {
 namespace BUS_NS {
 
-#if defined(__AVX__)
-constexpr int L = 8;
-#else
-constexpr int L = 4;
-#endif
-typedef float vf __attribute__((vector_size(L * 4)));
-
-inline vf load(const float* p) {
-  vf v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-inline void store(float* p, vf v) { std::memcpy(p, &v, sizeof v); }
-inline vf splat(float f) { return vf{} + f; }
+#include "lanes_impl.h"
 
 // Several sources at once, so each bus sample is loaded and stored once for all
 // of them. Each gain steps along its line in a register (an add, not a

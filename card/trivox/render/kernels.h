@@ -6,6 +6,8 @@
 
 namespace trivox {
 
+constexpr int kCubicReach = 16;
+
 struct Kernels {
   const char* name;
   // mix[i] += w[i] * sum_k h[k] x[i-k]; x has taps-1 samples of history before x[0].
@@ -14,7 +16,7 @@ struct Kernels {
   void (*convolveGain)(const float* x, const float* h, int taps, int n, float gain, float* mix);
   // out[i] = Catmull-Rom through s[k[i]-1 .. k[i]+2] at fraction f[i].
   void (*cubicAt)(const float* s, const int32_t* k, const float* f, float* out, int n);
-  // out[i] = Catmull-Rom through s at phase + i * step; s is read up to 16 samples past the last position.
+  // out[i] = Catmull-Rom through s at phase + i * step; s is read up to kCubicReach samples past the last position.
   void (*resampleCubic)(const float* s, double phase, double step, float* out, int n);
   // out[i] = Catmull-Rom through s at start + i * slope (slope near 1); returns the largest |out[i]|.
   float (*delayCubic)(const float* s, float start, float slope, float* out, int n);

@@ -363,7 +363,7 @@ bool Mixer::resample(Voice& v, int n, float step0, float step1, float* outA, flo
 
 void Mixer::cubicResample(const float* sa, const float* sb, double phase, double firstStep, double stepChange,
                           double limit, float* outA, float* outB, bool split, int n) {
-  if (stepChange == 0.0 && phase + (n - 1.0) * firstStep <= limit && limit + 19.0 <= kMaxSrc) {
+  if (stepChange == 0.0 && phase + (n - 1.0) * firstStep <= limit && limit + 3 + kCubicReach <= kMaxSrc) {
     // A steady step within the decoded stretch, the usual case: no glide, no clamp.
     m_kernels->resampleCubic(sa, phase, firstStep, outA, n);
     if (split) m_kernels->resampleCubic(sb, phase, firstStep, outB, n);

@@ -155,13 +155,11 @@ void Engine::run() {
       ++played;
     }
     const int depth = queueDepthAfter(m_depth.load(), played);
-    if (depth != m_depth.load()) {
-      m_depth.store(depth);
-      // Rare (at most a few times in an engine's life), and after the queue is topped up.
-      topUp();
-      engineTrace("output queue now " + std::to_string(depth) + " blocks");
-    }
+    const bool grew = depth != m_depth.load();
+    m_depth.store(depth);
     topUp();
+    // Rare (a few times in an engine's life), and only once the queue is full again.
+    if (grew) engineTrace("output queue now " + std::to_string(depth) + " blocks");
     // With the queue just filled: the card's answer comes well inside it.
     if (m_card->present() && GetTickCount() - m_cardPolled >= kCardPollMs) followCard();
   }

@@ -32,8 +32,10 @@ ctl="$build/card/cardctl/cardctl.exe"
 vxd="$build/card/wavedll/$ZEPHRA_WAVE_VXD"
 drv="$build/card/mididrv/$ZEPHRA_MIDI_DRIVER"
 bank="$build/card/mididrv/orvanegm"
+# No VxD DLL in a 64-bit build: its driver serves that name.
+[ "$ZEPHRA_ARCH" = i686 ] || vxd=
 if [ "$files" = 1 ]; then
-  for f in "$sys" "$ctl" "$vxd" "$drv" "$bank"; do
+  for f in "$sys" "$ctl" ${vxd:+"$vxd"} "$drv" "$bank"; do
     [ -f "$f" ] || { echo "install-card: missing $f (build the kv22card, cardctl, brs4wave and winezephra targets)" >&2; exit 1; }
   done
 fi
@@ -116,7 +118,7 @@ if [ "$files" = 1 ]; then
   mkdir -p "$sysdir/drivers"
   cp -f "$sys" "$sysdir/drivers/$ZEPHRA_CARD_SERVICE.sys"
   cp -f "$ctl" "$sysdir/cardctl.exe"
-  cp -f "$vxd" "$sysdir/$ZEPHRA_WAVE_VXD"
+  [ -z "$vxd" ] || cp -f "$vxd" "$sysdir/$ZEPHRA_WAVE_VXD"
   cp -f "$drv" "$sysdir/$ZEPHRA_MIDI_DRIVER"
   cp -f "$bank" "$sysdir/orvanegm"
   # Wine loads "wine" + Audio + ".drv": ours, which passes wave audio on to Wine's own.

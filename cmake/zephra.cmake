@@ -46,3 +46,18 @@ function(zephra_name var name)
   string(REGEX REPLACE "^#define ${name} \"([^\"]*)\"$" "\\1" value "${line}")
   set(${var} ${value} PARENT_SCOPE)
 endfunction()
+
+# zephra_def(VAR FILE) - a module-definition file for this architecture in VAR. Ours name the
+# i686 stdcall symbols (`f@12`); x86_64 has one calling convention and no decoration.
+function(zephra_def var def)
+  get_filename_component(name ${def} NAME)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    file(READ ${CMAKE_CURRENT_SOURCE_DIR}/${def} text)
+    string(REGEX REPLACE "@[0-9]+" "" text "${text}")
+    file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/${name} "${text}")
+    set(${var} ${CMAKE_CURRENT_BINARY_DIR}/${name} PARENT_SCOPE)
+  else()
+    set(${var} ${CMAKE_CURRENT_SOURCE_DIR}/${def} PARENT_SCOPE)
+  endif()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${def})
+endfunction()

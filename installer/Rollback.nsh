@@ -75,7 +75,7 @@ Function JournalFile  ; file path on the stack
   IfFileExists "$R0" 0 made
     IntOp $JournalCount $JournalCount + 1
     IntFmt $R1 "%04d" $JournalCount  ; the copy's name, read back as text (a leading 0 is octal to IntOp)
-    System::Call 'kernel32::CopyFileA(t "$R0", t "$PLUGINSDIR\kept\$R1", i 0) i .R2'
+    System::Call 'kernel32::CopyFileW(w "$R0", w "$PLUGINSDIR\kept\$R1", i 0) i .R2'
     StrCmp $R2 0 0 +2
       Abort "Setup could not keep a copy of $R0."
     Push "K$R1 $R0"
@@ -116,7 +116,7 @@ files:
     Goto next
   StrCmp $R3 "K" 0 next
     StrCpy $R3 $R2 4 1
-    System::Call 'kernel32::CopyFileA(t "$PLUGINSDIR\kept\$R3", t "$R4", i 0) i .R3'
+    System::Call 'kernel32::CopyFileW(w "$PLUGINSDIR\kept\$R3", w "$R4", i 0) i .R3'
     Goto next
 close:
   FileClose $R1

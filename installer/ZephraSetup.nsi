@@ -3,7 +3,16 @@
 ; Run by hand, or silently with /S. Running it over an installation upgrades in place and
 ; leaves the user's settings alone (they are the program's, not ours).
 
-Unicode false
+; The 64-bit setup (-DWIN64) installs the 64-bit set; it can only be a Unicode program.
+!ifdef WIN64
+  Target amd64-unicode
+  !define REGVIEW 64
+  !define PROGRAMS "$PROGRAMFILES64"
+!else
+  Unicode false
+  !define REGVIEW 32
+  !define PROGRAMS "$PROGRAMFILES"
+!endif
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
@@ -42,7 +51,7 @@ RequestExecutionLevel admin
 Name "${PRODUCT}"
 Caption "${PRODUCT} Setup"
 OutFile "${OUTFILE}"
-InstallDir "$PROGRAMFILES\${PRODUCT}"
+InstallDir "${PROGRAMS}\${PRODUCT}"
 InstallDirRegKey HKLM "${UNINST_KEY}" "InstallLocation"
 ShowInstDetails show
 ShowUninstDetails show
@@ -83,6 +92,14 @@ ShowUninstDetails show
   DeleteRegKey /ifempty HKLM "Software\Orvane"
   DeleteRegKey HKLM "${UNINST_KEY}"
 !macroend
+
+; The registry view of this setup's programs, said once for the setup and the uninstaller.
+Function .onInit
+  SetRegView ${REGVIEW}
+FunctionEnd
+Function un.onInit
+  SetRegView ${REGVIEW}
+FunctionEnd
 
 Page components
 Page directory
@@ -138,7 +155,9 @@ Section "Control panel and card software" SecMain
   ; image of a loaded driver cannot be replaced: it is stopped first and started again below.
   ExecWait '"$SYSDIR\sc.exe" stop ${CARD_SERVICE}'
   !insertmacro PutFile "$SYSDIR\drivers" "${BUILD}\card\driver\${CARD_SERVICE}.sys" "${CARD_SERVICE}.sys"
-  !insertmacro PutFile "$SYSDIR" "${BUILD}\card\wavedll\${WAVE_VXD}" "${WAVE_VXD}"
+  !ifndef WIN64
+    !insertmacro PutFile "$SYSDIR" "${BUILD}\card\wavedll\${WAVE_VXD}" "${WAVE_VXD}"
+  !endif
   !insertmacro PutFile "$SYSDIR" "${BUILD}\card\cardctl\cardctl.exe" "cardctl.exe"
   WriteRegDWORD HKLM "${SERVICE_KEY}" "Type" 1
   WriteRegDWORD HKLM "${SERVICE_KEY}" "Start" 2
@@ -150,9 +169,15 @@ Section "Control panel and card software" SecMain
 
   ; Values the installation owns.
   WriteRegStr HKLM "${K4}" "SoftwareVersion" "${VERSION}"
-  System::Call 'advapi32::RegCreateKeyA(i 0x80000002, t "${K6}", *i .r1) i .r0'
+  !ifdef WIN64
+    ; Wide strings in a Unicode setup; HKEY_LOCAL_MACHINE sign-extended, as the platform
+    ; passes it; the 64-bit view named.
+    System::Call 'advapi32::RegCreateKeyExW(p -2147483646, w "${K6}", i 0, p 0, i 0, i 0x0106, p 0, *p .r1, p 0) i .r0'
+  !else
+    System::Call 'advapi32::RegCreateKeyA(i 0x80000002, t "${K6}", *i .r1) i .r0'
+  !endif
   StrCmp $0 0 0 +2
-    System::Call 'advapi32::RegCloseKey(i r1)'
+    System::Call 'advapi32::RegCloseKey(p r1)'
   ; The splash is on in a new installation; a later setup keeps the user's choice.
   ClearErrors
   ReadRegDWORD $0 HKLM "${K6}" "SplashAudio"
@@ -272,7 +297,9 @@ Section "Uninstall"
 
   ExecWait '"$SYSDIR\sc.exe" stop ${CARD_SERVICE}'
   Delete /REBOOTOK "$SYSDIR\drivers\${CARD_SERVICE}.sys"
-  Delete /REBOOTOK "$SYSDIR\${WAVE_VXD}"
+  !ifndef WIN64
+    Delete /REBOOTOK "$SYSDIR\${WAVE_VXD}"
+  !endif
   Delete "$SYSDIR\cardctl.exe"
 
   ; The MIDI driver goes, and Wine's own audio driver choice comes back.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the built programs and the virtual card into a Wine prefix.
-#   tools/install.sh [--prefix DIR] [--shape 9x|nt] [--build DIR] [card options...]
+#   tools/install.sh [--prefix DIR] [--shape 9x|nt] [--arch i686|x86_64] [--build DIR] [card options...]
 # Card options are passed to card/install-card.sh (level=, class=, feature=, devices=, fail=).
 # The programs, the card and its Trivox device object come from the setup program
 # (installer/), run with /S.
@@ -9,18 +9,21 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$root/tools/wine-env.sh"
 
-prefix=${ZEPHRA_PREFIX:-$root/out/prefix}
+prefix=${ZEPHRA_PREFIX:-}
 shape=${ZEPHRA_SHAPE:-9x}
-build=${ZEPHRA_BUILD:-$root/build/win}
+build=${ZEPHRA_BUILD:-}
 card_args=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --prefix) prefix=$2; shift 2 ;;
     --shape) shape=$2; shift 2 ;;
+    --arch) zw_arch "$2"; shift 2 ;;
     --build) build=$2; shift 2 ;;
     *) card_args+=("$1"); shift ;;
   esac
 done
+prefix=${prefix:-$root/out/prefix-$ZEPHRA_ARCH}
+build=${build:-$root/build/win-$ZEPHRA_ARCH}
 
 zw_prefix "$prefix" "$shape"
 

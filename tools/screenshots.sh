@@ -3,16 +3,17 @@
 # About box, the player's windows and the three demos, each cut from the Xvfb screen into
 # docs/screenshots/.
 #   tools/screenshots.sh [--build DIR]     (after a Windows build; uses its own prefixes)
+# The build is that of ZEPHRA_ARCH (default: what the machine runs, i686 first).
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
-build=build/win
+source tools/wine-env.sh
+build=build/win-$ZEPHRA_ARCH
 [ "${1:-}" = --build ] && build=$2
 out=$root/docs/screenshots
 mkdir -p "$out"
 
-source tools/wine-env.sh
 source shared/names/names.sh
 trap zw_cleanup EXIT
 unset DISPLAY PULSE_SERVER
@@ -38,7 +39,7 @@ shot() {
 }
 
 for shape in 9x nt; do
-  prefix=$root/build/prefix-shots-$shape
+  prefix=$root/build/prefix-shots-$ZEPHRA_ARCH-$shape
   tools/install.sh --prefix "$prefix" --shape "$shape" --build "$build" >/dev/null
   export WINEPREFIX=$prefix
   cp -f "$build/tools/wintool/wintool.exe" "$WINEPREFIX/drive_c/windows/system32/"

@@ -2,13 +2,24 @@
 # Installs everything the build and the tests need on Debian 12. Idempotent; needs root.
 set -euo pipefail
 
+# Both Windows architectures are always built; only what the machine can run is installed
+# to run it: 32-bit Wine only where i386 programs execute.
 PKGS=(
-  g++-mingw-w64-i686 wine wine32:i386 xvfb xauth cmake make g++ googletest libgtest-dev
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64
+  xvfb xauth cmake make g++ googletest libgtest-dev
   libbenchmark-dev xdotool imagemagick x11-utils
-  pulseaudio pulseaudio-utils libpulse0:i386 sox
+  pulseaudio pulseaudio-utils sox
   nsis libopenal-data libopenal-dev clang libclang-rt-14-dev
   libfluidsynth-dev timgm6mb-soundfont csound-soundfont gigtools
 )
+source "$(dirname "${BASH_SOURCE[0]}")/arch.sh"
+i386=0
+if za_runs i686; then
+  i386=1
+  PKGS+=(wine32:i386 libpulse0:i386)
+else
+  za_why_not i686 | sed 's/^/setup: /'
+fi
 
 if [ "$(id -u)" != 0 ]; then
   SUDO=sudo
@@ -17,7 +28,7 @@ else
 fi
 
 missing=()
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [ "$i386" = 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
   need_update=1
 fi
@@ -47,6 +58,15 @@ pin=$(mktemp)
 printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 100\n' > "$pin"
 status=0
 $SUDO apt-get install -y -qq --no-install-recommends -o Dir::Etc::Preferences="$pin" "${missing[@]}" >/dev/null || status=$?
+if [ "$status" != 0 ]; then
+  # An amd64 library already at a security version has no i386 twin of that version: take
+  # the release's version for both, even where that steps the installed one back.
+  echo "setup: apt-get install failed (try 3 of 4)" >&2
+  printf '\nPackage: *\nPin: release l=Debian,n=bookworm\nPin-Priority: 1001\n' >> "$pin"
+  status=0
+  $SUDO apt-get install -y -qq --no-install-recommends --allow-downgrades \
+    -o Dir::Etc::Preferences="$pin" "${missing[@]}" >/dev/null || status=$?
+  [ "$status" = 0 ] || echo "setup: apt-get install failed (try 4 of 4)" >&2
+fi
 rm -f "$pin"
-[ "$status" = 0 ] || echo "setup: apt-get install failed (try 3 of 3)" >&2
 exit "$status"

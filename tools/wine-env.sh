@@ -1,4 +1,6 @@
 # Wine harness, sourced by the other scripts.
+#   zw_arch ARCH             i686 or x86_64: the loader and prefix kind of what follows
+#                            (default ZEPHRA_ARCH, else what the machine runs, i686 first)
 #   zw_prefix PATH SHAPE     create or reuse a prefix in shape 9x (win98) or nt (winxp)
 #   zw_display               start Xvfb when there is no DISPLAY (stopped by zw_cleanup)
 #   zw_session_start/_end    keep one wineserver alive for a suite, end it afterwards
@@ -7,8 +9,19 @@
 # Every wine call runs with WINEDEBUG=-all unless the caller set WINEDEBUG.
 
 ZW_ROOT=${ZW_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
-export WINEARCH=win32
+source "$ZW_ROOT/tools/arch.sh"
+# wine, wineboot and winepath start the loader that WINEARCH names.
+case ":$PATH:" in *":$ZW_ROOT/tools/winebin:"*) ;; *) export PATH="$ZW_ROOT/tools/winebin:$PATH" ;; esac
 export WINEDEBUG=${WINEDEBUG:--all}
+
+zw_arch() {
+  case "$1" in
+    i686) export ZEPHRA_ARCH=i686 WINEARCH=win32 ;;
+    x86_64) export ZEPHRA_ARCH=x86_64 WINEARCH=win64 ;;
+    *) echo "unknown architecture '$1' (i686 or x86_64)" >&2; return 1 ;;
+  esac
+}
+zw_arch "${ZEPHRA_ARCH:-$(za_default_arch)}"
 ZW_STARTED_XVFB=
 ZW_STARTED_PULSE=
 
@@ -52,11 +65,16 @@ REG
 zw_prefix() {
   export WINEPREFIX=$1
   local shape=${2:-9x}
+  if [ -f "$WINEPREFIX/.zephra-ready" ] && [ "$(cat "$WINEPREFIX/.zephra-arch" 2>/dev/null || echo i686)" != "$ZEPHRA_ARCH" ]; then
+    echo "$WINEPREFIX is a $(cat "$WINEPREFIX/.zephra-arch" 2>/dev/null || echo i686) prefix, not $ZEPHRA_ARCH" >&2
+    return 1
+  fi
   if [ ! -f "$WINEPREFIX/.zephra-ready" ]; then
     mkdir -p "$WINEPREFIX"
     WINEDLLOVERRIDES="mscoree,mshtml=" timeout 180 wineboot -i >/dev/null 2>&1 || true
     timeout 120 wineserver -w || true
     [ -f "$WINEPREFIX/system.reg" ] || { echo "wineboot failed for $WINEPREFIX" >&2; return 1; }
+    echo "$ZEPHRA_ARCH" > "$WINEPREFIX/.zephra-arch"
     touch "$WINEPREFIX/.zephra-ready"
   fi
   zw_set_shape "$shape"

@@ -2,5 +2,6 @@
 # Runs one Windows program under Wine in the current WINEPREFIX (CTest's emulator).
 set -u
 : "${WINEPREFIX:?WINEPREFIX must name the test prefix}"
-export WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all}
-exec timeout "${ZW_TIMEOUT:-300}" wine "$@"
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+export PATH="$here/winebin:$PATH" WINEARCH=${WINEARCH:-win32} WINEDEBUG=${WINEDEBUG:--all}
+exec timeout "${ZW_TIMEOUT:-300}" "$here/winebin/wine" "$@"

@@ -27,8 +27,13 @@ struct DeviceExt {
 const wchar_t* const kDeviceNames[kDeviceObjects] = {
     L"\\Device\\" ZEPHRA_WAVE_DEVICE, L"\\Device\\Kv22Core", L"\\Device\\Kv22Wt",
     L"\\Device\\" ZEPHRA_WAVETABLE_NT, L"\\Device\\" ZEPHRA_CONTROL_DEVICE};
-// No link named ZEPHRA_WAVE_VXD: in the 9x shape Wine then loads the DLL of that name
-// (card/wavedll), which can write GetDisableDsHwBuf's answer where the caller reads it.
+// On i686, no link named ZEPHRA_WAVE_VXD: in the 9x shape Wine then loads the DLL of that
+// name (card/wavedll), which can write GetDisableDsHwBuf's answer where the caller reads it.
+// 64-bit Wine loads no VxD DLL, so there the driver serves that name beside the wave
+// device's own, and the caller reads the answer from its output buffer.
+#ifdef _WIN64
+const wchar_t kWaveVxdLink[] = L"\\DosDevices\\" ZEPHRA_WAVE_VXD;
+#endif
 const wchar_t* const kLinkNames[kDeviceObjects] = {
     L"\\DosDevices\\" ZEPHRA_WAVE_DEVICE, L"\\DosDevices\\" ZEPHRA_CORE_VXD,
     L"\\DosDevices\\" ZEPHRA_WAVETABLE_VXD, L"\\DosDevices\\" ZEPHRA_WAVETABLE_NT,
@@ -201,15 +206,30 @@ void WriteConfig(const CardConfig& cfg) {
 
 // ---- device names ----
 
+// The second name a device answers to, if any.
+const wchar_t* SecondLink(uint32_t dev) {
+#ifdef _WIN64
+  if (dev == kv22::kDevWave) return kWaveVxdLink;
+#else
+  (void)dev;
+#endif
+  return nullptr;
+}
+
 void SetLink(uint32_t dev, bool present) {
-  UNICODE_STRING link, target;
+  UNICODE_STRING link, target, second;
   InitName(link, kLinkNames[dev]);
   InitName(target, kDeviceNames[dev]);
+  const wchar_t* secondName = SecondLink(dev);
+  if (secondName) InitName(second, secondName);
   uint32_t bit = kv22::DeviceBit(dev);
   if (present && !(g_linkMask & bit)) {
-    if (NT_SUCCESS(IoCreateSymbolicLink(&link, &target))) g_linkMask |= bit;
+    if (!NT_SUCCESS(IoCreateSymbolicLink(&link, &target))) return;
+    g_linkMask |= bit;
+    if (secondName) IoCreateSymbolicLink(&second, &target);
   } else if (!present && (g_linkMask & bit)) {
     IoDeleteSymbolicLink(&link);
+    if (secondName) IoDeleteSymbolicLink(&second);
     g_linkMask &= ~bit;
   }
 }

@@ -29,4 +29,4 @@ class KV20DAL_API CSpeakerInterface {
   uint32_t m_reserved[3];
 };
 
-static_assert(sizeof(CSpeakerInterface) == 20, "the program allocates 20 bytes");
+static_assert(sizeof(CSpeakerInterface) == kSpeakerObjectSize, "the caller allocates kSpeakerObjectSize bytes");

@@ -36,6 +36,17 @@ struct SpeakerEqRecord {
 typedef SpeakerEqRecord AUDIOSTATUS;
 typedef SpeakerEqRecord AUDIOCONFIG;
 
+// The library's object, which its caller allocates: a handle and four words, 20 bytes in the
+// 32-bit build and the platform's own size in the 64-bit one. Both sides size it from here.
+struct SpeakerObjectLayout {
+  void* card;
+  uint32_t words[4];
+};
+constexpr size_t kSpeakerObjectSize = sizeof(SpeakerObjectLayout);
+#if !defined(_WIN64) && !defined(__x86_64__)
+static_assert(kSpeakerObjectSize == 20, "the 32-bit object is 20 bytes");
+#endif
+
 constexpr uint32_t kEqFieldOnOff = 0x10;
 constexpr uint32_t kEqFieldInput = 0x20;
 constexpr uint16_t kEqFlagOn = 0x01;

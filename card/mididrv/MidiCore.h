@@ -21,8 +21,20 @@ enum Result : uint32_t {
 
 // Header flags of a long-message buffer.
 constexpr uint32_t kHdrDone = 1, kHdrPrepared = 2, kHdrInQueue = 4;
-// A header must reach past its flags field (32-bit layout).
-constexpr uint32_t kHdrMinSize = 28;
+// A header must reach to its offset field: the fields before it, in this build's layout,
+// packed as the multimedia records are (28 bytes on i686, 44 on x86_64).
+#pragma pack(push, 1)
+struct HeaderHead {
+  void* data;
+  uint32_t bufferLength;
+  uint32_t bytesRecorded;
+  uintptr_t user;
+  uint32_t flags;
+  void* next;
+  uintptr_t reserved;
+};
+#pragma pack(pop)
+constexpr uint32_t kHdrMinSize = sizeof(HeaderHead);
 
 // What the checks look at in a caller's header.
 struct HeaderView {

@@ -1,6 +1,7 @@
 #include "card/mididrv/Ports.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstring>
 
 #include "controlpanel/settings/Store.h"
@@ -82,6 +83,8 @@ LoopMapping& Mapping() {
 
 LoopRing* Loop() { return Mapping().ring; }
 HANDLE LoopEvent() { return Mapping().event; }
+
+static_assert(kHdrMinSize == offsetof(MIDIHDR, dwOffset), "the header's fields up to its offset");
 
 HeaderView ViewOf(const MIDIHDR* hdr, DWORD_PTR size) {
   HeaderView v{};

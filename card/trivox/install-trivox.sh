@@ -21,7 +21,7 @@ for rate in 48000 44100; do
 done
 # Without a measured set the engine falls back to its spherical head model.
 [ "$found" = 1 ] || echo "install-trivox: no HRTF file found (package libopenal-data); the spherical head model will be used" >&2
-export WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all}
+source "$(dirname "${BASH_SOURCE[0]}")/../../tools/wine-env.sh"
 timeout 60 wine regsvr32 /s 'C:\Program Files\Resonix Trivox\card\trivox3d.dll'
 timeout 30 wineserver -w || true
 echo "install-trivox: installed into $dest"

@@ -65,7 +65,13 @@ int SetDisableDsHwBuf(HANDLE h, DWORD flag) { return SetDword(h, zephra::kSetDis
 
 int GetDisableDsHwBuf(HANDLE h, DWORD* flag) {
   if (!flag) return 0;
+#ifdef _WIN64
+  // The driver serves the name here (no VxD in a 64-bit process) and can answer only in the
+  // output buffer: the caller's flag is that, too.
+  return Request(h, zephra::kGetDisableDsHwBuf, flag, sizeof *flag, flag, sizeof *flag);
+#else
   return Request(h, zephra::kGetDisableDsHwBuf, flag, sizeof *flag, nullptr, 0);
+#endif
 }
 
 int SetOutputMode(HANDLE h, int mode) {

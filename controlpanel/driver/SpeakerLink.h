@@ -9,6 +9,13 @@
 
 #include "card/kv20dal/Kv20Types.h"
 
+// Member functions take the object in ECX on i686; x86_64 has one convention for all calls.
+#ifdef _WIN64
+#define KV20_MEMBER_CALL
+#else
+#define KV20_MEMBER_CALL __thiscall
+#endif
+
 class CSpeakerLink {
  public:
   CSpeakerLink();
@@ -23,10 +30,10 @@ class CSpeakerLink {
   bool Bound() const { return m_bConstructed; }
 
  private:
-  using Ctor = void(__thiscall*)(void*);
-  using Init = TKvRetCode(__thiscall*)(void*, TAudioInfo*, uint32_t*);
-  using Status = TKvRetCode(__thiscall*)(void*, AUDIOSTATUS*, uint32_t);
-  using Config = TKvRetCode(__thiscall*)(void*, const AUDIOCONFIG*, uint32_t);
+  using Ctor = void(KV20_MEMBER_CALL*)(void*);
+  using Init = TKvRetCode(KV20_MEMBER_CALL*)(void*, TAudioInfo*, uint32_t*);
+  using Status = TKvRetCode(KV20_MEMBER_CALL*)(void*, AUDIOSTATUS*, uint32_t);
+  using Config = TKvRetCode(KV20_MEMBER_CALL*)(void*, const AUDIOCONFIG*, uint32_t);
 
   HMODULE m_hLib = nullptr;
   Ctor m_dtor = nullptr;
@@ -34,6 +41,6 @@ class CSpeakerLink {
   Status m_status = nullptr;
   Config m_config = nullptr;
   bool m_bConstructed = false;
-  // The library's object is 20 bytes, allocated by its caller.
-  alignas(8) unsigned char m_object[20] = {};
+  // The library's object, allocated by its caller.
+  alignas(8) unsigned char m_object[kSpeakerObjectSize] = {};
 };

@@ -25,10 +25,12 @@ END_MESSAGE_MAP()
 
 namespace {
 
-// The 88-byte record of the first shell version, which every platform accepts.
+// The record of the first shell version, which every platform accepts: 88 bytes on i686.
+static_assert(sizeof(void*) != 4 || NOTIFYICONDATAA_V1_SIZE == 88, "the first shell's record");
+
 NOTIFYICONDATAA TrayRecord(HWND frame) {
   NOTIFYICONDATAA nid{};
-  nid.cbSize = 88;
+  nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
   nid.hWnd = frame;
   nid.uID = IDI_TRAY;
   return nid;

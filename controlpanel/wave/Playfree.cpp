@@ -12,6 +12,8 @@
 #include "framework/Wnd.h"
 #include "shared/wave/WaveFormatEx.h"
 
+static_assert(sizeof(void*) != 4 || sizeof(DSBUFFERDESC1) == 20, "the first DirectSound's record");
+
 namespace {
 
 using DirectSoundCreateFn = HRESULT(WINAPI*)(LPCGUID, LPDIRECTSOUND*, LPUNKNOWN);
@@ -21,7 +23,7 @@ constexpr WaveInfo kDefaultFormat = {44100, 16, 2, 1, WAVE_FORMAT_PCM, 88200, 0}
 
 DSBUFFERDESC Description(DWORD flags, DWORD bytes, WAVEFORMATEX* format) {
   DSBUFFERDESC d = {};
-  d.dwSize = 20;  // the first DirectSound's record, which every version accepts
+  d.dwSize = sizeof(DSBUFFERDESC1);  // the first DirectSound's record, which every version accepts
   d.dwFlags = flags;
   d.dwBufferBytes = bytes;
   d.lpwfxFormat = format;

@@ -16,6 +16,8 @@
 
 const GUID kClsidTrivoxDevice = zephra::MakeGuid<GUID>(zephra::kTrivoxDeviceClsid);
 
+static_assert(sizeof(void*) != 4 || sizeof(DSBUFFERDESC1) == 20, "the first DirectSound's record");
+
 namespace {
 
 const GUID kClsidDirectSound = {0x47D4D946, 0x62E8, 0x11CF, {0x93, 0xBC, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
@@ -143,7 +145,7 @@ bool CSound3D::OnBothDevices(UINT dsMessage, UINT trivoxMessage, Step step) {
 
 int CSound3D::StartPrimaryBuffers() {
   DSBUFFERDESC desc{};
-  desc.dwSize = 20;
+  desc.dwSize = sizeof(DSBUFFERDESC1);
   desc.dwFlags = DSBCAPS_PRIMARYBUFFER | DSBCAPS_CTRL3D;
   if (!OnBothDevices(IDS_ERR_DS_PRIMARY, IDS_ERR_TRIVOX_PRIMARY, [&desc](Side& side) {
         return Made(side.device->CreateSoundBuffer(&desc, &side.primary, nullptr), side.primary);
@@ -250,7 +252,7 @@ int CSound3D::CreateSourceBuffers(int source, const void* data, DWORD length, co
 
   WAVEFORMATEX fmt = format;
   DSBUFFERDESC desc{};
-  desc.dwSize = 20;
+  desc.dwSize = sizeof(DSBUFFERDESC1);
   desc.dwFlags = DSBCAPS_STATIC | DSBCAPS_CTRL3D | DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME |
                  DSBCAPS_STICKYFOCUS;
   desc.dwBufferBytes = length;

@@ -13,7 +13,8 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 shape=${ZEPHRA_SHAPE:-9x}
 prefix=
-build=${ZEPHRA_BUILD:-$root/build/win}
+source "$root/tools/arch.sh"
+build=${ZEPHRA_BUILD:-$root/build/win-${ZEPHRA_ARCH:-$(za_default_arch)}}
 runs=7
 install=1
 while [ $# -gt 0 ]; do

@@ -12,7 +12,8 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 shape=${ZEPHRA_SHAPE:-9x}
 prefix=
-build=${ZEPHRA_BUILD:-$root/build/win}
+source "$root/tools/arch.sh"
+build=${ZEPHRA_BUILD:-$root/build/win-${ZEPHRA_ARCH:-$(za_default_arch)}}
 cycles=500
 minutes=10
 install=1

@@ -7,12 +7,13 @@
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/../tests" && pwd)
 root=$(cd "$here/../../.." && pwd)
-build=${1:-$root/build/win}
+build=${1:-}
 runs=${2:-3}
+source "$root/tools/wine-env.sh"
+build=${build:-$root/build/win-$ZEPHRA_ARCH}
 exe=$(find "$build" -name trivox_capture_test.exe | head -1)
 [ -n "$exe" ] || { echo "no trivox_capture_test.exe under $build" >&2; exit 1; }
 build=$(cd "$build" && pwd)
-source "$root/tools/wine-env.sh"
 source "$here/audio-env.sh"
 work=$(mktemp -d /tmp/trivox-latency.XXXXXX)
 cleanup() {
@@ -22,7 +23,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-zw_prefix "${TRIVOX_PREFIX:-$root/out/prefix-trivox-latency}" 9x >/dev/null || exit 1
+zw_prefix "${TRIVOX_PREFIX:-$root/out/prefix-trivox-latency-$ZEPHRA_ARCH}" 9x >/dev/null || exit 1
 trivox_audio_start "$work" || exit 1
 zw_session_start
 bash "$here/prepare-wine.sh" "$build" >/dev/null || exit 1

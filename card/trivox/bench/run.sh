@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the renderer optimised (no sanitizers) and prints the benchmark figures.
 #   card/trivox/bench/run.sh [SECONDS_OF_AUDIO_PER_RUN]         host build against OpenAL Soft
-#   card/trivox/bench/run.sh --all [SECONDS_OF_AUDIO_PER_RUN]   also the 32-bit Windows build under Wine,
-#                                                                side by side
+#   card/trivox/bench/run.sh --all [SECONDS_OF_AUDIO_PER_RUN]   also the i686 and x86_64 Windows builds
+#                                                                under Wine, side by side
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -15,24 +15,37 @@ cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZEPHRA_SANITIZE=OFF >/
 cmake --build "$build" -j2 --target trivox_bench >/dev/null
 [ "$all" = 1 ] || exec "$build/bench/trivox_bench" "$seconds" "$@"
 
-winbuild=${TRIVOX_BENCH_WIN_BUILD:-$root/build/bench-trivox-win}
-cmake -S "$here" -B "$winbuild" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$winbuild" -j2 --target trivox_bench >/dev/null
 source "$root/tools/wine-env.sh"
-zw_prefix "${TRIVOX_BENCH_PREFIX:-$root/out/prefix-bench}" nt >/dev/null || exit 1
-host=$(mktemp) win=$(mktemp)
-trap 'rm -f "$host" "$win"' EXIT
+host=$(mktemp) w32=$(mktemp) w64=$(mktemp)
+trap 'rm -f "$host" "$w32" "$w64"' EXIT
 "$build/bench/trivox_bench" "$seconds" --rows "$@" > "$host"
-WINEDEBUG=-all timeout 1200 wine "$winbuild/bench/trivox_bench.exe" "$seconds" --rows "$@" | tr -d '\r' > "$win"
-wineserver -k 2>/dev/null || true
-echo "Trivox mixer, host 64-bit build and Windows 32-bit build (under Wine), against OpenAL Soft (host);"
-echo "$seconds s of audio per run, best of 3, one thread; us of render time per source per second of audio."
-echo "ratio = OpenAL Soft's cost / Trivox's (above 1: Trivox faster)."
+# Each Windows build under Wine where the machine runs it; a column of "-" where it does not.
+for arch in i686 x86_64; do
+  out=$w32; [ "$arch" = x86_64 ] && out=$w64
+  winbuild=$root/build/bench-trivox-win-$arch
+  cmake -S "$here" -B "$winbuild" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$winbuild" -j2 --target trivox_bench >/dev/null
+  if ! za_runs "$arch"; then
+    za_why_not "$arch" >&2
+    awk '{ print "- - - - -" }' "$host" > "$out"
+    continue
+  fi
+  zw_arch "$arch"
+  zw_prefix "${TRIVOX_BENCH_PREFIX:-$root/out/prefix-bench}-$arch" nt >/dev/null || exit 1
+  WINEDEBUG=-all timeout 1200 wine "$winbuild/bench/trivox_bench.exe" "$seconds" --rows "$@" | tr -d '\r' > "$out"
+  wineserver -k 2>/dev/null || true
+done
+echo "Trivox mixer, host 64-bit build and the Windows i686 and x86_64 builds (under Wine), against"
+echo "OpenAL Soft (host); $seconds s of audio per run, best of 3, one thread; us of render time per"
+echo "source per second of audio. ratio = OpenAL Soft's cost / Trivox's (above 1: Trivox faster)."
 echo
-printf '%-7s %7s | %9s %9s | %9s %9s | %9s | %7s %7s %7s %7s\n' scene sources "host" "host bl" "win32" "win32 bl" \
-  "OpenAL" "host" "host bl" "win32" "win32bl"
-paste -d' ' "$host" "$win" | awk '{
-  printf "%-7s %7d | %9.1f %9.1f | %9.1f %9.1f | %9.1f | %6.2fx %6.2fx %6.2fx %6.2fx\n",
-    $1, $2, $3, $4, $8, $9, $5, $5 / $3, $5 / $4, $5 / $8, $5 / $9 }'
+printf '%-7s %7s | %8s %8s | %8s %8s | %8s %8s | %8s | %6s %6s %6s %6s %6s %6s\n' scene sources host "host bl" \
+  i686 "i686 bl" x86_64 "x64 bl" OpenAL host "h bl" i686 "i bl" x86_64 "x bl"
+paste -d' ' "$host" "$w32" "$w64" | awk '
+  function r(a, b) { return (b == "-" || b == 0) ? "     -" : sprintf("%5.2fx", a / b) }
+  function v(x) { return x == "-" ? "       -" : sprintf("%8.1f", x) }
+  { printf "%-7s %7d | %s %s | %s %s | %s %s | %8.1f | %s %s %s %s %s %s\n",
+      $1, $2, v($3), v($4), v($8), v($9), v($13), v($14), $5,
+      r($5, $3), r($5, $4), r($5, $8), r($5, $9), r($5, $13), r($5, $14) }'
 echo
 echo "bl = baseline kernels (what a processor without AVX2 runs); the others pick AVX2+FMA when present."

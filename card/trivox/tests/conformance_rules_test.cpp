@@ -30,7 +30,7 @@ WAVEFORMATEX floatFormat(WORD ch, DWORD rate) {
 // Whether the Trivox module would unload: every object of it is gone.
 HRESULT trivoxUnloadable() {
   HMODULE m = GetModuleHandleA("trivox3d.dll");
-  auto can = m ? reinterpret_cast<HRESULT(WINAPI*)()>(GetProcAddress(m, "DllCanUnloadNow")) : nullptr;
+  auto can = m ? reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(m, "DllCanUnloadNow"))) : nullptr;
   return can ? can() : E_FAIL;
 }
 

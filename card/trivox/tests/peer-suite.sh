@@ -3,19 +3,21 @@
 # package) against the platform's DirectSound and against the Trivox object,
 # and prints per file: executed, failures, skipped, crash. Optional and slow:
 # not part of CI. Wine's files are fetched into the work folder, patched
-# there, and never enter the repository.
+# there, and never enter the repository. Fails when a program crashes, at exit too.
 #   card/trivox/tests/peer-suite.sh [WINDOWS_BUILD_DIR] [SHAPE]
+# ZEPHRA_ARCH (i686 or x86_64; default what the machine runs, i686 first) picks the build.
 # PEER_DIR (work folder, default build/peer-suite) and PEER_WINE_SRC (an
 # unpacked wine-8.0 tree, fetched into PEER_DIR when not given) may be set.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../../.." && pwd)
-build=$(cd "${1:-$root/build/win}" && pwd) || exit 1
+source "$root/tools/wine-env.sh"
+build=$(cd "${1:-$root/build/win-$ZEPHRA_ARCH}" && pwd) || exit 1
 shape=${2:-nt}
-work=${PEER_DIR:-$root/build/peer-suite}
+work=${PEER_DIR:-$root/build/peer-suite}/$ZEPHRA_ARCH
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
-src=${PEER_WINE_SRC:-$work/wine-8.0}
+src=${PEER_WINE_SRC:-$work/../wine-8.0}
 files=(dsound ds3d)
 
 fetch() {
@@ -66,7 +68,7 @@ prepare() {
 compile() {
   local out=$1
   shift
-  i686-w64-mingw32-gcc-posix -O1 -w -static -DCOBJMACROS -I"$work/src" "$@" -o "$out" "$work/src/dsound.c" \
+  "$ZEPHRA_ARCH-w64-mingw32-gcc-posix" -O1 -w -static -DCOBJMACROS -I"$work/src" "$@" -o "$out" "$work/src/dsound.c" \
     "$work/src/ds3d.c" "$work/src/testlist.c" "$here/peer/support.c" \
     -ldsound -lole32 -loleaut32 -luuid -ldxguid -lksuser -lwinmm -luser32 -lm
 }
@@ -79,11 +81,17 @@ build_all() {
   compile "$work/bin/trivox-tests.exe" -include "$here/peer/trivox-shim.h" "-DPEER_TRIVOX_CLSID=$clsid" || return 1
 }
 
-# One row: file, engine, then the counts from the closing summary line.
+# One row: file, engine, then the counts from the closing summary line. A program that
+# ended by a signal, or whose exit status is not its failure count, crashed (at exit,
+# when its summary line is there).
 report() {
   local f=$1 engine=$2 log=$3 rc=$4 line crash=no
   line=$(grep -E "^([0-9a-f]+:)?$f: [0-9]+ tests executed" "$log" | tail -1)
-  if [ -z "$line" ] || grep -q 'unhandled exception' "$log"; then crash="yes (exit $rc)"; fi
+  if [ -z "$line" ] || grep -q 'unhandled exception' "$log"; then
+    crash="yes (exit $rc)"
+  elif [ "$rc" -ge 128 ] || [ "$rc" -ne "$(sed -E 's/.* ([0-9]+) failures.*/\1/' <<<"$line")" ]; then
+    crash="yes, at exit (exit $rc)"
+  fi
   local exe=- fail=- skip=-
   if [ -n "$line" ]; then
     exe=$(sed -E 's/.* ([0-9]+) tests executed.*/\1/' <<<"$line")
@@ -97,7 +105,6 @@ report() {
 }
 
 run_all() {
-  source "$root/tools/wine-env.sh"
   trap zw_cleanup EXIT
   zw_display || return 1
   zw_audio || return 1
@@ -123,6 +130,10 @@ run_all() {
   done
   echo
   echo "logs: $work/{wine,trivox}-{dsound,ds3d}.log"
+  if printf '%s\n' "${rows[@]}" | grep -q ' yes'; then
+    echo "peer-suite: a program crashed" >&2
+    return 1
+  fi
 }
 
 fetch || exit 1

@@ -6,9 +6,9 @@
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../../.." && pwd)
-build=${1:-$root/build/win-trivox}
 shape=${2:-9x}
 source "$root/tools/wine-env.sh"
+build=${1:-$root/build/win-trivox-$ZEPHRA_ARCH}
 source "$here/audio-env.sh"
 work=$(mktemp -d /tmp/trivox-wine.XXXXXX)
 cleanup() {
@@ -17,7 +17,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-zw_prefix "${TRIVOX_PREFIX:-$root/out/prefix-trivox-$shape}" "$shape" || exit 1
+zw_prefix "${TRIVOX_PREFIX:-$root/out/prefix-trivox-$ZEPHRA_ARCH-$shape}" "$shape" || exit 1
 trivox_audio_start "$work" || exit 1
 zw_session_start
 rc=0

@@ -46,7 +46,8 @@ std::vector<Target> Targets(bool nt) {
       {ZEPHRA_DEVICE_PATH(ZEPHRA_CONTROL_DEVICE), kv22fuzz::kControl, false, false},
   };
   if (!nt) {
-    t.push_back({ZEPHRA_DEVICE_PATH(ZEPHRA_WAVE_VXD), kDevWave, true, true});
+    // 64-bit Wine loads no VxD DLL: the driver itself serves that name there.
+    t.push_back({ZEPHRA_DEVICE_PATH(ZEPHRA_WAVE_VXD), kDevWave, true, sizeof(void*) == 4});
     t.push_back({ZEPHRA_DEVICE_PATH(ZEPHRA_CORE_VXD), kDevCore, true, false});
     t.push_back({ZEPHRA_DEVICE_PATH(ZEPHRA_WAVETABLE_VXD), kDevWavetable, true, false});
   }

@@ -116,7 +116,9 @@ TEST_F(DriverControlTest, WaveDeviceSwitchOn9x) {
   ExpectRequest(log[2], kv22::kDevWave, 0x00000001, Le32(0), 0, true);
   kv22::CardStatus s = Status();
   EXPECT_EQ(s.state.disableDsHwBuf, 0u);
-  EXPECT_GE(s.state.opens[kv22::kDevWave], 3u) << "the DLL opens the device for each request";
+  // On i686 the DLL opens the device for each request; 64-bit Wine has no VxD DLL, and the
+  // driver serves the name itself.
+  EXPECT_GE(s.state.opens[kv22::kDevWave], sizeof(void*) == 4 ? 3u : 1u);
 
   CloseDevice(h);
   EXPECT_EQ(h, INVALID_HANDLE_VALUE);

@@ -13,6 +13,9 @@
 
 namespace {
 
+// The first DirectSound buffer record: 20 bytes on i686, 24 on x86_64.
+const std::string kDesc = std::to_string(sizeof(DSBUFFERDESC1));
+
 std::vector<std::string> g_log;
 std::map<std::string, HRESULT> g_fail;  // "ds.Initialize" -> result
 int g_alive = 0;
@@ -266,8 +269,8 @@ TEST_F(Engine, StartupMakesBothDevicesInOrder) {
   ASSERT_EQ(engine.Startup(), 0);
   EXPECT_EQ(g_log, (std::vector<std::string>{
                        "create tx", "create ds", "ds.Initialize null-guid", "tx.Initialize null-guid",
-                       "ds.SetCooperativeLevel 2", "tx.SetCooperativeLevel 2", "ds.CreateSoundBuffer 20 17 0",
-                       "tx.CreateSoundBuffer 20 17 0", "ds.primary.SetFormat 1/2/22050/88200/4/16/0",
+                       "ds.SetCooperativeLevel 2", "tx.SetCooperativeLevel 2", "ds.CreateSoundBuffer " + kDesc + " 17 0",
+                       "tx.CreateSoundBuffer " + kDesc + " 17 0", "ds.primary.SetFormat 1/2/22050/88200/4/16/0",
                        "tx.primary.SetFormat 1/2/22050/88200/4/16/0", "ds.primary.QueryListener",
                        "tx.primary.QueryListener", "ds.primary.Play 1", "tx.primary.Play 1",
                        "tx.primary.listener.SetRolloffFactor 1 0", "tx.primary.listener.SetDopplerFactor 1 0",
@@ -352,7 +355,7 @@ TEST_F(Engine, LoadMakesABufferOnEachDeviceAndPlaysTheCurrentOne) {
   size_t mark = g_log.size();
   ASSERT_EQ(engine.LoadAndPlay(1, path.c_str(), kEngineDS3D), 1);
   EXPECT_EQ(From(mark), (std::vector<std::string>{
-                            "ds.CreateSoundBuffer 20 16626 8 22050/1", "tx.CreateSoundBuffer 20 16626 8 22050/1",
+                            "ds.CreateSoundBuffer " + kDesc + " 16626 8 22050/1", "tx.CreateSoundBuffer " + kDesc + " 16626 8 22050/1",
                             "ds.buf.Lock 0 8", "ds.buf.Unlock 8", "tx.buf.Lock 0 8", "tx.buf.Unlock 8",
                             "ds.buf.Query3D", "tx.buf.Query3D", "ds.buf.Play 1"}));
   EXPECT_EQ(std::string(g_buffers["tx.buf"]->data.data(), 8), "ABCDEFGH");

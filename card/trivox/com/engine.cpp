@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "exit_guard.h"
+
 namespace trivox {
 namespace {
 
@@ -74,10 +76,17 @@ std::shared_ptr<Engine> Engine::start(const std::wstring& dataDir, std::string& 
     }
   }
   e->m_thread = std::thread([raw = e.get()] { raw->run(); });
+  exitGuardAdd(e.get());
   return e;
 }
 
 Engine::~Engine() {
+  exitGuardRemove(this);
+  stop();
+  if (m_event) CloseHandle(m_event);
+}
+
+void Engine::stop() {
   m_stop.store(true);
   if (m_event) SetEvent(m_event);
   if (m_thread.joinable()) m_thread.join();
@@ -86,8 +95,8 @@ Engine::~Engine() {
     for (WAVEHDR& h : m_hdr)
       if (h.dwFlags & WHDR_PREPARED) waveOutUnprepareHeader(m_wave, &h, sizeof h);
     waveOutClose(m_wave);
+    m_wave = nullptr;
   }
-  if (m_event) CloseHandle(m_event);
 }
 
 void Engine::setMasterGain(float left, float right) {

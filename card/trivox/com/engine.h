@@ -37,6 +37,9 @@ class Engine {
   // applications keep all kMaxVoices. Mono 16-bit at kMixRate, played once;
   // the samples must outlive the engine.
   void playInternal(const int16_t* samples, uint32_t frames);
+  // Ends the engine thread and closes the output; the engine stays silent afterwards.
+  // Called by the destructor, and at the program's exit for engines never released.
+  void stop();
 
  private:
   Engine() = default;

@@ -93,12 +93,25 @@ ShowUninstDetails show
   DeleteRegKey HKLM "${UNINST_KEY}"
 !macroend
 
-; The registry view of this setup's programs, said once for the setup and the uninstaller.
+; The registry view of the programs' settings, said once for the setup and the uninstaller:
+; the 64-bit one wherever there is one (32-bit programs of ours on 64-bit Windows use it too).
+!include "x64.nsh"
+!macro PickRegView
+  !if ${REGVIEW} == 64
+    SetRegView 64
+  !else
+    ${If} ${RunningX64}
+      SetRegView 64
+    ${Else}
+      SetRegView 32
+    ${EndIf}
+  !endif
+!macroend
 Function .onInit
-  SetRegView ${REGVIEW}
+  !insertmacro PickRegView
 FunctionEnd
 Function un.onInit
-  SetRegView ${REGVIEW}
+  !insertmacro PickRegView
 FunctionEnd
 
 Page components

@@ -94,7 +94,10 @@ for d in "$ZEPHRA_DEMO_HELICOPTER" "$ZEPHRA_DEMO_BEES" "$ZEPHRA_DEMO_RACE"; do
 done
 [ -d "$build/player/demos/sounds" ] &&
   check "installs the sample sounds" bash -c "[ \$(ls '$prog/demos/sounds/'*.wav | wc -l) = 5 ]"
-for f in "drivers/$ZEPHRA_CARD_SERVICE.sys" "$ZEPHRA_WAVE_VXD" cardctl.exe; do
+# The wave VxD's DLL is 32-bit only: the 64-bit driver serves that name itself.
+vxd=$ZEPHRA_WAVE_VXD
+[ "$ZEPHRA_ARCH" = i686 ] || { vxd=; check "installs no $ZEPHRA_WAVE_VXD" test ! -e "$c/windows/system32/$ZEPHRA_WAVE_VXD"; }
+for f in "drivers/$ZEPHRA_CARD_SERVICE.sys" ${vxd:+"$vxd"} cardctl.exe; do
   check "installs system32\\$f" test -f "$c/windows/system32/$f"
 done
 check "installs system32\\$ZEPHRA_MIDI_DRIVER" test -f "$c/windows/system32/$ZEPHRA_MIDI_DRIVER"

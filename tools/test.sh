@@ -128,11 +128,13 @@ for arch in "${all_arches[@]}"; do
   done
 done
 
+echo
 if [ ${#pending[@]} -gt 0 ]; then
-  echo
   echo "x86_64 tests pending (run, counted neither passed nor failed), from tests/x86_64-pending.txt:"
   grep -vE '^\s*(#|$)' "$pending_file" | sed 's/^/  /'
   for p in "${pending_passed[@]}"; do echo "  now passes, take it off the list: $p"; done
+else
+  echo "x86_64 tests pending (tests/x86_64-pending.txt): none"
 fi
 for line in "${not_run[@]}"; do echo "$line"; done
 

@@ -6,20 +6,34 @@ namespace settings {
 
 namespace {
 int Succeeded(LONG rc) { return rc == ERROR_SUCCESS ? 1 : 0; }
+
+// A 32-bit program on 64-bit Windows keeps its settings in the 64-bit view, where the 64-bit
+// programs and setup keep theirs; everywhere else the view is the process's own (0).
+REGSAM View() {
+  static const REGSAM view = [] {
+    using IsWow64 = BOOL(WINAPI*)(HANDLE, PBOOL);
+    auto fn = reinterpret_cast<IsWow64>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
+    BOOL wow = FALSE;
+    return fn && fn(GetCurrentProcess(), &wow) && wow ? REGSAM(KEY_WOW64_64KEY) : REGSAM(0);
+  }();
+  return view;
+}
 }  // namespace
 
 Key::Key(HKEY parent, const char* path, REGSAM access, Open how) {
   HKEY key = nullptr;
   LONG rc = ERROR_INVALID_PARAMETER;
+  const REGSAM view = View();
   switch (how) {
     case Open::Create:
-      rc = RegCreateKeyExA(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &key, nullptr);
+      rc = RegCreateKeyExA(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access | view, nullptr, &key, nullptr);
       break;
     case Open::ExistingAllowed:
-      rc = RegOpenKeyA(parent, path, &key);
+      rc = view ? RegOpenKeyExA(parent, path, 0, MAXIMUM_ALLOWED | view, &key) : RegOpenKeyA(parent, path, &key);
       break;
     case Open::Existing:
-      rc = RegOpenKeyExA(parent, path, 0, access, &key);
+      rc = RegOpenKeyExA(parent, path, 0, access | view, &key);
       break;
   }
   if (rc == ERROR_SUCCESS) m_hKey = key;

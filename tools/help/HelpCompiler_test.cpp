@@ -61,6 +61,7 @@ TEST(HelpCompiler, EveryTopicContextAndLinkReadsBack) {
 
   EXPECT_EQ(image.versionMinor, 21);
   EXPECT_EQ(image.title, "Test Help");
+  EXPECT_EQ(image.mainCaption, "Test Help");
   EXPECT_EQ(image.files, (std::vector<std::string>{"|CONTEXT", "|CTXOMAP", "|FONT", "|SYSTEM", "|TOPIC", "|TTLBTREE"}));
   ASSERT_EQ(image.topics.size(), 3u);
   EXPECT_EQ(image.topics[0].paragraphs,

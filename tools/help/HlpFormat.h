@@ -24,6 +24,13 @@ constexpr size_t kSystemHeaderSize = 12;
 constexpr uint16_t kSysTitle = 1;
 constexpr uint16_t kSysCopyright = 2;
 constexpr uint16_t kSysContents = 3;
+constexpr uint16_t kSysWindow = 6;
+// A window definition: flags, type[10], name[9], caption[51], position, size, state, colours.
+constexpr size_t kSysWindowSize = 90;
+constexpr size_t kWindowNameAt = 12;
+constexpr size_t kWindowCaptionAt = 21;
+constexpr uint16_t kWindowHasName = 0x0002;
+constexpr uint16_t kWindowHasCaption = 0x0004;
 
 // |TOPIC of an uncompressed 3.1 file: 4 KB blocks, each with a 12-byte header.
 constexpr size_t kTopicBlockSize = 0x1000;

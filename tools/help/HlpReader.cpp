@@ -95,6 +95,11 @@ bool ReadSystem(const Bytes& file, HelpImage& image, std::string& error) {
       image.title.assign(reinterpret_cast<const char*>(d), n - 1);
     }
     if (type == kSysContents && size == 4) image.contents = GetU32(d);
+    if (type == kSysWindow && size == kSysWindowSize && (GetU16(d) & kWindowHasName) && (GetU16(d) & kWindowHasCaption) &&
+        std::strncmp(reinterpret_cast<const char*>(d + kWindowNameAt), "main", 9) == 0) {
+      const char* caption = reinterpret_cast<const char*>(d + kWindowCaptionAt);
+      image.mainCaption.assign(caption, strnlen(caption, kMaxFileTitle + 1));
+    }
     at += 4 + size;
   }
   return true;

@@ -33,6 +33,7 @@ struct ReadFont {
 struct HelpImage {
   uint16_t versionMinor = 0;
   std::string title;
+  std::string mainCaption;  // of the window definition "main", if any
   uint32_t contents = kNone;
   std::vector<std::string> files;  // directory order
   std::vector<ReadTopic> topics;

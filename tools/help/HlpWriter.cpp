@@ -193,6 +193,14 @@ Bytes SystemFile(const Book& book, uint32_t contentsOffset) {
   PutU16(s, kSysContents);
   PutU16(s, 4);
   PutU32(s, contentsOffset);
+  // The main window, so that the viewer's caption is the file's title however it was started.
+  Bytes window(kSysWindowSize, 0);
+  window[0] = static_cast<uint8_t>(kWindowHasName | kWindowHasCaption);
+  std::copy_n("main", 4, window.begin() + kWindowNameAt);
+  std::copy(book.title.begin(), book.title.end(), window.begin() + kWindowCaptionAt);
+  PutU16(s, kSysWindow);
+  PutU16(s, static_cast<uint16_t>(window.size()));
+  s.insert(s.end(), window.begin(), window.end());
   return s;
 }
 
@@ -304,7 +312,7 @@ namespace {
 
 // What the reader found against the book; the first difference, or empty.
 std::string Difference(const Book& book, const Bytes& file, const HelpImage& image) {
-  if (image.title != book.title) return "the file's title reads back differently";
+  if (image.title != book.title || image.mainCaption != book.title) return "the file's title reads back differently";
   if (image.topics.size() != book.topics.size()) return "the topic count reads back differently";
   for (size_t t = 0; t < book.topics.size(); ++t) {
     const Topic& src = book.topics[t];

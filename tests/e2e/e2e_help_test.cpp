@@ -1,9 +1,11 @@
 // Help that opens: the tray menu's Help, Help while a page of the sheet is active, and F1 in
-// the player, each checked in Wine's help viewer by its caption and the topic's title.
+// the player, each checked in Wine's help viewer by its caption and the topic's title; and a
+// link of the contents followed.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <prsht.h>
+#include <richedit.h>
 
 #include <map>
 #include <string>
@@ -20,19 +22,42 @@ const char kPlayerHelpTitle[] = "Trivox Player Help";
 const char kPlayerExe[] = "C:\\Program Files\\Resonix Trivox\\demos\\TrivoxPlay.exe";
 const char kPlayerTitle[] = "Trivox Player (Hit F1 For Help)";
 
-BOOL CALLBACK TakeRichText(HWND child, LPARAM out) {
+BOOL CALLBACK FindRichEdit(HWND child, LPARAM out) {
   char cls[64] = {};
   GetClassNameA(child, cls, sizeof cls);
   if (lstrcmpiA(cls, "RichEdit20A") != 0 && lstrcmpiA(cls, "RichEdit20W") != 0) return TRUE;
-  *reinterpret_cast<std::string*>(out) = Text(child);
+  *reinterpret_cast<HWND*>(out) = child;
   return FALSE;
+}
+
+// The viewer's text window, which shows the topic.
+HWND TopicWindow(HWND viewer) {
+  HWND text = nullptr;
+  EnumChildWindows(viewer, FindRichEdit, reinterpret_cast<LPARAM>(&text));
+  return text;
 }
 
 // The first line of the topic the viewer shows: its title, which our help files put first.
 std::string ShownTitle(HWND viewer) {
-  std::string text;
-  EnumChildWindows(viewer, TakeRichText, reinterpret_cast<LPARAM>(&text));
+  HWND w = TopicWindow(viewer);
+  const std::string text = w ? Text(w) : std::string();
   return text.substr(0, text.find_first_of("\r\n"));
+}
+
+// A click on the first place that shows `words` in the topic; false when they are not shown.
+bool ClickOn(HWND viewer, const std::string& words) {
+  HWND w = TopicWindow(viewer);
+  const std::string text = w ? Text(w) : std::string();
+  const size_t at = text.find(words);
+  if (at == std::string::npos) return false;
+  // The text window counts a line's end as one character, its text has two.
+  size_t index = at;
+  for (size_t p = text.find("\r\n"); p != std::string::npos && p < at; p = text.find("\r\n", p + 2)) --index;
+  const LRESULT pos = SendMessageA(w, EM_POSFROMCHAR, index + 1, 0);
+  const LPARAM point = MAKELPARAM(LOWORD(pos) + 2, HIWORD(pos) + 4);
+  PostMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, point);
+  PostMessageA(w, WM_LBUTTONUP, 0, point);
+  return true;
 }
 
 // Waits for the viewer with this caption to show the topic; the last title seen goes to `seen`.
@@ -87,8 +112,11 @@ TEST_F(Help, TrayHelpWithTheSheetClosedOpensTheContents) {
   ASSERT_TRUE(WaitUntil([] { return TrayIcon() != nullptr; })) << "no tray icon";
   ChooseTrayHelp();
   std::string seen;
-  EXPECT_TRUE(ViewerShows(kPanelHelpTitle, "Resonix Trivox Help", &seen)) << "the viewer shows \"" << seen << "\"";
+  ASSERT_TRUE(ViewerShows(kPanelHelpTitle, "Resonix Trivox Help", &seen)) << "the viewer shows \"" << seen << "\"";
   EXPECT_TRUE(resident.Running());
+  // A link of the contents leads to its topic.
+  ASSERT_TRUE(ClickOn(FindVisible(kViewerClass, kPanelHelpTitle), "MIDI:"));
+  EXPECT_TRUE(ViewerShows(kPanelHelpTitle, "The MIDI Page", &seen)) << "the viewer shows \"" << seen << "\"";
 }
 
 // Each page's own topic, whatever its place in the sheet (the NT family has two pages).

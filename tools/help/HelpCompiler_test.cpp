@@ -183,3 +183,40 @@ TEST(HelpReader, RefusesDamagedFiles) {
 
 }  // namespace
 }  // namespace hlp
+
+namespace hlp {
+namespace {
+
+// Every source, however mangled, gives either reasons or a file that reads back whole.
+TEST(HelpCompiler, MangledSourcesGiveReasonsOrAGoodFile) {
+  const std::string good = kSource;
+  const char replacements[] = {'{', '}', '|', '\n', '.', ' ', '\t', '\x01', 'x'};
+  int refused = 0, written = 0;
+  for (size_t i = 0; i < good.size(); ++i) {
+    for (char c : replacements) {
+      std::string source = good;
+      source[i] = c;
+      Bytes out;
+      const std::vector<Diagnostic> diags = CompileHelp(source, out);
+      if (!diags.empty()) {
+        ++refused;
+        // Refused for what the source says, never because the writer failed its own check.
+        for (const Diagnostic& d : diags) {
+          EXPECT_GE(d.line, 1) << i;
+          EXPECT_EQ(d.reason.find("read back"), std::string::npos) << i << ": " << d.reason;
+          EXPECT_EQ(d.reason.find("cannot write"), std::string::npos) << i << ": " << d.reason;
+        }
+        continue;
+      }
+      ++written;
+      HelpImage image;
+      std::string error;
+      EXPECT_TRUE(ReadHelpFile(out, image, error)) << i << ": " << error;
+    }
+  }
+  EXPECT_GT(refused, 0);
+  EXPECT_GT(written, 0);
+}
+
+}  // namespace
+}  // namespace hlp

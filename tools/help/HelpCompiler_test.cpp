@@ -15,6 +15,7 @@ const char* const kSource = R"(# a small book
 .topic home
 .title Contents
 .map 100
+.keys contents; Start
 Start here. See {cfg|the Config page}
 and {midi|the MIDI page}.
 
@@ -24,6 +25,7 @@ and {midi|the MIDI page}.
 .topic cfg
 .title The Config Page
 .map 3002
+.keys Output; headphones; Start
 .head Output
 Headphones or speakers.
 
@@ -62,7 +64,8 @@ TEST(HelpCompiler, EveryTopicContextAndLinkReadsBack) {
   EXPECT_EQ(image.versionMinor, 21);
   EXPECT_EQ(image.title, "Test Help");
   EXPECT_EQ(image.mainCaption, "Test Help");
-  EXPECT_EQ(image.files, (std::vector<std::string>{"|CONTEXT", "|CTXOMAP", "|FONT", "|SYSTEM", "|TOPIC", "|TTLBTREE"}));
+  EXPECT_EQ(image.files, (std::vector<std::string>{"|CONTEXT", "|CTXOMAP", "|FONT", "|KWBTREE", "|KWDATA", "|SYSTEM",
+                                                   "|TOPIC", "|TTLBTREE"}));
   ASSERT_EQ(image.topics.size(), 3u);
   EXPECT_EQ(image.topics[0].paragraphs,
             (std::vector<std::string>{"Contents", "Start here. See the Config page and the MIDI page.",
@@ -88,6 +91,15 @@ TEST(HelpCompiler, EveryTopicContextAndLinkReadsBack) {
   EXPECT_EQ(image.topics[0].links[0].text, "the Config page");
   EXPECT_EQ(image.topics[0].links[1].hash, ContextHash("midi"));
   EXPECT_EQ(image.topics[2].links[0].hash, ContextHash("home"));
+
+  // The index lists keywords as the viewer does, whatever their case; one may lead to several topics.
+  ASSERT_EQ(image.keywords.size(), 4u);
+  EXPECT_EQ(image.keywords[0].first, "contents");
+  EXPECT_EQ(image.keywords[1].first, "headphones");
+  EXPECT_EQ(image.keywords[2].first, "Output");
+  EXPECT_EQ(image.keywords[3].first, "Start");
+  EXPECT_EQ(image.keywords[2].second, std::vector<uint32_t>{image.topics[1].offset});
+  EXPECT_EQ(image.keywords[3].second, (std::vector<uint32_t>{image.topics[0].offset, image.topics[1].offset}));
 
   ASSERT_EQ(image.titles.size(), 3u);
   EXPECT_EQ(image.titles[1], std::make_pair(image.topics[1].offset, std::string("The Config Page")));
@@ -156,6 +168,7 @@ TEST(HelpCompiler, RefusesBadSourcesWithFileLineAndReason) {
   EXPECT_EQ(Errors(head + "See {a|here.\n"), "bad.hps:4: link is not closed with '}'\n");
   EXPECT_EQ(Errors(head + "See {a}.\n"), "bad.hps:4: a link is written {topic|text}\n");
   EXPECT_EQ(Errors(head + ".map lots\n"), "bad.hps:4: context number 'lots' is not a number from 0 to 4294967295\n");
+  EXPECT_EQ(Errors(head + ".keys one;; two\n"), "bad.hps:4: keywords are 1 to 255 characters, separated by ';'\n");
   EXPECT_EQ(Errors(".file T\n.topic a\nText\n"), "bad.hps:2: topic 'a' has no .title\n");
   EXPECT_EQ(Errors(".file T\n.contents zz\n.topic a\n.title A\n"), "bad.hps:2: contents topic 'zz' does not exist\n");
   EXPECT_EQ(Errors(".topic a-b\n.title A\n"),

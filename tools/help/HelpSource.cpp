@@ -31,6 +31,7 @@ class Parser {
   void Fail(const std::string& reason) { m_diags.push_back({m_line, reason}); }
   void StartTopic(const std::string& id);
   void AddMap(const std::string& number);
+  void AddKeywords(const std::string& list);
   bool NeedTopic(const std::string& what);
 
   Book& m_book;
@@ -118,6 +119,8 @@ void Parser::Directive(const std::string& word, const std::string& rest) {
     t.paragraphs.insert(t.paragraphs.begin(), p);
   } else if (word == ".map") {
     if (NeedTopic(".map")) AddMap(rest);
+  } else if (word == ".keys") {
+    if (NeedTopic(".keys")) AddKeywords(rest);
   } else if (word == ".head") {
     if (!NeedTopic(".head")) return;
     Paragraph p;
@@ -171,6 +174,24 @@ void Parser::AddMap(const std::string& number) {
   }
   m_mapLines[n] = m_line;
   m_book.topics.back().maps.push_back(n);
+}
+
+void Parser::AddKeywords(const std::string& list) {
+  std::vector<std::string>& keys = m_book.topics.back().keywords;
+  size_t at = 0;
+  while (at <= list.size()) {
+    size_t end = list.find(';', at);
+    if (end == std::string::npos) end = list.size();
+    const std::string key = Trim(list.substr(at, end - at));
+    if (key.empty() || key.size() > kMaxKeyword) {
+      Fail("keywords are 1 to " + std::to_string(kMaxKeyword) + " characters, separated by ';'");
+      return;
+    }
+    bool known = false;
+    for (const std::string& k : keys) known = known || k == key;
+    if (!known) keys.push_back(key);
+    at = end + 1;
+  }
 }
 
 void Parser::Text(const std::string& text) {

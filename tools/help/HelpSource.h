@@ -7,6 +7,7 @@
 //   .topic config                    starts a topic; its id is what links name
 //   .title The Config Page           the topic's title, shown as its heading
 //   .map 3002                        a context number the programs ask for (repeatable)
+//   .keys Output; Headphones         words of the viewer's index that lead to the topic
 //   .head Output                     a sub-heading
 //   Text lines make paragraphs; a blank line ends one. A line starting "- " starts a
 //   bulleted paragraph. {midi|the MIDI page} is a link to the topic "midi".
@@ -34,6 +35,7 @@ struct Topic {
   std::string id;
   std::string title;
   std::vector<uint32_t> maps;
+  std::vector<std::string> keywords;
   std::vector<Paragraph> paragraphs;  // the title first
   int line = 0;
 };

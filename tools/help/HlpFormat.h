@@ -66,6 +66,7 @@ constexpr size_t kFontDescriptorSize = 11;
 constexpr size_t kMaxTopicTitle = 127;
 constexpr size_t kMaxFileTitle = 50;
 constexpr size_t kMaxContextId = 255;
+constexpr size_t kMaxKeyword = 255;
 
 // The hash of a topic id, as the viewer looks up |CONTEXT: letters (either case), digits,
 // '.' and '_' count; the id's characters are limited to those.

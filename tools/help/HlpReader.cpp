@@ -286,6 +286,31 @@ bool ReadIndexes(const Bytes& file, HelpImage& image, std::string& error) {
   return true;
 }
 
+// The keyword index, when the file has one.
+bool ReadKeywords(const Bytes& file, HelpImage& image, std::string& error) {
+  Span tree, data;
+  std::string absent;
+  if (!InternalFile(file, "|KWBTREE", tree, absent)) return true;
+  BTreeView view;
+  if (!InternalFile(file, "|KWDATA", data, error) || !OpenBTree(tree.data, tree.size, view, error)) return false;
+  bool inside = true;
+  if (!WalkBTree(view, StringSize, Fixed(6), [&](const uint8_t* e, size_t n) {
+        const size_t k = n - 6;
+        const uint16_t count = GetU16(e + k);
+        const uint32_t at = GetU32(e + k + 2);
+        if (at > data.size || count > (data.size - at) / 4) {
+          inside = false;
+          return;
+        }
+        std::vector<uint32_t> offsets;
+        for (uint16_t i = 0; i < count; ++i) offsets.push_back(GetU32(data.data + at + i * 4));
+        image.keywords.push_back({std::string(reinterpret_cast<const char*>(e), k - 1), offsets});
+      }, error))
+    return false;
+  if (!inside) error = "|KWBTREE points outside |KWDATA";
+  return inside;
+}
+
 bool ReadFonts(const Bytes& file, HelpImage& image, std::string& error) {
   Span s;
   if (!InternalFile(file, "|FONT", s, error)) return false;
@@ -324,7 +349,7 @@ bool ReadHelpFile(const Bytes& file, HelpImage& image, std::string& error) {
       }, error))
     return false;
   return ReadSystem(file, image, error) && ReadFonts(file, image, error) && ReadTopics(file, image, error) &&
-         ReadIndexes(file, image, error);
+         ReadIndexes(file, image, error) && ReadKeywords(file, image, error);
 }
 
 bool FindContext(const Bytes& file, int32_t hash, uint32_t& offset, std::string& error) {

@@ -40,6 +40,7 @@ struct HelpImage {
   std::vector<std::pair<int32_t, uint32_t>> context;  // hash, topic offset
   std::vector<std::pair<uint32_t, uint32_t>> ctxomap;  // context number, topic offset
   std::vector<std::pair<uint32_t, std::string>> titles;
+  std::vector<std::pair<std::string, std::vector<uint32_t>>> keywords;  // index order, topic offsets
   std::vector<ReadFont> fonts;
 };
 

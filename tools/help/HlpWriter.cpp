@@ -257,6 +257,34 @@ bool IndexFiles(const Book& book, const TopicStream& ts, std::map<std::string, B
   return true;
 }
 
+bool CaseLess(const std::string& a, const std::string& b) {
+  auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [&](char x, char y) { return lower(static_cast<unsigned char>(x)) < lower(static_cast<unsigned char>(y)); });
+}
+
+// The viewer's index: each keyword, in the order the viewer lists them, with the topics it
+// leads to in |KWDATA. A book without keywords has no index.
+bool KeywordFiles(const Book& book, const TopicStream& ts, std::map<std::string, Bytes>& files) {
+  std::map<std::string, std::vector<uint32_t>> byWord;
+  for (size_t t = 0; t < book.topics.size(); ++t)
+    for (const std::string& k : book.topics[t].keywords) byWord[k].push_back(ts.topicOffsets[t]);
+  if (byWord.empty()) return true;
+  std::vector<std::pair<std::string, std::vector<uint32_t>>> words(byWord.begin(), byWord.end());
+  std::stable_sort(words.begin(), words.end(), [](const auto& a, const auto& b) { return CaseLess(a.first, b.first); });
+  Bytes& data = files["|KWDATA"];
+  std::vector<BTreeEntry> entries;
+  for (const auto& w : words) {
+    BTreeEntry e;
+    PutString(e.key, w.first);
+    PutU16(e.value, static_cast<uint16_t>(w.second.size()));
+    PutU32(e.value, static_cast<uint32_t>(data.size()));
+    for (uint32_t offset : w.second) PutU32(data, offset);
+    entries.push_back(e);
+  }
+  return BuildBTree(entries, {2048, 0x0002, "z24"}, files["|KWBTREE"]);
+}
+
 void PutInternalFile(Bytes& out, const Bytes& data) {
   PutU32(out, static_cast<uint32_t>(data.size() + kInternalHeaderSize));  // reserved space
   PutU32(out, static_cast<uint32_t>(data.size()));                        // used space
@@ -284,6 +312,10 @@ bool WriteHelpFile(const Book& book, Bytes& out, std::string& error) {
   files["|TOPIC"] = TopicFile(ts);
   files["|FONT"] = FontFile();
   if (!IndexFiles(book, ts, files, error)) return false;
+  if (!KeywordFiles(book, ts, files)) {
+    error = "the keyword index does not fit its pages";
+    return false;
+  }
 
   out.assign(kFileHeaderSize, 0);
   std::vector<BTreeEntry> directory;
@@ -329,6 +361,12 @@ std::string Difference(const Book& book, const Bytes& file, const HelpImage& ima
       bool found = false;
       for (const auto& e : image.ctxomap) found = found || (e.first == m && TopicAt(image, e.second) == &got);
       if (!found) return "context number " + std::to_string(m) + " does not lead to '" + src.id + "'";
+    }
+    for (const std::string& k : src.keywords) {
+      bool found = false;
+      for (const auto& e : image.keywords)
+        for (uint32_t offset : e.second) found = found || (e.first == k && TopicAt(image, offset) == &got);
+      if (!found) return "keyword '" + k + "' does not lead to '" + src.id + "'";
     }
     for (const ReadLink& link : got.links)
       if (!FindContext(file, link.hash, offset, error) || !TopicAt(image, offset)) return "a link of '" + src.id + "' leads nowhere";

@@ -21,6 +21,7 @@ const char kPanelHelpTitle[] = "Resonix Trivox Help";
 const char kPlayerHelpTitle[] = "Trivox Player Help";
 const char kPlayerExe[] = "C:\\Program Files\\Resonix Trivox\\demos\\TrivoxPlay.exe";
 const char kPlayerTitle[] = "Trivox Player (Hit F1 For Help)";
+const WPARAM kListenerCommand = 0x20;  // the player's system menu: listener settings
 
 BOOL CALLBACK FindRichEdit(HWND child, LPARAM out) {
   char cls[64] = {};
@@ -87,6 +88,21 @@ void ChooseTrayHelp() {
   ASSERT_TRUE(WaitUntil([] { return FindVisible("#32768", nullptr) == nullptr; }, 5000)) << "menu stays open";
 }
 
+// F1 from the keyboard, which only the window in front gets.
+void PressF1(HWND w) {
+  ASSERT_TRUE(WaitUntil([&] {
+    SetForegroundWindow(w);
+    return GetForegroundWindow() == w;
+  }, 5000)) << "the window does not come to the front";
+  INPUT in[2] = {};
+  for (int i = 0; i < 2; ++i) {
+    in[i].type = INPUT_KEYBOARD;
+    in[i].ki.wVk = VK_F1;
+    in[i].ki.dwFlags = i ? KEYEVENTF_KEYUP : 0;
+  }
+  ASSERT_EQ(SendInput(2, in, sizeof(INPUT)), 2u);
+}
+
 class Help : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -147,7 +163,7 @@ TEST_F(Help, HelpOnEachPageOpensThatPagesTopic) {
   EXPECT_EQ(WaitForSheet(1000), sheet) << "the sheet stays open behind the help";
 }
 
-TEST_F(Help, F1InThePlayerOpensItsContents) {
+TEST_F(Help, F1InThePlayerOpensItsContentsAndInTheListenerSettingsTheirTopic) {
   STARTUPINFOA si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
@@ -158,21 +174,18 @@ TEST_F(Help, F1InThePlayerOpensItsContents) {
   HWND player = nullptr;
   ASSERT_TRUE(WaitUntil([&] { return (player = FindVisible("#32770", kPlayerTitle)) != nullptr; }, 20000));
   ASSERT_TRUE(Settled(player));
-  // The key from the keyboard, which only the window in front gets.
-  ASSERT_TRUE(WaitUntil([&] {
-    SetForegroundWindow(player);
-    return GetForegroundWindow() == player;
-  }, 5000)) << "the player does not come to the front";
-  INPUT in[2] = {};
-  for (int i = 0; i < 2; ++i) {
-    in[i].type = INPUT_KEYBOARD;
-    in[i].ki.wVk = VK_F1;
-    in[i].ki.dwFlags = i ? KEYEVENTF_KEYUP : 0;
-  }
-  ASSERT_EQ(SendInput(2, in, sizeof(INPUT)), 2u);
+  PressF1(player);
   std::string seen;
   EXPECT_TRUE(ViewerShows(kPlayerHelpTitle, "Trivox Player", &seen)) << "the viewer shows \"" << seen << "\"";
   EXPECT_TRUE(IsWindow(player)) << "the player stays";
+
+  // The listener settings have a topic of their own.
+  PostMessageA(player, WM_SYSCOMMAND, kListenerCommand, 0);
+  HWND listener = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (listener = FindVisible("#32770", "3D Listener Object Settings")) != nullptr; }));
+  PressF1(listener);
+  EXPECT_TRUE(ViewerShows(kPlayerHelpTitle, "Listener Settings", &seen)) << "the viewer shows \"" << seen << "\"";
+  PostMessageA(listener, WM_CLOSE, 0, 0);
 }
 
 }  // namespace

@@ -61,3 +61,21 @@ function(zephra_def var def)
   endif()
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${def})
 endfunction()
+
+# zephra_help_file(TARGET SOURCE OUTPUT) - a WinHelp file made at build time from one of our
+# help sources. The help compiler (tools/help) is compiled here for the machine that builds,
+# since the Windows build's own compiler makes programs that only Wine runs.
+set(ZEPHRA_HELP_COMPILER_SOURCES HlpFormat.cpp BTree.cpp HelpSource.cpp HlpWriter.cpp HlpReader.cpp helpc.cpp)
+function(zephra_help_file target source output)
+  find_program(ZEPHRA_HOST_CXX NAMES g++ c++ REQUIRED)
+  set(dir ${ZEPHRA_ROOT}/tools/help)
+  list(TRANSFORM ZEPHRA_HELP_COMPILER_SOURCES PREPEND ${dir}/ OUTPUT_VARIABLE sources)
+  file(GLOB headers ${dir}/*.h)
+  set(helpc ${CMAKE_CURRENT_BINARY_DIR}/zephra_helpc)
+  add_custom_command(OUTPUT ${output}
+    COMMAND ${ZEPHRA_HOST_CXX} -std=c++17 -O1 -Wall -Wextra -I${ZEPHRA_ROOT} -o ${helpc} ${sources}
+    COMMAND ${helpc} ${source} ${output}
+    DEPENDS ${sources} ${headers} ${source}
+    COMMENT "Compiling the help file ${output}")
+  add_custom_target(${target} ALL DEPENDS ${output})
+endfunction()

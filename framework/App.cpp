@@ -45,8 +45,35 @@ int CWinApp::Run() {
   return ExitInstance();
 }
 
+BOOL CWinApp::OnAppCommand(UINT) { return FALSE; }
+
+void CWinApp::OnHelp() {
+  // Ask the active window and its owners for a context, as the framework's dialogs answer.
+  HWND w = GetActiveWindow();
+  if (!w && m_pMainWnd) w = m_pMainWnd->m_hWnd;
+  for (; w; w = GetWindow(w, GW_OWNER)) {
+    if (SendMessageA(w, WM_COMMANDHELP, 0, 0)) return;
+  }
+  WinHelp(0, HELP_FINDER);
+}
+
+void CWinApp::WinHelp(DWORD_PTR data, UINT cmd) {
+  HWND owner = m_pMainWnd ? m_pMainWnd->m_hWnd : nullptr;
+  ::WinHelpA(owner, m_pszHelpFilePath, cmd, data);
+}
+
 int CWinApp::WinMain(HINSTANCE inst, LPSTR cmdLine, int cmdShow) {
   m_hInstance = inst;
+  char path[MAX_PATH] = {};
+  const DWORD n = GetModuleFileNameA(inst, path, sizeof path);
+  if (n > 0 && n < sizeof path) {
+    m_strHelpFilePath = path;
+    const size_t slash = m_strHelpFilePath.find_last_of("\\/");
+    const size_t dot = m_strHelpFilePath.find_last_of('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) m_strHelpFilePath.resize(dot);
+    m_strHelpFilePath += ".HLP";
+    m_pszHelpFilePath = m_strHelpFilePath.c_str();
+  }
   m_lpCmdLine = cmdLine;
   m_nCmdShow = cmdShow;
   // Modal loops of the platform (message boxes, menus) reach ProcessMessageFilter through this.

@@ -86,6 +86,27 @@ LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       OnCancel();
     return 0;
   }
+  if (msg == WM_HELP && !(::GetWindowLongA(m_hWnd, GWL_STYLE) & WS_CHILD)) {
+    // F1: the framework's help command, sent to the main window.
+    CWinApp* app = AfxGetApp();
+    HWND main = app && app->m_pMainWnd ? app->m_pMainWnd->m_hWnd : m_hWnd;
+    ::SendMessageA(main, WM_COMMAND, ID_HELP, 0);
+    return TRUE;
+  }
+  if (msg == WM_COMMANDHELP) {
+    // This dialog's help context is its template's.
+    CWinApp* app = AfxGetApp();
+    if (!app) return FALSE;
+    app->WinHelp(lParam ? static_cast<DWORD_PTR>(lParam) : HID_BASE_RESOURCE + m_nIDTemplate);
+    return TRUE;
+  }
+  if (msg == WM_COMMAND && lParam == 0 && LOWORD(wParam) == ID_HELP) {
+    LRESULT r = 0;
+    if (Dispatch(msg, wParam, lParam, &r)) return r;
+    CWinApp* app = AfxGetApp();
+    if (app) app->OnAppCommand(ID_HELP);
+    return 0;
+  }
   return CWnd::WindowProc(msg, wParam, lParam);
 }
 

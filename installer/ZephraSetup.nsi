@@ -146,6 +146,15 @@ Section "Control panel and card software" SecMain
   !endif
   Push "$INSTDIR\help"
   Call JournalDir
+  ; --- Help files (made by our help compiler). The control panel asks for help\ResonixTrivox.hlp,
+  ; the player for the file named after it beside itself.
+  !if /FileExists "${BUILD}\controlpanel\ResonixTrivox.hlp"
+    !insertmacro PutFile "$INSTDIR\help" "${BUILD}\controlpanel\ResonixTrivox.hlp" "ResonixTrivox.hlp"
+  !endif
+  !if /FileExists "${BUILD}\player\TrivoxPlay.hlp"
+    !insertmacro PutFile "$INSTDIR\demos" "${BUILD}\player\TrivoxPlay.hlp" "TrivoxPlay.hlp"
+  !endif
+  ; --- end of help files
   !if /FileExists "${BUILD}\player\TrivoxPlay.exe"
     !insertmacro PutFile "$INSTDIR\demos" "${BUILD}\player\TrivoxPlay.exe" "TrivoxPlay.exe"
   !endif
@@ -293,6 +302,10 @@ Section "Uninstall"
   Delete "$INSTDIR\Kv20DAL.dll"
   Delete "$INSTDIR\l.wav"
   Delete "$INSTDIR\r.wav"
+  ; --- Help files
+  Delete "$INSTDIR\help\ResonixTrivox.hlp"
+  Delete "$INSTDIR\demos\TrivoxPlay.hlp"
+  ; --- end of help files
   Delete "$INSTDIR\demos\TrivoxPlay.exe"
   Delete "$INSTDIR\demos\${DEMO_HELICOPTER}.exe"
   Delete "$INSTDIR\demos\${DEMO_BEES}.exe"

@@ -89,6 +89,10 @@ flush
 for f in ZephraCtrl.exe ZephraHook.dll Kv20DAL.dll uninstall.exe; do check "installs $f" test -f "$prog/$f"; done
 [ -f "$build/controlpanel/l.wav" ] && check "installs the test tones" test -f "$prog/l.wav" -a -f "$prog/r.wav"
 [ -f "$build/player/TrivoxPlay.exe" ] && check "installs demos\\TrivoxPlay.exe" test -f "$prog/demos/TrivoxPlay.exe"
+[ -f "$build/controlpanel/ResonixTrivox.hlp" ] &&
+  check "installs help\\ResonixTrivox.hlp" cmp -s "$build/controlpanel/ResonixTrivox.hlp" "$prog/help/ResonixTrivox.hlp"
+[ -f "$build/player/TrivoxPlay.hlp" ] &&
+  check "installs demos\\TrivoxPlay.hlp" cmp -s "$build/player/TrivoxPlay.hlp" "$prog/demos/TrivoxPlay.hlp"
 for d in "$ZEPHRA_DEMO_HELICOPTER" "$ZEPHRA_DEMO_BEES" "$ZEPHRA_DEMO_RACE"; do
   [ -f "$build/player/demos/$d.exe" ] && check "installs demos\\$d.exe" test -f "$prog/demos/$d.exe"
 done
@@ -171,6 +175,7 @@ for v in SplashAudio SplashScreen EnableDS3D PreviousWineAudio; do
 done
 check "uninstall unregisters the Trivox object" bash -c "! grep -qi 'trivox3d.dll' '$WINEPREFIX/system.reg'"
 check "uninstall removes the Trivox object" test ! -e "$prog/card"
+check "uninstall removes the help files" test ! -e "$prog/help" -a ! -e "$prog/demos/TrivoxPlay.hlp"
 check "uninstall gives Wine its own audio driver back" wine_audio_is pulse
 # The program's own settings are the user's: take them out before comparing.
 zw_reg_text <<'REG'

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes the README's pictures: every page of the control panel's sheet in both shapes, its
-# About box, the player's windows and the three demos, each cut from the Xvfb screen into
-# docs/screenshots/.
+# About box, the help viewer on the MIDI page's topic, the player's windows and the three
+# demos, each cut from the Xvfb screen into docs/screenshots/.
 #   tools/screenshots.sh [--build DIR]     (after a Windows build; uses its own prefixes)
 # The build is that of ZEPHRA_ARCH (default: what the machine runs, i686 first).
 set -euo pipefail
@@ -52,6 +52,12 @@ for shape in 9x nt; do
     tool visible "$sheet" 20000
     tool post "$sheet" $PSM_SETCURSEL "$i"
     shot "$sheet" "zephractrl-$shape-${pages[$i]}"
+    if [ "$shape" = 9x ] && [ "${pages[$i]}" = midi ]; then
+      tool post "$ZEPHRA_FRAME_TITLE" $WM_COMMAND 57670   # the tray menu's Help: the MIDI page's topic
+      shot "Resonix Trivox Help" help-midi
+      tool post "Resonix Trivox Help" $WM_CLOSE
+      sleep 0.5
+    fi
   done
   tool post "$sheet" $WM_CLOSE
   sleep 0.5

@@ -17,3 +17,10 @@ BOOL CPlayerApp::InitInstance() {
   m_pMainWnd = nullptr;
   return FALSE;
 }
+
+// The command map: the framework's help command goes to its standard handler.
+BOOL CPlayerApp::OnAppCommand(UINT id) {
+  if (id != ID_HELP) return FALSE;
+  OnHelp();
+  return TRUE;
+}

@@ -7,6 +7,7 @@
 class CPlayerApp : public fw::CWinApp {
  public:
   BOOL InitInstance() override;
+  BOOL OnAppCommand(UINT id) override;
 
  private:
   std::string m_title;

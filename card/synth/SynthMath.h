@@ -10,7 +10,8 @@ constexpr uint32_t kBlock = 32;  // frames between two updates of the controls
 constexpr float kSilentDb = 100.0f;  // an envelope this far down has ended
 
 inline float CentsToRatio(float cents) { return std::exp2(cents * (1.0f / 1200.0f)); }
-inline float DbToGain(float db) { return std::pow(10.0f, db * 0.05f); }
+// Through exp2: a third of pow's cost, and envelopes call it every block.
+inline float DbToGain(float db) { return std::exp2(db * (0.05f * 3.321928095f)); }
 inline float GainToDb(float gain) { return gain > 1e-10f ? 20.0f * std::log10(gain) : -200.0f; }
 // Absolute cents to hertz: cent 0 is MIDI key 0.
 inline float AbsCentsToHz(float cents) { return 8.1757989f * CentsToRatio(cents); }

@@ -23,10 +23,6 @@ float Triangle(float t, const Lfo& lfo) {
 }
 }  // namespace
 
-void Buses::clear() {
-  std::memset(this, 0, sizeof(*this));
-}
-
 void Voice::start(const Region& region, const Bank& bank, uint8_t key, uint8_t velocity,
                   uint32_t outRate, const VoiceControl& control) {
   m_region = &region;
@@ -51,6 +47,7 @@ void Voice::start(const Region& region, const Bank& bank, uint8_t key, uint8_t v
   m_modLfoT = m_vibLfoT = 0.0f;
   m_filterOn = false;
   m_cutoffHz = m_q = -1.0f;
+  m_cents = m_cutoffCents = NAN;  // none yet: NaN equals nothing
   m_pan = 2.0f;  // none yet
   m_z1 = m_z2 = 0.0f;
   update(control, 0.0f);
@@ -69,16 +66,26 @@ void Voice::update(const VoiceControl& c, float seconds) {
   const float mod = m_mod.advance(seconds);
   m_modLfoT += seconds;
   m_vibLfoT += seconds;
-  const float modLfo = Triangle(m_modLfoT, r.modLfo);
-  const float vibLfo = Triangle(m_vibLfoT, r.vibLfo);
+  // An LFO nothing listens to is not worked out; 0 is what it would have added.
+  const float vibDepth = r.vibLfoToPitch + c.vibratoCents;
+  const bool modUsed = r.modLfoToPitch != 0.0f || r.modLfoToFilter != 0.0f || r.modLfoToVolume != 0.0f;
+  const float modLfo = modUsed ? Triangle(m_modLfoT, r.modLfo) : 0.0f;
+  const float vibLfo = vibDepth != 0.0f ? Triangle(m_vibLfoT, r.vibLfo) : 0.0f;
 
-  const float cents = c.pitchCents + modLfo * r.modLfoToPitch + vibLfo * (r.vibLfoToPitch + c.vibratoCents) +
-                      mod * r.modEnvToPitch;
-  const float ratio = std::exp2(m_pitchBase + cents * (1.0f / 1200.0f));
-  m_inc = static_cast<uint64_t>(static_cast<double>(Clamp(ratio, 1e-9f, 1024.0f)) * kFrac);
+  // A held note's pitch and cutoff mostly stay put from block to block: no exp2 then.
+  const float cents = c.pitchCents + modLfo * r.modLfoToPitch + vibLfo * vibDepth + mod * r.modEnvToPitch;
+  if (cents != m_cents) {
+    m_cents = cents;
+    const float ratio = std::exp2(m_pitchBase + cents * (1.0f / 1200.0f));
+    m_inc = static_cast<uint64_t>(static_cast<double>(Clamp(ratio, 1e-9f, 1024.0f)) * kFrac);
+  }
 
-  const float cutoff = r.filterCutoff + modLfo * r.modLfoToFilter + mod * r.modEnvToFilter;
-  const float hz = AbsCentsToHz(Clamp(cutoff, 1500.0f, 14000.0f));
+  const float cutoff = Clamp(r.filterCutoff + modLfo * r.modLfoToFilter + mod * r.modEnvToFilter, 1500.0f, 14000.0f);
+  if (cutoff != m_cutoffCents) {
+    m_cutoffCents = cutoff;
+    m_hz = AbsCentsToHz(cutoff);
+  }
+  const float hz = m_hz;
   m_filterOn = hz < 0.45f * m_rate;
   if (m_filterOn && (hz != m_cutoffHz || r.filterQ != m_q)) {
     m_cutoffHz = hz;
@@ -114,7 +121,7 @@ float Voice::sampleAt(uint64_t index) const {
   return index < m_end ? static_cast<float>(m_pcm[index]) : 0.0f;
 }
 
-void Voice::generate(float* out, uint32_t frames, bool cubic) {
+void Voice::generate(float* out, uint32_t frames, bool cubic, const VoiceKernels& kernels) {
   uint32_t i = 0;
   while (i < frames) {
     const uint64_t idx = m_phase >> 32;
@@ -134,27 +141,10 @@ void Voice::generate(float* out, uint32_t frames, bool cubic) {
       const uint64_t stop = static_cast<uint64_t>(limit - 2) << 32;
       const uint64_t fit = (stop - m_phase + m_inc - 1) / m_inc;
       const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(fit, frames - i));
-      const int16_t* pcm = m_pcm;
-      uint64_t phase = m_phase;
-      const uint64_t inc = m_inc;
-      if (cubic) {
-        for (uint32_t k = 0; k < n; ++k, phase += inc) {
-          const int16_t* p = pcm + (phase >> 32);
-          const float f = Frac(phase);
-          const float y0 = p[-1], y1 = p[0], y2 = p[1], y3 = p[2];
-          const float c1 = 0.5f * (y2 - y0);
-          const float c2 = y0 - 2.5f * y1 + 2.0f * y2 - 0.5f * y3;
-          const float c3 = 0.5f * (y3 - y0) + 1.5f * (y1 - y2);
-          out[i + k] = ((c3 * f + c2) * f + c1) * f + y1;
-        }
-      } else {
-        for (uint32_t k = 0; k < n; ++k, phase += inc) {
-          const int16_t* p = pcm + (phase >> 32);
-          const float f = Frac(phase);
-          out[i + k] = p[0] + f * (p[1] - p[0]);
-        }
-      }
-      m_phase = phase;
+      const int16_t* p = m_pcm + idx;
+      const uint32_t frac = static_cast<uint32_t>(m_phase);
+      (cubic ? kernels.cubic : kernels.linear)(p, frac, m_inc, out + i, n);
+      m_phase += m_inc * n;
       i += n;
       continue;
     }
@@ -174,59 +164,51 @@ void Voice::generate(float* out, uint32_t frames, bool cubic) {
   }
 }
 
-void Voice::filter(float* buf, uint32_t frames) {
-  float z1 = m_z1, z2 = m_z2;
-  for (uint32_t i = 0; i < frames; ++i) {
-    const float x = buf[i];
-    const float y = m_b0 * x + z1;
-    z1 = m_b1 * x - m_a1 * y + z2;
-    z2 = m_b2 * x - m_a2 * y;
-    buf[i] = y;
+void Voice::toLane(const float* buf, uint32_t frames, LaneGroup& g, int lane) {
+  for (uint32_t i = 0; i < frames; ++i) g.x[i][lane] = buf[i];
+  if (m_filterOn) {
+    g.b0[lane] = m_b0, g.b1[lane] = m_b1, g.b2[lane] = m_b2, g.a1[lane] = m_a1, g.a2[lane] = m_a2;
+    g.z1[lane] = m_z1, g.z2[lane] = m_z2;
+  } else {  // open: y = x, the state kept for when it closes again
+    g.b0[lane] = 1.0f;
+    g.b1[lane] = g.b2[lane] = g.a1[lane] = g.a2[lane] = g.z1[lane] = g.z2[lane] = 0.0f;
   }
-  // A filter ringing down to denormals would cost more than the whole voice.
-  m_z1 = std::fabs(z1) < 1e-15f ? 0.0f : z1;
-  m_z2 = std::fabs(z2) < 1e-15f ? 0.0f : z2;
-}
-
-void Voice::mix(const float* __restrict buf, Buses& b, uint32_t frames) {
-  // Gains ramp linearly to this block's targets; written by index so the loops vectorise.
+  // Gains ramp linearly to this block's targets.
   const float inv = 1.0f / frames;
-  const float gl = m_gainL, gr = m_gainR, dl = (m_toL - gl) * inv, dr = (m_toR - gr) * inv;
-  float* __restrict left = b.left;
-  float* __restrict right = b.right;
-  for (uint32_t i = 0; i < frames; ++i) {
-    const float t = static_cast<float>(static_cast<int32_t>(i + 1));
-    left[i] += buf[i] * (gl + dl * t);
-    right[i] += buf[i] * (gr + dr * t);
-  }
-  if (m_gainRev != 0.0f || m_toRev != 0.0f) {
-    const float gv = m_gainRev, dv = (m_toRev - gv) * inv;
-    float* __restrict rev = b.reverb;
-    for (uint32_t i = 0; i < frames; ++i) rev[i] += buf[i] * (gv + dv * static_cast<float>(static_cast<int32_t>(i + 1)));
-  }
-  if (m_gainCho != 0.0f || m_toCho != 0.0f) {
-    const float gc = m_gainCho, dc = (m_toCho - gc) * inv;
-    float* __restrict cho = b.chorus;
-    for (uint32_t i = 0; i < frames; ++i) cho[i] += buf[i] * (gc + dc * static_cast<float>(static_cast<int32_t>(i + 1)));
+  const float from[kBuses] = {m_gainL, m_gainR, m_gainRev, m_gainCho};
+  const float to[kBuses] = {m_toL, m_toR, m_toRev, m_toCho};
+  for (int b = 0; b < kBuses; ++b) {
+    g.gain[b][lane] = from[b];
+    g.step[b][lane] = (to[b] - from[b]) * inv;
   }
   m_gainL = m_toL, m_gainR = m_toR, m_gainRev = m_toRev, m_gainCho = m_toCho;
 }
 
-bool Voice::render(const VoiceControl& control, Buses& buses, uint32_t frames, bool cubic) {
+void Voice::finish(const LaneGroup& g, int lane) {
+  if (!m_filterOn) return;
+  // A filter ringing down to denormals would cost more than the whole voice.
+  m_z1 = std::fabs(g.z1[lane]) < 1e-15f ? 0.0f : g.z1[lane];
+  m_z2 = std::fabs(g.z2[lane]) < 1e-15f ? 0.0f : g.z2[lane];
+}
+
+bool Voice::prepare(const VoiceControl& control, uint32_t frames, bool cubic, const VoiceKernels& kernels,
+                    LaneGroup& group, int lane) {
   update(control, static_cast<float>(frames) / m_rate);
-  float buf[kBlock];
-  generate(buf, frames, cubic);
-  if (m_filterOn) filter(buf, frames);
-  mix(buf, buses, frames);
+  float buf[kBlock + kLanes];  // the kernels write whole vectors
+  generate(buf, frames, cubic, kernels);
+  toLane(buf, frames, group, lane);
   return !m_ended && !m_vol.done();
 }
 
-void Voice::fadeOut(Buses& buses, bool cubic) {
-  float buf[kBlock];
-  generate(buf, kBlock, cubic);
-  if (m_filterOn) filter(buf, kBlock);
+void Voice::fadeOut(Buses& buses, bool cubic, const VoiceKernels& kernels, LaneGroup& group, LaneBuses& lanes) {
+  float buf[kBlock + kLanes];  // the kernels write whole vectors
+  generate(buf, kBlock, cubic, kernels);
   m_toL = m_toR = m_toRev = m_toCho = 0.0f;
-  mix(buf, buses, kBlock);
+  group.clear();
+  lanes.clear();
+  toLane(buf, kBlock, group, 0);
+  kernels.filterMix(group, lanes, kBlock, true);
+  kernels.reduce(lanes, buses, kBlock);
   m_ended = true;
 }
 

@@ -1,11 +1,13 @@
 // Ours against FluidSynth: the same songs with the same SoundFont, rendered offline.
-// Prints CPU per voice per audio second, peak voices and the spectral difference.
-//   synth-bench SOUNDFONT
+// Prints CPU per voice per audio second at fixed counts of held voices, then for the songs
+// with peak voices and the spectral difference.
+//   synth-bench SOUNDFONT [--held | --songs] [REPEATS]
 #include <fluidsynth.h>
 
 #include <cmath>
 #include <complex>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -14,6 +16,7 @@
 #include "BankLoad.h"
 #include "Smf.h"
 #include "Synth.h"
+#include "held.h"
 #include "songs.h"
 
 namespace {
@@ -177,14 +180,18 @@ void Compare(const std::string& name, const Result& ours, const Result& ref, con
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s SOUNDFONT\n", argv[0]);
+    std::fprintf(stderr, "usage: %s SOUNDFONT [--held | --songs] [REPEATS]\n", argv[0]);
     return 2;
   }
+  const std::string only = argc > 2 ? argv[2] : "";
+  const int repeats = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
   const LoadResult loaded = LoadBankFile(argv[1]);
   if (!loaded.bank) {
     std::fprintf(stderr, "cannot load %s: %s\n", argv[1], loaded.reason.c_str());
     return 1;
   }
+  if (only != "--songs") bench::PrintHeldTable(argv[1], loaded.bank, repeats, 2.0);
+  if (only == "--held") return 0;
   std::printf("CPU in microseconds per voice per audio second (one core); spectrum: mean |dB| over third-octave bands\n");
   std::printf("%-8s %-9s %8s %8s %6s %5s %5s %7s %7s %s\n", "song", "ours", "us/v/s", "fluid", "ratio", "peak",
               "fpeak", "spct|dB|", "level", "worst band");

@@ -153,10 +153,10 @@ void Voice::generate(float* out, uint32_t frames, bool cubic, const VoiceKernels
     const float y1 = sampleAt(idx), y2 = sampleAt(idx + 1);
     if (cubic) {
       const float y0 = idx > 0 ? sampleAt(idx - 1) : y1, y3 = sampleAt(idx + 2);
-      const float c1 = 0.5f * (y2 - y0);
-      const float c2 = y0 - 2.5f * y1 + 2.0f * y2 - 0.5f * y3;
-      const float c3 = 0.5f * (y3 - y0) + 1.5f * (y1 - y2);
-      out[i++] = ((c3 * f + c2) * f + c1) * f + y1;
+      // As the kernels' CubicOf: Catmull-Rom from shared differences.
+      const float e = y1 - y2, d = y3 - y0;
+      const float b = (y0 - y1) - 4.0f * e - d, c = 3.0f * e + d;
+      out[i++] = y1 + 0.5f * f * (y2 - y0 + f * (b + f * c));
     } else {
       out[i++] = y1 + f * (y2 - y1);
     }

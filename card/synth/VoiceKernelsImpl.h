@@ -36,13 +36,14 @@ inline V LoadV(const float* p) {
 }
 inline void StoreV(float* p, V v) { std::memcpy(p, &v, sizeof v); }
 
-// The same expression, in the same order, as the voice's scalar edge path.
+// Catmull-Rom through y0..y3 at f, from shared differences: fewer operations than the
+// coefficients one by one. The voice's scalar edge path uses the same expression.
 template <typename T>
 inline T CubicOf(T y0, T y1, T y2, T y3, T f) {
-  const T c1 = 0.5f * (y2 - y0);
-  const T c2 = y0 - 2.5f * y1 + 2.0f * y2 - 0.5f * y3;
-  const T c3 = 0.5f * (y3 - y0) + 1.5f * (y1 - y2);
-  return ((c3 * f + c2) * f + c1) * f + y1;
+  const T e = y1 - y2, d = y3 - y0;
+  const T b = (y0 - y1) - 4.0f * e - d;
+  const T c = 3.0f * e + d;
+  return y1 + 0.5f * f * (y2 - y0 + f * (b + f * c));
 }
 
 // Whole frames past p and the fractions' upper bits, padded with position 0 to whole vectors.
@@ -146,8 +147,9 @@ void FilterMixRows(LaneGroup& g, LaneBuses& to, uint32_t frames) {
     for (int p = 0; p < P; ++p) {
       const int o = p * W;
       const V x = LoadV(g.x[t] + o);
+      // Grouped so that only y's own step lies on the path from one frame to the next.
       const V y = LoadV(g.b0 + o) * x + z1[p];
-      z1[p] = LoadV(g.b1 + o) * x - LoadV(g.a1 + o) * y + z2[p];
+      z1[p] = (LoadV(g.b1 + o) * x + z2[p]) - LoadV(g.a1 + o) * y;
       z2[p] = LoadV(g.b2 + o) * x - LoadV(g.a2 + o) * y;
 #pragma GCC unroll 4
       for (int b = 0; b < kUsed; ++b) {

@@ -7,7 +7,7 @@ PKGS=(
   libbenchmark-dev xdotool imagemagick x11-utils
   pulseaudio pulseaudio-utils libpulse0:i386 sox
   nsis libopenal-data libopenal-dev clang libclang-rt-14-dev
-  libfluidsynth-dev timgm6mb-soundfont csound-soundfont gigtools
+  libfluidsynth-dev timgm6mb-soundfont csound-soundfont gigtools libstb-dev libvorbis-dev
 )
 
 if [ "$(id -u)" != 0 ]; then

@@ -1,0 +1,16 @@
+// SoundFont 3 banks for tests, their samples encoded with libvorbis: host builds only.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "TestBankWriter.h"
+
+namespace zsynth {
+namespace testbank {
+
+// The recipe as SoundFont 3: every sample one mono Ogg Vorbis stream at `quality` (-0.1..1).
+std::vector<uint8_t> WriteSf3(const Recipe& recipe, float quality = 0.6f);
+
+}  // namespace testbank
+}  // namespace zsynth

@@ -18,7 +18,8 @@ inline float Frac(uint64_t phase) {
 float Triangle(float t, const Lfo& lfo) {
   if (t < lfo.delay || !(lfo.frequency > 0.0f)) return 0.0f;
   const float x = (t - lfo.delay) * lfo.frequency;
-  const float p = x - std::floor(x);
+  // x >= 0: a cast floors it, far cheaper than floor() on 32-bit Windows; past 2^30 cycles floor() does.
+  const float p = x < 1073741824.0f ? x - static_cast<float>(static_cast<int32_t>(x)) : x - std::floor(x);
   return p < 0.25f ? 4.0f * p : (p < 0.75f ? 2.0f - 4.0f * p : 4.0f * p - 4.0f);
 }
 }  // namespace
@@ -76,7 +77,7 @@ void Voice::update(const VoiceControl& c, float seconds) {
   const float cents = c.pitchCents + modLfo * r.modLfoToPitch + vibLfo * vibDepth + mod * r.modEnvToPitch;
   if (cents != m_cents) {
     m_cents = cents;
-    const float ratio = std::exp2(m_pitchBase + cents * (1.0f / 1200.0f));
+    const float ratio = Exp2(m_pitchBase + cents * (1.0f / 1200.0f));
     m_inc = static_cast<uint64_t>(static_cast<double>(Clamp(ratio, 1e-9f, 1024.0f)) * kFrac);
   }
 
@@ -92,7 +93,9 @@ void Voice::update(const VoiceControl& c, float seconds) {
     m_q = r.filterQ;
     const float q = std::max(DbToGain(Clamp(r.filterQ, 0.0f, 96.0f) - 3.01f), 0.5f);
     const float w = 2.0f * kPi * hz / m_rate;
-    const float cw = std::cos(w), alpha = std::sin(w) / (2.0f * q), a0 = 1.0f + alpha;
+    float sw, cw;
+    SinCos(w, sw, cw);
+    const float alpha = sw / (2.0f * q), a0 = 1.0f + alpha;
     m_b1 = (1.0f - cw) / a0;
     m_b0 = m_b2 = 0.5f * m_b1;
     m_a1 = -2.0f * cw / a0;
@@ -106,8 +109,7 @@ void Voice::update(const VoiceControl& c, float seconds) {
   if (pan != m_pan) {
     m_pan = pan;
     const float angle = (pan + 1.0f) * (kPi / 4.0f);
-    m_panL = std::cos(angle);
-    m_panR = std::sin(angle);
+    SinCos(angle, m_panR, m_panL);
   }
   m_toL = g * m_panL;
   m_toR = g * m_panR;

@@ -48,11 +48,27 @@ inline T CubicOf(T y0, T y1, T y2, T y3, T f) {
 
 // Whole frames past p and the fractions' upper bits, padded with position 0 to whole vectors.
 inline uint32_t Positions(uint32_t frac, uint64_t inc, uint32_t n, int32_t* idx, int32_t* fr) {
-  uint64_t r = frac;
+#if defined(__x86_64__)
+  uint64_t r = frac;  // the vectoriser runs this loop four or eight frames at a time
   for (uint32_t k = 0; k < n; ++k, r += inc) {
     idx[k] = static_cast<int32_t>(r >> 32);
     fr[k] = static_cast<int32_t>(static_cast<uint32_t>(r) >> 9);
   }
+#else
+  // In 32-bit halves with a carry: a 32-bit build has no 64-bit registers, and a run spans
+  // at most kBlock * 1024 frames.
+  const uint32_t incLo = static_cast<uint32_t>(inc);
+  const int32_t incHi = static_cast<int32_t>(inc >> 32);
+  uint32_t lo = frac;
+  int32_t hi = 0;
+  for (uint32_t k = 0; k < n; ++k) {
+    idx[k] = hi;
+    fr[k] = static_cast<int32_t>(lo >> 9);
+    const uint32_t next = lo + incLo;
+    hi += incHi + (next < lo ? 1 : 0);
+    lo = next;
+  }
+#endif
   const uint32_t whole = (n + kLanes - 1) / kLanes * kLanes;
   for (uint32_t k = n; k < whole; ++k) idx[k] = fr[k] = 0;
   return whole;

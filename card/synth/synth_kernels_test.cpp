@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "SynthMath.h"
 #include "VoiceKernels.h"
 #include "test_bank.h"
 
@@ -25,6 +26,29 @@ std::vector<int16_t> Noise(size_t frames, uint32_t seed) {
   std::vector<int16_t> pcm(frames);
   for (int16_t& s : pcm) s = static_cast<int16_t>(d(rng));
   return pcm;
+}
+
+// The block-rate functions that stand in for the C library's, to float precision.
+TEST(SynthMath, Exp2AndSinCosMatchTheLibrary) {
+  double worst = 0;
+  for (float x = -125.0f; x < 127.0f; x += 0.001953125f * 37) {
+    worst = std::max(worst, std::fabs(Exp2(x) / std::exp2(double(x)) - 1.0));
+  }
+  EXPECT_LT(worst, 3e-7);
+  EXPECT_EQ(Exp2(0.0f), 1.0f);
+  EXPECT_EQ(Exp2(-1.0f), 0.5f);
+  EXPECT_TRUE(std::isnan(Exp2(NAN)));
+  EXPECT_GT(Exp2(-1000.0f), 0.0f);
+  EXPECT_TRUE(std::isfinite(Exp2(1000.0f)));
+  double sinErr = 0, cosErr = 0;
+  for (float w = -7.0f; w < 7.0f; w += 0.00137f) {
+    float s, c;
+    SinCos(w, s, c);
+    sinErr = std::max(sinErr, std::fabs(s - std::sin(double(w))));
+    cosErr = std::max(cosErr, std::fabs(c - std::cos(double(w))));
+  }
+  EXPECT_LT(sinErr, 3e-7);
+  EXPECT_LT(cosErr, 3e-7);
 }
 
 TEST(VoiceKernels, InterpolateAsThePlainFormula) {

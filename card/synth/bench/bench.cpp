@@ -1,7 +1,7 @@
 // Ours against FluidSynth: the same songs with the same SoundFont, rendered offline.
 // Prints CPU per voice per audio second at fixed counts of held voices, then for the songs
 // with peak voices and the spectral difference.
-//   synth-bench SOUNDFONT [--held | --songs] [REPEATS]
+//   synth-bench SOUNDFONT [--held | --songs | --rows] [REPEATS]
 #include <fluidsynth.h>
 
 #include <cmath>
@@ -180,7 +180,7 @@ void Compare(const std::string& name, const Result& ours, const Result& ref, con
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s SOUNDFONT [--held | --songs] [REPEATS]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s SOUNDFONT [--held | --songs | --rows] [REPEATS]\n", argv[0]);
     return 2;
   }
   const std::string only = argc > 2 ? argv[2] : "";
@@ -190,7 +190,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot load %s: %s\n", argv[1], loaded.reason.c_str());
     return 1;
   }
-  if (only != "--songs") bench::PrintHeldTable(argv[1], loaded.bank, repeats, 2.0);
+  if (only == "--rows") {
+    bench::PrintHeldRows(bench::MeasureHeld(argv[1], loaded.bank, repeats, 2.0));
+    return 0;
+  }
+  if (only != "--songs") bench::PrintHeldTable(bench::MeasureHeld(argv[1], loaded.bank, repeats, 2.0), repeats, 2.0);
   if (only == "--held") return 0;
   std::printf("CPU in microseconds per voice per audio second (one core); spectrum: mean |dB| over third-octave bands\n");
   std::printf("%-8s %-9s %8s %8s %6s %5s %5s %7s %7s %s\n", "song", "ours", "us/v/s", "fluid", "ratio", "peak",

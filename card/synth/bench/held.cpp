@@ -1,6 +1,8 @@
 #include "held.h"
 
+#if ZSYNTH_BENCH_FLUID
 #include <fluidsynth.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -60,7 +62,9 @@ double Ours(std::shared_ptr<const Bank> bank, uint32_t mode, bool effects, uint3
   return Measure(e, voices, seconds);
 }
 
+#if ZSYNTH_BENCH_FLUID
 double Fluid(const std::string& sf2, bool linear, bool effects, uint32_t voices, double seconds) {
+  if (sf2.empty()) return 0.0;
   for (int level = 0; level <= FLUID_DBG; ++level) fluid_set_log_function(level, nullptr, nullptr);
   fluid_settings_t* settings = new_fluid_settings();
   fluid_settings_setnum(settings, "synth.sample-rate", kRate);
@@ -83,6 +87,9 @@ double Fluid(const std::string& sf2, bool linear, bool effects, uint32_t voices,
   delete_fluid_settings(settings);
   return us;
 }
+#else
+double Fluid(const std::string&, bool, bool, uint32_t, double) { return 0.0; }
+#endif
 
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
@@ -90,15 +97,10 @@ double Median(std::vector<double> v) {
 }
 }  // namespace
 
-void PrintHeldTable(const std::string& sf2, std::shared_ptr<const Bank> bank, int repeats, double seconds) {
+std::vector<HeldRow> MeasureHeld(const std::string& sf2, std::shared_ptr<const Bank> bank, int repeats,
+                                 double seconds) {
   const VoiceKernels* avx2 = avx2VoiceKernels();
-  std::printf("Held voices: us of process CPU per voice per audio second, median of %d interleaved runs of %.1f s\n",
-              repeats, seconds);
-  std::printf("mode 0 (cubic) against FluidSynth's 4th-order interpolation, mode 1 (linear) against its linear;\n");
-  std::printf("ratio = ours / FluidSynth. Ours: %s kernels (sse2 = the baseline every x86 runs).\n",
-              voiceKernels().name);
-  std::printf("%-7s %6s | %8s %8s %8s %6s %6s | %8s %8s %6s\n", "effects", "voices", "mode 0", "m0 sse2", "fluid",
-              "ratio", "sse2", "mode 1", "fl lin", "ratio");
+  std::vector<HeldRow> rows;
   for (bool effects : {false, true}) {
     for (uint32_t voices : {32u, 64u}) {
       std::vector<double> m0, m0base, f4, m1, f1;
@@ -109,13 +111,34 @@ void PrintHeldTable(const std::string& sf2, std::shared_ptr<const Bank> bank, in
         m1.push_back(Ours(bank, 1, effects, voices, seconds, nullptr));
         f1.push_back(Fluid(sf2, true, effects, voices, seconds));
       }
-      const double a = Median(m0), b = Median(m0base), f = Median(f4), c = Median(m1), g = Median(f1);
-      std::printf("%-7s %6u | %8.1f %8.1f %8.1f %6.2f %6.2f | %8.1f %8.1f %6.2f\n", effects ? "on" : "off", voices, a,
-                  b, f, a / f, b / f, c, g, c / g);
-      std::fflush(stdout);
+      rows.push_back(HeldRow{effects, voices, Median(m0), Median(m0base), Median(f4), Median(m1), Median(f1)});
     }
   }
+  return rows;
+}
+
+void PrintHeldTable(const std::vector<HeldRow>& rows, int repeats, double seconds) {
+  std::printf("Held voices: us of process CPU per voice per audio second, median of %d interleaved runs of %.1f s\n",
+              repeats, seconds);
+  std::printf("mode 0 (cubic) against FluidSynth's 4th-order interpolation, mode 1 (linear) against its linear;\n");
+  std::printf("ratio = ours / FluidSynth. Ours: %s kernels (sse2 = the baseline every x86 runs).\n",
+              voiceKernels().name);
+  std::printf("%-7s %6s | %8s %8s %8s %6s %6s | %8s %8s %6s\n", "effects", "voices", "mode 0", "m0 sse2", "fluid",
+              "ratio", "sse2", "mode 1", "fl lin", "ratio");
+  for (const HeldRow& r : rows) {
+    std::printf("%-7s %6u | %8.1f %8.1f %8.1f %6.2f %6.2f | %8.1f %8.1f %6.2f\n", r.effects ? "on" : "off", r.voices,
+                r.mode0, r.mode0Baseline, r.fluid, r.mode0 / r.fluid, r.mode0Baseline / r.fluid, r.mode1,
+                r.fluidLinear, r.mode1 / r.fluidLinear);
+  }
   std::printf("\n");
+}
+
+void PrintHeldRows(const std::vector<HeldRow>& rows) {
+  for (const HeldRow& r : rows) {
+    std::printf("%s %u %.1f %.1f %.1f %.1f %.1f\n", r.effects ? "on" : "off", r.voices, r.mode0, r.mode0Baseline,
+                r.fluid, r.mode1, r.fluidLinear);
+  }
+  std::fflush(stdout);
 }
 
 }  // namespace zsynth::bench

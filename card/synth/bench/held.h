@@ -4,12 +4,24 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Bank.h"
 
 namespace zsynth::bench {
 
-// Prints the table: `repeats` interleaved runs of `seconds` of audio each, medians.
-void PrintHeldTable(const std::string& soundfont, std::shared_ptr<const Bank> bank, int repeats, double seconds);
+// Microseconds of process CPU per voice per audio second, medians of interleaved runs.
+struct HeldRow {
+  bool effects;
+  unsigned voices;
+  double mode0, mode0Baseline, fluid, mode1, fluidLinear;  // FluidSynth's: 0 when not measured
+};
+
+// `soundfont` empty: ours alone (a build without FluidSynth).
+std::vector<HeldRow> MeasureHeld(const std::string& soundfont, std::shared_ptr<const Bank> bank, int repeats,
+                                 double seconds);
+void PrintHeldTable(const std::vector<HeldRow>& rows, int repeats, double seconds);
+// One line a row, for run.sh to set beside another build's.
+void PrintHeldRows(const std::vector<HeldRow>& rows);
 
 }  // namespace zsynth::bench

@@ -7,13 +7,12 @@
 
 namespace zsynth {
 namespace testbank {
-namespace {
 
-// One mono stream: the usual libvorbis encoding loop, pages appended to `out`.
-void Encode(const Sample& s, float quality, std::vector<uint8_t>& out) {
+// The usual libvorbis encoding loop.
+void EncodeVorbis(const int16_t* pcm, size_t frames, uint32_t rate, float quality, std::vector<uint8_t>& out) {
   vorbis_info vi;
   vorbis_info_init(&vi);
-  if (vorbis_encode_init_vbr(&vi, 1, long(s.rate), quality) != 0) {
+  if (vorbis_encode_init_vbr(&vi, 1, long(rate), quality) != 0) {
     vorbis_info_clear(&vi);
     throw std::runtime_error("libvorbis refuses the sample rate");
   }
@@ -49,10 +48,10 @@ void Encode(const Sample& s, float quality, std::vector<uint8_t>& out) {
     }
   };
   constexpr size_t kChunk = 1024;
-  for (size_t at = 0; at < s.pcm.size(); at += kChunk) {
-    const size_t n = std::min(kChunk, s.pcm.size() - at);
+  for (size_t at = 0; at < frames; at += kChunk) {
+    const size_t n = std::min(kChunk, frames - at);
     float** buf = vorbis_analysis_buffer(&vd, int(n));
-    for (size_t i = 0; i < n; ++i) buf[0][i] = s.pcm[at + i] / 32768.0f;
+    for (size_t i = 0; i < n; ++i) buf[0][i] = pcm[at + i] / 32768.0f;
     vorbis_analysis_wrote(&vd, int(n));
     drain();
   }
@@ -66,14 +65,12 @@ void Encode(const Sample& s, float quality, std::vector<uint8_t>& out) {
   vorbis_info_clear(&vi);
 }
 
-}  // namespace
-
 std::vector<uint8_t> WriteSf3(const Recipe& recipe, float quality) {
   std::vector<uint8_t> smpl;
   std::vector<SampleData> data;
   for (const Sample& s : recipe.samples) {
     const uint32_t at = uint32_t(smpl.size());
-    Encode(s, quality, smpl);
+    EncodeVorbis(s.pcm.data(), s.pcm.size(), s.rate, quality, smpl);
     data.push_back(SampleData{at, uint32_t(smpl.size()), 0, 1 | 0x10});
   }
   return WriteSoundFont(recipe, 3, smpl, data);

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
+#include <iterator>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,6 +19,7 @@
 #include "Smf.h"
 #include "Synth.h"
 #include "held.h"
+#include "sf3.h"
 #include "songs.h"
 
 namespace {
@@ -196,6 +199,22 @@ int main(int argc, char** argv) {
   }
   if (only != "--songs") bench::PrintHeldTable(bench::MeasureHeld(argv[1], loaded.bank, repeats, 2.0), repeats, 2.0);
   if (only == "--held") return 0;
+  // The same bank as SoundFont 3, ours only: FluidSynth keeps playing the SoundFont 2.
+  std::shared_ptr<const Bank> sf3;
+  {
+    std::ifstream in(argv[1], std::ios::binary);
+    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::string why;
+    const std::vector<uint8_t> three = bench::Sf2ToSf3(bytes, 0.6f, why);
+    const LoadResult l3 = three.empty() ? LoadResult{nullptr, why} : LoadBank(three.data(), three.size());
+    if (l3.bank) {
+      sf3 = l3.bank;
+      std::printf("The bank as SoundFont 3 (libvorbis quality 0.6): %zu bytes, %zu of SoundFont 2\n", three.size(),
+                  bytes.size());
+    } else {
+      std::printf("no SoundFont 3 rows: %s\n", l3.reason.c_str());
+    }
+  }
   std::printf("CPU in microseconds per voice per audio second (one core); spectrum: mean |dB| over third-octave bands\n");
   std::printf("%-8s %-9s %8s %8s %6s %5s %5s %7s %7s %s\n", "song", "ours", "us/v/s", "fluid", "ratio", "peak",
               "fpeak", "spct|dB|", "level", "worst band");
@@ -210,6 +229,9 @@ int main(int argc, char** argv) {
     for (uint32_t mode : {0u, 1u, 2u}) {
       const Result ours = Ours(smf, loaded.bank, mode);
       Compare(song.name, ours, ref, mode == 0 ? "mode 0" : mode == 1 ? "mode 1" : "mode 2", smf.seconds);
+    }
+    for (uint32_t mode : {0u, 1u}) {
+      if (sf3) Compare(song.name, Ours(smf, sf3, mode), ref, mode == 0 ? "m0 sf3" : "m1 sf3", smf.seconds);
     }
   }
   return 0;

@@ -32,8 +32,8 @@ build() {
 }
 
 # shellcheck disable=SC2046
-build g++ "$out/synth-bench" "$here/bench.cpp" "$here/songs.cpp" -- -DZSYNTH_BENCH_FLUID=1 \
-  $(pkg-config --cflags --libs fluidsynth)
+build g++ "$out/synth-bench" "$here/bench.cpp" "$here/songs.cpp" "$here/sf3.cpp" "$s/TestBankSf3.cpp" \
+  "$s/TestBankWriter.cpp" -- -DZSYNTH_BENCH_FLUID=1 $(pkg-config --cflags --libs fluidsynth vorbisenc vorbis ogg)
 [ "$all" = 1 ] || exec "$out/synth-bench" "$sf2" "$@"
 
 repeats=${1:-5}

@@ -113,7 +113,9 @@ bool Sf2Reader::ReadInfo(const riff::Chunk& list) {
     if (c.id == Fourcc("ifil")) {
       if (c.size != 4) return Fail("'ifil' is not 4 bytes");
       version_ = Le16(c.data);
-      if (version_ != 2 && version_ != 3) return Fail("SoundFont version " + std::to_string(version_) + " is not 2 or 3");
+      if (version_ != 2 && version_ != 3) {
+        return Fail("SoundFont version " + std::to_string(version_) + " is not 2 or 3");
+      }
       sawIfil_ = true;
     } else if (c.id == Fourcc("INAM")) {
       bank_->name = riff::FixedText(c.data, c.size);

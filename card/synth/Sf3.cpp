@@ -134,7 +134,9 @@ bool DecodeSf3Samples(const uint8_t* smpl, size_t smplSize, std::vector<SampleSp
     if (s.type & kSampleRom) continue;
     const bool vorbis = (s.type & kSampleVorbis) != 0;
     const uint64_t scale = vorbis ? 1 : 2;  // bytes per unit of start and end
-    if (s.start >= s.end || uint64_t(s.end) * scale > smplSize) return Fail(s, "points outside the sample data", reason);
+    if (s.start >= s.end || uint64_t(s.end) * scale > smplSize) {
+      return Fail(s, "points outside the sample data", reason);
+    }
     const uint32_t at = uint32_t(pcm.size());
     if (vorbis) {
       if (arena.empty()) arena.resize(kArenaBytes);

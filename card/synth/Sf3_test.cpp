@@ -24,7 +24,8 @@ testbank::Recipe Tones() {
                                                                           3000 * std::sin(6 * M_PI * hz * i / rate))));
     return s;
   };
-  testbank::Sample a = tone("low", 220.5, 44100, 8820), b = tone("high", 1050, 22050, 4410), c = tone("once", 330, 44100, 3000);
+  testbank::Sample a = tone("low", 220.5, 44100, 8820), b = tone("high", 1050, 22050, 4410);
+  testbank::Sample c = tone("once", 330, 44100, 3000);
   a.loopStart = 4410, a.loopEnd = 8820, a.loop = LoopMode::kForward;
   b.loopStart = 2205, b.loopEnd = 4410, b.loop = LoopMode::kUntilRelease;
   recipe.samples = {a, b, c};

@@ -34,7 +34,8 @@ inline void SinCos(float w, float& sine, float& cosine) {
   const float r = (w - static_cast<float>(j) * 1.5703125f) - static_cast<float>(j) * 4.83826794897e-4f;
   const float z = r * r;
   const float s = r + r * z * ((-1.9515295891e-4f * z + 8.3321608736e-3f) * z - 1.6666654611e-1f);
-  const float c = 1.0f - 0.5f * z + z * z * ((2.443315711809948e-5f * z - 1.388731625493765e-3f) * z + 4.166664568298827e-2f);
+  const float c =
+      1.0f - 0.5f * z + z * z * ((2.443315711809948e-5f * z - 1.388731625493765e-3f) * z + 4.166664568298827e-2f);
   switch (j & 3) {
     case 0: sine = s, cosine = c; break;
     case 1: sine = c, cosine = -s; break;

@@ -142,7 +142,8 @@ void Linear(const int16_t* p, uint32_t frac, uint64_t inc, float* out, uint32_t 
   const uint32_t whole = Positions(frac, inc, n, idx, fr);
   for (uint32_t k = 0; k < whole; k += 4) {
     // Lane j holds y1 in its low half and y2 in its high half.
-    const __m128i a = _mm_setr_epi32(Pair(p + idx[k]), Pair(p + idx[k + 1]), Pair(p + idx[k + 2]), Pair(p + idx[k + 3]));
+    const __m128i a =
+        _mm_setr_epi32(Pair(p + idx[k]), Pair(p + idx[k + 1]), Pair(p + idx[k + 2]), Pair(p + idx[k + 3]));
     const __m128 y1 = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_slli_epi32(a, 16), 16));
     const __m128 y2 = _mm_cvtepi32_ps(_mm_srai_epi32(a, 16));
     StoreV(out + k, y1 + FracAt(fr + k) * (y2 - y1));

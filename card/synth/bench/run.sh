@@ -47,7 +47,13 @@ trap 'rm -f "$host" "$w32" "$w64"' EXIT
 "$out/synth-bench" "$sf2" --rows "$repeats" > "$host"
 # A minute of audio a run there: Wine's process times move in ticks of about 16 ms.
 WINEDEBUG=-all timeout 1800 wine "$out/synth-bench-win32.exe" "Z:$sf2" "$repeats" 60 | tr -d '\r' > "$w32" || true
-# A prefix or a Wine without 64-bit support leaves the 64-bit columns empty.
+wineserver -k 2>/dev/null || true
+# The 64-bit build in a 64-bit prefix of its own; a Wine without 64-bit support leaves its columns empty.
+export WINEARCH=win64 WINEPREFIX=${ZSYNTH_BENCH_PREFIX64:-$root/out/prefix-synth-bench64}
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$WINEPREFIX"
+  WINEDEBUG=-all timeout 180 wineboot -i >/dev/null 2>&1 || true
+fi
 WINEDEBUG=-all timeout 1800 wine "$out/synth-bench-win64.exe" "Z:$sf2" "$repeats" 60 2>/dev/null | tr -d '\r' > "$w64" ||
   true
 wineserver -k 2>/dev/null || true

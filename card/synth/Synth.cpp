@@ -262,7 +262,7 @@ void Synth::Impl::renderVoices(uint32_t frames) {
   }
   const bool sends = reverbScale > 0.0f || chorusScale > 0.0f;
   const bool interp = cubic();
-  lanes.clear();
+  lanes.clear(sends);
   Slot* members[kLanes];
   bool alive[kLanes];
   int count = 0;

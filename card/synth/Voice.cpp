@@ -47,7 +47,8 @@ void Voice::start(const Region& region, const Bank& bank, uint8_t key, uint8_t v
   m_mod.start(region.modEnv, key, false);
   m_modLfoT = m_vibLfoT = 0.0f;
   m_filterOn = false;
-  m_cutoffHz = m_q = -1.0f;
+  m_cutoffHz = -1.0f;
+  m_q = NAN;  // NaN equals nothing: the first block works out 1 / 2Q
   m_cents = m_cutoffCents = NAN;  // none yet: NaN equals nothing
   m_pan = 2.0f;  // none yet
   m_z1 = m_z2 = 0.0f;
@@ -89,17 +90,17 @@ void Voice::update(const VoiceControl& c, float seconds) {
   const float hz = m_hz;
   m_filterOn = hz < 0.45f * m_rate;
   if (m_filterOn && (hz != m_cutoffHz || r.filterQ != m_q)) {
+    // A swept cutoff comes here every block: one division, the resonance kept.
+    if (r.filterQ != m_q) m_halfOverQ = 0.5f / std::max(DbToGain(Clamp(r.filterQ, 0.0f, 96.0f) - 3.01f), 0.5f);
     m_cutoffHz = hz;
     m_q = r.filterQ;
-    const float q = std::max(DbToGain(Clamp(r.filterQ, 0.0f, 96.0f) - 3.01f), 0.5f);
-    const float w = 2.0f * kPi * hz / m_rate;
     float sw, cw;
-    SinCos(w, sw, cw);
-    const float alpha = sw / (2.0f * q), a0 = 1.0f + alpha;
-    m_b1 = (1.0f - cw) / a0;
+    SinCos(2.0f * kPi * hz / m_rate, sw, cw);
+    const float alpha = sw * m_halfOverQ, inv = 1.0f / (1.0f + alpha);
+    m_b1 = (1.0f - cw) * inv;
     m_b0 = m_b2 = 0.5f * m_b1;
-    m_a1 = -2.0f * cw / a0;
-    m_a2 = (1.0f - alpha) / a0;
+    m_a1 = -2.0f * cw * inv;
+    m_a2 = (1.0f - alpha) * inv;
   }
 
   float g = m_gainBase * c.gain * env;
@@ -141,8 +142,12 @@ void Voice::generate(float* out, uint32_t frames, bool cubic, const VoiceKernels
     if (idx > m_start && idx + 2 < limit) {
       // Every tap inside the sample: the plain loop.
       const uint64_t stop = static_cast<uint64_t>(limit - 2) << 32;
-      const uint64_t fit = (stop - m_phase + m_inc - 1) / m_inc;
-      const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(fit, frames - i));
+      // Mostly the whole rest of the block fits: a multiplication says so, where a 64-bit
+      // division would be a library call in a 32-bit build.
+      const uint32_t want = frames - i;
+      const uint32_t n = m_phase + (want - 1) * m_inc < stop
+                             ? want
+                             : static_cast<uint32_t>(std::min<uint64_t>((stop - m_phase + m_inc - 1) / m_inc, want));
       const int16_t* p = m_pcm + idx;
       const uint32_t frac = static_cast<uint32_t>(m_phase);
       (cubic ? kernels.cubic : kernels.linear)(p, frac, m_inc, out + i, n);
@@ -196,18 +201,18 @@ void Voice::finish(const LaneGroup& g, int lane) {
 bool Voice::prepare(const VoiceControl& control, uint32_t frames, bool cubic, const VoiceKernels& kernels,
                     LaneGroup& group, int lane) {
   update(control, static_cast<float>(frames) / m_rate);
-  float buf[kBlock + kLanes];  // the kernels write whole vectors
+  float buf[kBlock + kSpan];  // the kernels write whole vectors
   generate(buf, frames, cubic, kernels);
   toLane(buf, frames, group, lane);
   return !m_ended && !m_vol.done();
 }
 
 void Voice::fadeOut(Buses& buses, bool cubic, const VoiceKernels& kernels, LaneGroup& group, LaneBuses& lanes) {
-  float buf[kBlock + kLanes];  // the kernels write whole vectors
+  float buf[kBlock + kSpan];  // the kernels write whole vectors
   generate(buf, kBlock, cubic, kernels);
   m_toL = m_toR = m_toRev = m_toCho = 0.0f;
   group.clear();
-  lanes.clear();
+  lanes.clear(true);
   toLane(buf, kBlock, group, 0);
   kernels.filterMix(group, lanes, kBlock, true);
   kernels.reduce(lanes, buses, kBlock);

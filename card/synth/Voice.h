@@ -65,6 +65,7 @@ class Voice {
   float m_pan = 2.0f, m_panL = 0.0f, m_panR = 0.0f;  // the last pan and its gains
   bool m_filterOn = false;
   float m_cutoffHz = -1.0f, m_q = -1.0f;  // what the coefficients were made for
+  float m_halfOverQ = 0.0f;                // 1 / 2Q for m_q
   float m_cents = 0.0f;        // the modulation m_inc was made for
   float m_cutoffCents = 0.0f;  // and m_hz
   float m_hz = 0.0f;

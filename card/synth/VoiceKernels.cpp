@@ -5,8 +5,8 @@ namespace zsynth {
 
 void Buses::clear() { std::memset(this, 0, sizeof(*this)); }
 
-void LaneBuses::clear() {
-  std::memset(bus, 0, sizeof(bus));
+void LaneBuses::clear(bool withSends) {
+  std::memset(bus, 0, (withSends ? kBuses : kRight + 1) * sizeof(bus[0]));
   sends = false;
 }
 

@@ -10,7 +10,15 @@
 
 namespace zsynth {
 
+// Voices a group filters and mixes at once. Sixteen keep two chains of AVX2 vectors in
+// flight, so the filter's recurrence waits on neither; a 32-bit build has too few
+// registers for more than eight.
+#if defined(__x86_64__)
+constexpr int kLanes = 16;
+#else
 constexpr int kLanes = 8;
+#endif
+constexpr int kSpan = 8;  // the widest vector of samples the interpolation writes
 enum Bus { kLeft, kRight, kReverb, kChorus, kBuses };
 
 // Where the voices of one block mix to: the dry stereo pair and the two mono sends.
@@ -24,7 +32,8 @@ struct Buses {
 struct alignas(32) LaneBuses {
   float bus[kBuses][kBlock][kLanes];
   bool sends;  // whether any lane wrote to the reverb or chorus bus
-  void clear();
+  // Zeroes the dry pair, and the sends when `sends`.
+  void clear(bool sends);
 };
 
 // Up to eight voices of one block. A lane without a voice has zero input and gains; an
@@ -42,7 +51,7 @@ struct VoiceKernels {
   const char* name;
   // out[k] = the interpolation between the taps around `frac + k * inc` (32.32 frames,
   // relative to p[0]); every tap, p[-1] to p[2] for cubic, lies inside the sample. `out`
-  // has room for n rounded up to kLanes: what lies past n is scratch.
+  // has room for n rounded up to kSpan: what lies past n is scratch.
   void (*cubic)(const int16_t* p, uint32_t frac, uint64_t inc, float* out, uint32_t n);
   void (*linear)(const int16_t* p, uint32_t frac, uint64_t inc, float* out, uint32_t n);
   // Filters every lane of the group and adds it, ramping its gains, to the lane buses.

@@ -69,7 +69,7 @@ inline uint32_t Positions(uint32_t frac, uint64_t inc, uint32_t n, int32_t* idx,
     lo = next;
   }
 #endif
-  const uint32_t whole = (n + kLanes - 1) / kLanes * kLanes;
+  const uint32_t whole = (n + kSpan - 1) / kSpan * kSpan;
   for (uint32_t k = n; k < whole; ++k) idx[k] = fr[k] = 0;
   return whole;
 }
@@ -160,7 +160,7 @@ void FilterMixRows(LaneGroup& g, LaneBuses& to, uint32_t frames) {
   constexpr int kUsed = kSends ? kBuses : kRight + 1;
   for (uint32_t t = 0; t < frames; ++t) {
     const float tf = static_cast<float>(static_cast<int32_t>(t + 1));
-#pragma GCC unroll 2
+#pragma GCC unroll 4
     for (int p = 0; p < P; ++p) {
       const int o = p * W;
       const V x = LoadV(g.x[t] + o);
@@ -187,14 +187,15 @@ void FilterMix(LaneGroup& g, LaneBuses& to, uint32_t frames, bool sends) {
   }
 }
 
-// Across the lanes in one order on every instruction set: the halves, then pairs, then one.
+// Across the lanes in one order on every instruction set: the fours, then pairs, then one.
 void Reduce(const LaneBuses& from, Buses& to, uint32_t frames) {
   float* bus[kBuses] = {to.left, to.right, to.reverb, to.chorus};
   const int used = from.sends ? kBuses : kRight + 1;
   for (int b = 0; b < used; ++b) {
     for (uint32_t t = 0; t < frames; ++t) {
       const float* row = from.bus[b][t];
-      __m128 s = _mm_add_ps(_mm_loadu_ps(row), _mm_loadu_ps(row + 4));
+      __m128 s = _mm_loadu_ps(row);
+      for (int j = 4; j < kLanes; j += 4) s = _mm_add_ps(s, _mm_loadu_ps(row + j));
       s = _mm_add_ps(s, _mm_movehl_ps(s, s));
       s = _mm_add_ss(s, _mm_shuffle_ps(s, s, 1));
       bus[b][t] += _mm_cvtss_f32(s);

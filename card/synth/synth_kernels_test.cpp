@@ -58,7 +58,7 @@ TEST(VoiceKernels, InterpolateAsThePlainFormula) {
     for (uint64_t inc : incs) {
       for (uint32_t n : {1u, 7u, 8u, 13u, 32u}) {
         const uint32_t frac = 0x9E3779B9u;
-        float cubic[kBlock + kLanes], linear[kBlock + kLanes];
+        float cubic[kBlock + kSpan], linear[kBlock + kSpan];
         const int16_t* p = pcm.data() + 5;
         k->cubic(p, frac, inc, cubic, n);
         k->linear(p, frac, inc, linear, n);

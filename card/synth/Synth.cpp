@@ -281,7 +281,7 @@ void Synth::Impl::renderVoices(uint32_t frames) {
 
 void Synth::Impl::renderGroup(Slot** members, const bool* alive, int count, uint32_t frames, bool sends) {
   for (int lane = count; lane < kLanes; ++lane) {  // silent lanes
-    for (uint32_t i = 0; i < frames; ++i) group.x[i][lane] = 0.0f;
+    std::fill(group.x[lane], group.x[lane] + kBlock, 0.0f);
     group.b0[lane] = 1.0f;
     group.b1[lane] = group.b2[lane] = group.a1[lane] = group.a2[lane] = group.z1[lane] = group.z2[lane] = 0.0f;
     for (int b = 0; b < kBuses; ++b) group.gain[b][lane] = group.step[b][lane] = 0.0f;

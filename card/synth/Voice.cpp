@@ -171,8 +171,7 @@ void Voice::generate(float* out, uint32_t frames, bool cubic, const VoiceKernels
   }
 }
 
-void Voice::toLane(const float* buf, uint32_t frames, LaneGroup& g, int lane) {
-  for (uint32_t i = 0; i < frames; ++i) g.x[i][lane] = buf[i];
+void Voice::toLane(LaneGroup& g, int lane, uint32_t frames) {
   if (m_filterOn) {
     g.b0[lane] = m_b0, g.b1[lane] = m_b1, g.b2[lane] = m_b2, g.a1[lane] = m_a1, g.a2[lane] = m_a2;
     g.z1[lane] = m_z1, g.z2[lane] = m_z2;
@@ -201,19 +200,17 @@ void Voice::finish(const LaneGroup& g, int lane) {
 bool Voice::prepare(const VoiceControl& control, uint32_t frames, bool cubic, const VoiceKernels& kernels,
                     LaneGroup& group, int lane) {
   update(control, static_cast<float>(frames) / m_rate);
-  float buf[kBlock + kSpan];  // the kernels write whole vectors
-  generate(buf, frames, cubic, kernels);
-  toLane(buf, frames, group, lane);
+  generate(group.x[lane], frames, cubic, kernels);
+  toLane(group, lane, frames);
   return !m_ended && !m_vol.done();
 }
 
 void Voice::fadeOut(Buses& buses, bool cubic, const VoiceKernels& kernels, LaneGroup& group, LaneBuses& lanes) {
-  float buf[kBlock + kSpan];  // the kernels write whole vectors
-  generate(buf, kBlock, cubic, kernels);
-  m_toL = m_toR = m_toRev = m_toCho = 0.0f;
   group.clear();
   lanes.clear(true);
-  toLane(buf, kBlock, group, 0);
+  generate(group.x[0], kBlock, cubic, kernels);
+  m_toL = m_toR = m_toRev = m_toCho = 0.0f;
+  toLane(group, 0, kBlock);
   kernels.filterMix(group, lanes, kBlock, true);
   kernels.reduce(lanes, buses, kBlock);
   m_ended = true;

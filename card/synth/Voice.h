@@ -48,7 +48,7 @@ class Voice {
   void update(const VoiceControl& control, float seconds);
   void generate(float* out, uint32_t frames, bool cubic, const VoiceKernels& kernels);
   float sampleAt(uint64_t index) const;
-  void toLane(const float* buf, uint32_t frames, LaneGroup& group, int lane);
+  void toLane(LaneGroup& group, int lane, uint32_t frames);  // all but the samples
 
   const Region* m_region = nullptr;
   const Bank* m_bank = nullptr;

@@ -39,7 +39,7 @@ struct alignas(32) LaneBuses {
 // Up to eight voices of one block. A lane without a voice has zero input and gains; an
 // open filter is b0 = 1 and the rest 0.
 struct alignas(32) LaneGroup {
-  float x[kBlock][kLanes];  // each voice's interpolated samples, frame by frame
+  float x[kLanes][kBlock + kSpan];  // each voice's interpolated samples, its own row
   float b0[kLanes], b1[kLanes], b2[kLanes], a1[kLanes], a2[kLanes];
   float z1[kLanes], z2[kLanes];
   float gain[kBuses][kLanes];  // reached at the end of the last block

@@ -151,6 +151,32 @@ void Linear(const int16_t* p, uint32_t frac, uint64_t inc, float* out, uint32_t 
 }
 #endif
 
+// W frames of W rows, turned so that xs[k] holds frame t + k of every row: the voices
+// write their samples a row each, the filter wants them a frame at a time.
+#if defined(__AVX2__)
+inline void Frames(const LaneGroup& g, int row, uint32_t t, V* xs) {
+  V r[8];
+  for (int i = 0; i < 8; ++i) r[i] = LoadV(g.x[row + i] + t);
+  const V a0 = _mm256_unpacklo_ps(r[0], r[1]), a1 = _mm256_unpackhi_ps(r[0], r[1]);
+  const V a2 = _mm256_unpacklo_ps(r[2], r[3]), a3 = _mm256_unpackhi_ps(r[2], r[3]);
+  const V a4 = _mm256_unpacklo_ps(r[4], r[5]), a5 = _mm256_unpackhi_ps(r[4], r[5]);
+  const V a6 = _mm256_unpacklo_ps(r[6], r[7]), a7 = _mm256_unpackhi_ps(r[6], r[7]);
+  const V b0 = _mm256_shuffle_ps(a0, a2, 0x44), b1 = _mm256_shuffle_ps(a0, a2, 0xEE);
+  const V b2 = _mm256_shuffle_ps(a1, a3, 0x44), b3 = _mm256_shuffle_ps(a1, a3, 0xEE);
+  const V b4 = _mm256_shuffle_ps(a4, a6, 0x44), b5 = _mm256_shuffle_ps(a4, a6, 0xEE);
+  const V b6 = _mm256_shuffle_ps(a5, a7, 0x44), b7 = _mm256_shuffle_ps(a5, a7, 0xEE);
+  xs[0] = _mm256_permute2f128_ps(b0, b4, 0x20), xs[4] = _mm256_permute2f128_ps(b0, b4, 0x31);
+  xs[1] = _mm256_permute2f128_ps(b1, b5, 0x20), xs[5] = _mm256_permute2f128_ps(b1, b5, 0x31);
+  xs[2] = _mm256_permute2f128_ps(b2, b6, 0x20), xs[6] = _mm256_permute2f128_ps(b2, b6, 0x31);
+  xs[3] = _mm256_permute2f128_ps(b3, b7, 0x20), xs[7] = _mm256_permute2f128_ps(b3, b7, 0x31);
+}
+#else
+inline void Frames(const LaneGroup& g, int row, uint32_t t, V* xs) {
+  for (int i = 0; i < 4; ++i) xs[i] = LoadV(g.x[row + i] + t);
+  _MM_TRANSPOSE4_PS(xs[0], xs[1], xs[2], xs[3]);
+}
+#endif
+
 // The group's rows of lanes through the filter and onto the lane buses. Sends are a
 // template argument so the dry loop carries no branch.
 template <bool kSends>
@@ -158,12 +184,16 @@ void FilterMixRows(LaneGroup& g, LaneBuses& to, uint32_t frames) {
   V z1[P], z2[P];
   for (int p = 0; p < P; ++p) z1[p] = LoadV(g.z1 + p * W), z2[p] = LoadV(g.z2 + p * W);
   constexpr int kUsed = kSends ? kBuses : kRight + 1;
+  V xs[P][W];
   for (uint32_t t = 0; t < frames; ++t) {
+    if (t % W == 0) {
+      for (int p = 0; p < P; ++p) Frames(g, p * W, t, xs[p]);
+    }
     const float tf = static_cast<float>(static_cast<int32_t>(t + 1));
 #pragma GCC unroll 4
     for (int p = 0; p < P; ++p) {
       const int o = p * W;
-      const V x = LoadV(g.x[t] + o);
+      const V x = xs[p][t % W];
       // Grouped so that only y's own step lies on the path from one frame to the next.
       const V y = LoadV(g.b0 + o) * x + z1[p];
       z1[p] = (LoadV(g.b1 + o) * x + z2[p]) - LoadV(g.a1 + o) * y;

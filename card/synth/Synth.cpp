@@ -249,8 +249,8 @@ void Synth::Impl::renderBlock(float* out, uint32_t frames) {
   }
 }
 
-// Eight voices at a time through the group's kernels, onto the lane buses; the lanes are
-// summed into the buses once for the block.
+// A group of voices at a time (kLanes) through the kernels, onto the lane buses; the lanes
+// are summed into the buses once for the block.
 void Synth::Impl::renderVoices(uint32_t frames) {
   VoiceControl control[kChannels];
   const float reverbScale = applied.effects ? applied.reverb / 127.0f : 0.0f;

@@ -1,7 +1,7 @@
 // The per-sample loops of the voices, built twice on x86: for the baseline instruction set
-// (SSE2) and for AVX2 with FMA, picked once at run time. Voices are filtered and mixed eight
-// at a time, one voice in each lane, so the filter's recurrence runs for eight voices at the
-// cost of one.
+// (SSE2) and for AVX2 with FMA, picked once at run time. Voices are filtered and mixed a
+// group at a time, one voice in each lane, so the filter's recurrence runs for a group of
+// voices at the cost of one.
 #pragma once
 
 #include <cstdint>

@@ -10,7 +10,7 @@ PKGS=(
   libbenchmark-dev xdotool imagemagick x11-utils
   pulseaudio pulseaudio-utils sox
   nsis libopenal-data libopenal-dev clang libclang-rt-14-dev
-  libfluidsynth-dev timgm6mb-soundfont csound-soundfont gigtools
+  libfluidsynth-dev timgm6mb-soundfont csound-soundfont gigtools libstb-dev libvorbis-dev
 )
 source "$(dirname "${BASH_SOURCE[0]}")/arch.sh"
 i386=0

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "BankBytes_test.h"
+#include "TestBankSf3.h"
 #include "TestBankWriter.h"
 
 using namespace kv22;
@@ -35,7 +36,8 @@ TEST(BankProbe, AcceptsBanksWhetherSeenWholeOrInPart) {
   Bytes sf2 = zsynth::testbank::WriteSf2(recipe), dls = zsynth::testbank::WriteDls(recipe);
   recipe.dls2 = true;
   Bytes dls2 = zsynth::testbank::WriteDls(recipe);
-  for (const Bytes* b : {&sf2, &dls, &dls2}) {
+  Bytes sf3 = zsynth::testbank::WriteSf3(recipe);  // a SoundFont 3: the same form
+  for (const Bytes* b : {&sf2, &dls, &dls2, &sf3}) {
     EXPECT_EQ(Probe(*b), kBankLooksValid);
     for (size_t head : {12, 20, 64, 200}) EXPECT_EQ(Probe(*b, head), kBankLooksValid) << head;
     // A pad byte or trailing bytes after the RIFF data do no harm.

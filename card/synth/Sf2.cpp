@@ -1,11 +1,13 @@
 // SoundFont 2: presets over instruments over samples, flattened into regions. Modulator lists
 // are skipped (the engine applies the standard ones) and so is the 24-bit 'sm24' extension.
+// Version 3 (compressed samples) differs only in the sample data: see Sf3.h.
 #include <algorithm>
 #include <cmath>
 #include <memory>
 
 #include "BankReaders.h"
 #include "Riff.h"
+#include "Sf3.h"
 
 namespace zsynth {
 namespace {
@@ -96,6 +98,9 @@ class Sf2Reader : private ReasonKeeper {
 
   std::unique_ptr<Bank> bank_;
   bool sawIfil_ = false, sawSmpl_ = false;
+  uint16_t version_ = 2;
+  const uint8_t* smpl_ = nullptr;  // version 3: the raw sample data, decoded by ReadSamples
+  size_t smplSize_ = 0;
   Pdta pd_;
   std::vector<Sample> samples_;
   std::vector<std::vector<Zone>> instZones_;
@@ -107,7 +112,10 @@ bool Sf2Reader::ReadInfo(const riff::Chunk& list) {
   while (w.Next(c)) {
     if (c.id == Fourcc("ifil")) {
       if (c.size != 4) return Fail("'ifil' is not 4 bytes");
-      if (Le16(c.data) != 2) return Fail("SoundFont version " + std::to_string(Le16(c.data)) + " is not 2");
+      version_ = Le16(c.data);
+      if (version_ != 2 && version_ != 3) {
+        return Fail("SoundFont version " + std::to_string(version_) + " is not 2 or 3");
+      }
       sawIfil_ = true;
     } else if (c.id == Fourcc("INAM")) {
       bank_->name = riff::FixedText(c.data, c.size);
@@ -161,9 +169,11 @@ bool Sf2Reader::ReadLists(const riff::Chunk& body) {
       riff::Chunk sc;
       while (s.Next(sc)) {
         if (sc.id != Fourcc("smpl")) continue;
+        smpl_ = sc.data, smplSize_ = sc.size;
+        sawSmpl_ = true;
+        if (version_ == 3) continue;
         bank_->pcm.resize(sc.size / 2);
         for (size_t i = 0; i < bank_->pcm.size(); ++i) bank_->pcm[i] = LeS16(sc.data + 2 * i);
-        sawSmpl_ = true;
       }
       if (!s.error().empty()) return Fail(s.error() + " in 'sdta'");
     } else if (c.type == Fourcc("pdta")) {
@@ -179,6 +189,16 @@ bool Sf2Reader::ReadLists(const riff::Chunk& body) {
 
 bool Sf2Reader::ReadSamples() {
   const uint32_t n = pd_.shdr.count - 1;  // the last is the terminal record
+  std::vector<SampleSpan> spans;
+  if (version_ == 3) {
+    for (uint32_t i = 0; i < n; ++i) {
+      const uint8_t* r = pd_.shdr.p + 46 * i;
+      spans.push_back(SampleSpan{riff::FixedText(r, 20), Le32(r + 20), Le32(r + 24), Le32(r + 28), Le32(r + 32),
+                                 Le16(r + 44)});
+    }
+    std::string why;
+    if (!DecodeSf3Samples(smpl_, smplSize_, spans, bank_->pcm, why)) return Fail(why);
+  }
   const uint32_t pool = uint32_t(bank_->pcm.size());
   for (uint32_t i = 0; i < n; ++i) {
     const uint8_t* r = pd_.shdr.p + 46 * i;
@@ -192,6 +212,10 @@ bool Sf2Reader::ReadSamples() {
     s.pitch = r[40];
     s.correction = int8_t(r[41]);
     s.rom = (Le16(r + 44) & 0x8000) != 0;
+    if (!spans.empty()) {  // moved onto the decoded pool
+      s.start = spans[i].start, s.end = spans[i].end;
+      s.loopStart = spans[i].loopStart, s.loopEnd = spans[i].loopEnd;
+    }
     if (!s.rom && (s.start >= s.end || s.end > pool)) {
       return Fail("sample '" + s.name + "' points outside the pool");
     }

@@ -26,9 +26,12 @@ struct Slot {
 }  // namespace
 
 struct Synth::Impl {
-  explicit Impl(uint32_t r) : rate(r ? r : 44100), reverb(rate), chorus(rate) { resetAll(); }
+  Impl(uint32_t r, const VoiceKernels& k) : rate(r ? r : 44100), kernels(k), reverb(rate), chorus(rate) {
+    resetAll();
+  }
 
   uint32_t rate;
+  const VoiceKernels& kernels;
   std::shared_ptr<const Bank> bank;
   SynthSettings settings, applied;
   bool settingsChanged = true;
@@ -41,6 +44,8 @@ struct Synth::Impl {
   Reverb reverb;
   Chorus chorus;
   Buses buses{}, pending{};  // pending: fades of cut voices, due from the next frame on
+  LaneGroup group{}, fadeGroup{};
+  LaneBuses lanes{}, fadeLanes{};
 
   uint32_t maxVoices() const { return applied.mode == 2 ? 32 : kMaxVoices; }
   bool cubic() const { return applied.mode != 1; }
@@ -56,6 +61,8 @@ struct Synth::Impl {
   Slot* allocate(uint32_t note);
   Slot* victim(uint32_t note);
   void renderBlock(float* out, uint32_t frames);
+  void renderVoices(uint32_t frames);
+  void renderGroup(Slot** members, const bool* alive, int count, uint32_t frames, bool sends);
 };
 
 void Synth::Impl::resetAll() {
@@ -85,7 +92,7 @@ void Synth::Impl::releaseSlot(Slot& s) {
 }
 
 void Synth::Impl::cut(Slot& s) {
-  s.voice.fadeOut(pending, cubic());
+  s.voice.fadeOut(pending, cubic(), kernels, fadeGroup, fadeLanes);
   s.active = false;
   --active;
 }
@@ -231,6 +238,20 @@ void Synth::Impl::renderBlock(float* out, uint32_t frames) {
   std::fill(pending.reverb + rest, pending.reverb + kBlock, 0.0f);
   std::fill(pending.chorus + rest, pending.chorus + kBlock, 0.0f);
 
+  renderVoices(frames);
+  if (applied.effects) {
+    reverb.process(buses.reverb, buses.left, buses.right, frames);
+    chorus.process(buses.chorus, buses.left, buses.right, frames);
+  }
+  for (uint32_t i = 0; i < frames; ++i) {
+    out[2 * i] = buses.left[i] * kHeadroom;
+    out[2 * i + 1] = buses.right[i] * kHeadroom;
+  }
+}
+
+// A group of voices at a time (kLanes) through the kernels, onto the lane buses; the lanes
+// are summed into the buses once for the block.
+void Synth::Impl::renderVoices(uint32_t frames) {
   VoiceControl control[kChannels];
   const float reverbScale = applied.effects ? applied.reverb / 127.0f : 0.0f;
   const float chorusScale = applied.effects ? applied.chorus / 127.0f : 0.0f;
@@ -239,20 +260,39 @@ void Synth::Impl::renderBlock(float* out, uint32_t frames) {
     control[c].reverbScale = reverbScale;
     control[c].chorusScale = chorusScale;
   }
+  const bool sends = reverbScale > 0.0f || chorusScale > 0.0f;
   const bool interp = cubic();
+  lanes.clear(sends);
+  Slot* members[kLanes];
+  bool alive[kLanes];
+  int count = 0;
   for (Slot& s : slots) {
-    if (s.active && !s.voice.render(control[s.channel], buses, frames, interp)) {
-      s.active = false;
-      --active;
+    if (!s.active) continue;
+    alive[count] = s.voice.prepare(control[s.channel], frames, interp, kernels, group, count);
+    members[count++] = &s;
+    if (count == kLanes) {
+      renderGroup(members, alive, count, frames, sends);
+      count = 0;
     }
   }
-  if (applied.effects) {
-    reverb.process(buses.reverb, buses.left, buses.right, frames);
-    chorus.process(buses.chorus, buses.left, buses.right, frames);
+  if (count > 0) renderGroup(members, alive, count, frames, sends);
+  kernels.reduce(lanes, buses, frames);
+}
+
+void Synth::Impl::renderGroup(Slot** members, const bool* alive, int count, uint32_t frames, bool sends) {
+  for (int lane = count; lane < kLanes; ++lane) {  // silent lanes
+    std::fill(group.x[lane], group.x[lane] + kBlock, 0.0f);
+    group.b0[lane] = 1.0f;
+    group.b1[lane] = group.b2[lane] = group.a1[lane] = group.a2[lane] = group.z1[lane] = group.z2[lane] = 0.0f;
+    for (int b = 0; b < kBuses; ++b) group.gain[b][lane] = group.step[b][lane] = 0.0f;
   }
-  for (uint32_t i = 0; i < frames; ++i) {
-    out[2 * i] = buses.left[i] * kHeadroom;
-    out[2 * i + 1] = buses.right[i] * kHeadroom;
+  kernels.filterMix(group, lanes, frames, sends);
+  for (int lane = 0; lane < count; ++lane) {
+    members[lane]->voice.finish(group, lane);
+    if (!alive[lane]) {
+      members[lane]->active = false;
+      --active;
+    }
   }
 }
 
@@ -264,7 +304,8 @@ SynthSettings NormalisedSettings(const SynthSettings& settings) {
   return s;
 }
 
-Synth::Synth(uint32_t sampleRate) : m_impl(new Impl(sampleRate)) {}
+Synth::Synth(uint32_t sampleRate, const VoiceKernels* kernels)
+    : m_impl(new Impl(sampleRate, kernels ? *kernels : voiceKernels())) {}
 Synth::~Synth() = default;
 
 void Synth::setBank(std::shared_ptr<const Bank> bank) { m_impl->bank = std::move(bank); }

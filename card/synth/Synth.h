@@ -28,9 +28,12 @@ struct SynthStatus {
   uint32_t maxVoices = 0;   // the mode's polyphony
 };
 
+struct VoiceKernels;
+
 class Synth {
  public:
-  explicit Synth(uint32_t sampleRate);
+  // `kernels`: the processor variant to render with, null for the best this processor runs.
+  explicit Synth(uint32_t sampleRate, const VoiceKernels* kernels = nullptr);
   ~Synth();
   Synth(const Synth&) = delete;
   Synth& operator=(const Synth&) = delete;

@@ -34,11 +34,11 @@ class Out {
   std::vector<uint8_t> b_;
 };
 
-void Info(Out& o, const std::string& name, bool sf2) {
+void Info(Out& o, const std::string& name, bool sf2, uint16_t version = 2) {
   size_t info = o.Begin("LIST", "INFO");
   if (sf2) {
     size_t c = o.Begin("ifil");
-    o.U16(2);
+    o.U16(version);
     o.U16(1);
     o.End(c);
     c = o.Begin("isng");
@@ -131,22 +131,21 @@ void Sf2Level(Out& o, const Recipe& recipe, bool preset) {
   o.End(c);
 }
 
-void Sf2Samples(Out& o, const Recipe& recipe) {
+void Sf2Samples(Out& o, const Recipe& recipe, const std::vector<SampleData>& data) {
   size_t c = o.Begin("shdr");
-  uint32_t at = 0;
-  for (const Sample& s : recipe.samples) {
-    const uint32_t n = uint32_t(s.pcm.size());
+  for (size_t i = 0; i < recipe.samples.size(); ++i) {
+    const Sample& s = recipe.samples[i];
+    const SampleData& d = data[i];
     o.Text(s.name, 20);
-    o.U32(at);
-    o.U32(at + n);
-    o.U32(at + s.loopStart);
-    o.U32(at + s.loopEnd);
+    o.U32(d.start);
+    o.U32(d.end);
+    o.U32(d.loopFrom + s.loopStart);
+    o.U32(d.loopFrom + s.loopEnd);
     o.U32(s.rate);
     o.U8(s.rootKey);
     o.U8(uint8_t(s.fineTune));
     o.U16(0);
-    o.U16(1);
-    at += n + 46;
+    o.U16(d.type);
   }
   o.Text("EOS", 46);
   o.End(c);
@@ -154,25 +153,35 @@ void Sf2Samples(Out& o, const Recipe& recipe) {
 
 }  // namespace
 
-std::vector<uint8_t> WriteSf2(const Recipe& recipe) {
+std::vector<uint8_t> WriteSoundFont(const Recipe& recipe, uint16_t version, const std::vector<uint8_t>& smpl,
+                                    const std::vector<SampleData>& data) {
   Out o;
   size_t riff = o.Begin("RIFF", "sfbk");
-  Info(o, recipe.name, true);
+  Info(o, recipe.name, true, version);
   size_t sdta = o.Begin("LIST", "sdta");
-  size_t smpl = o.Begin("smpl");
-  for (const Sample& s : recipe.samples) {
-    for (int16_t v : s.pcm) o.U16(uint16_t(v));
-    for (int i = 0; i < 46; ++i) o.U16(0);
-  }
-  o.End(smpl);
+  size_t c = o.Begin("smpl");
+  o.Bytes().insert(o.Bytes().end(), smpl.begin(), smpl.end());
+  o.End(c);
   o.End(sdta);
   size_t pdta = o.Begin("LIST", "pdta");
   Sf2Level(o, recipe, true);
   Sf2Level(o, recipe, false);
-  Sf2Samples(o, recipe);
+  Sf2Samples(o, recipe, data);
   o.End(pdta);
   o.End(riff);
   return std::move(o.Bytes());
+}
+
+std::vector<uint8_t> WriteSf2(const Recipe& recipe) {
+  std::vector<uint8_t> smpl;
+  std::vector<SampleData> data;
+  for (const Sample& s : recipe.samples) {
+    const uint32_t at = uint32_t(smpl.size() / 2), n = uint32_t(s.pcm.size());
+    data.push_back(SampleData{at, at + n, at, 1});
+    for (int16_t v : s.pcm) smpl.push_back(uint8_t(v)), smpl.push_back(uint8_t(uint16_t(v) >> 8));
+    smpl.insert(smpl.end(), 2 * 46, 0);  // the silence every sample is followed by
+  }
+  return WriteSoundFont(recipe, 2, smpl, data);
 }
 
 namespace {

@@ -58,6 +58,16 @@ struct Recipe {
 };
 
 std::vector<uint8_t> WriteSf2(const Recipe& recipe);
+
+// A SoundFont around sample data already made: `smpl` is the chunk's bytes; for each sample,
+// [start, end) in it (16-bit words, or for version 3 compressed samples bytes) and where its
+// loop points count from.
+struct SampleData {
+  uint32_t start, end, loopFrom;
+  uint16_t type;  // 'shdr' sample type: 1 mono, | 0x10 Ogg Vorbis
+};
+std::vector<uint8_t> WriteSoundFont(const Recipe& recipe, uint16_t version, const std::vector<uint8_t>& smpl,
+                                    const std::vector<SampleData>& data);
 std::vector<uint8_t> WriteDls(const Recipe& recipe);
 
 // A complete bank that sounds unlike a General MIDI set: every melodic program plays one

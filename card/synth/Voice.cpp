@@ -18,14 +18,11 @@ inline float Frac(uint64_t phase) {
 float Triangle(float t, const Lfo& lfo) {
   if (t < lfo.delay || !(lfo.frequency > 0.0f)) return 0.0f;
   const float x = (t - lfo.delay) * lfo.frequency;
-  const float p = x - std::floor(x);
+  // x >= 0: a cast floors it, far cheaper than floor() on 32-bit Windows; past 2^30 cycles floor() does.
+  const float p = x < 1073741824.0f ? x - static_cast<float>(static_cast<int32_t>(x)) : x - std::floor(x);
   return p < 0.25f ? 4.0f * p : (p < 0.75f ? 2.0f - 4.0f * p : 4.0f * p - 4.0f);
 }
 }  // namespace
-
-void Buses::clear() {
-  std::memset(this, 0, sizeof(*this));
-}
 
 void Voice::start(const Region& region, const Bank& bank, uint8_t key, uint8_t velocity,
                   uint32_t outRate, const VoiceControl& control) {
@@ -50,7 +47,9 @@ void Voice::start(const Region& region, const Bank& bank, uint8_t key, uint8_t v
   m_mod.start(region.modEnv, key, false);
   m_modLfoT = m_vibLfoT = 0.0f;
   m_filterOn = false;
-  m_cutoffHz = m_q = -1.0f;
+  m_cutoffHz = -1.0f;
+  m_q = NAN;  // NaN equals nothing: the first block works out 1 / 2Q
+  m_cents = m_cutoffCents = NAN;  // none yet: NaN equals nothing
   m_pan = 2.0f;  // none yet
   m_z1 = m_z2 = 0.0f;
   update(control, 0.0f);
@@ -69,27 +68,39 @@ void Voice::update(const VoiceControl& c, float seconds) {
   const float mod = m_mod.advance(seconds);
   m_modLfoT += seconds;
   m_vibLfoT += seconds;
-  const float modLfo = Triangle(m_modLfoT, r.modLfo);
-  const float vibLfo = Triangle(m_vibLfoT, r.vibLfo);
+  // An LFO nothing listens to is not worked out; 0 is what it would have added.
+  const float vibDepth = r.vibLfoToPitch + c.vibratoCents;
+  const bool modUsed = r.modLfoToPitch != 0.0f || r.modLfoToFilter != 0.0f || r.modLfoToVolume != 0.0f;
+  const float modLfo = modUsed ? Triangle(m_modLfoT, r.modLfo) : 0.0f;
+  const float vibLfo = vibDepth != 0.0f ? Triangle(m_vibLfoT, r.vibLfo) : 0.0f;
 
-  const float cents = c.pitchCents + modLfo * r.modLfoToPitch + vibLfo * (r.vibLfoToPitch + c.vibratoCents) +
-                      mod * r.modEnvToPitch;
-  const float ratio = std::exp2(m_pitchBase + cents * (1.0f / 1200.0f));
-  m_inc = static_cast<uint64_t>(static_cast<double>(Clamp(ratio, 1e-9f, 1024.0f)) * kFrac);
+  // A held note's pitch and cutoff mostly stay put from block to block: no exp2 then.
+  const float cents = c.pitchCents + modLfo * r.modLfoToPitch + vibLfo * vibDepth + mod * r.modEnvToPitch;
+  if (cents != m_cents) {
+    m_cents = cents;
+    const float ratio = Exp2(m_pitchBase + cents * (1.0f / 1200.0f));
+    m_inc = static_cast<uint64_t>(static_cast<double>(Clamp(ratio, 1e-9f, 1024.0f)) * kFrac);
+  }
 
-  const float cutoff = r.filterCutoff + modLfo * r.modLfoToFilter + mod * r.modEnvToFilter;
-  const float hz = AbsCentsToHz(Clamp(cutoff, 1500.0f, 14000.0f));
+  const float cutoff = Clamp(r.filterCutoff + modLfo * r.modLfoToFilter + mod * r.modEnvToFilter, 1500.0f, 14000.0f);
+  if (cutoff != m_cutoffCents) {
+    m_cutoffCents = cutoff;
+    m_hz = AbsCentsToHz(cutoff);
+  }
+  const float hz = m_hz;
   m_filterOn = hz < 0.45f * m_rate;
   if (m_filterOn && (hz != m_cutoffHz || r.filterQ != m_q)) {
+    // A swept cutoff comes here every block: one division, the resonance kept.
+    if (r.filterQ != m_q) m_halfOverQ = 0.5f / std::max(DbToGain(Clamp(r.filterQ, 0.0f, 96.0f) - 3.01f), 0.5f);
     m_cutoffHz = hz;
     m_q = r.filterQ;
-    const float q = std::max(DbToGain(Clamp(r.filterQ, 0.0f, 96.0f) - 3.01f), 0.5f);
-    const float w = 2.0f * kPi * hz / m_rate;
-    const float cw = std::cos(w), alpha = std::sin(w) / (2.0f * q), a0 = 1.0f + alpha;
-    m_b1 = (1.0f - cw) / a0;
+    float sw, cw;
+    SinCos(2.0f * kPi * hz / m_rate, sw, cw);
+    const float alpha = sw * m_halfOverQ, inv = 1.0f / (1.0f + alpha);
+    m_b1 = (1.0f - cw) * inv;
     m_b0 = m_b2 = 0.5f * m_b1;
-    m_a1 = -2.0f * cw / a0;
-    m_a2 = (1.0f - alpha) / a0;
+    m_a1 = -2.0f * cw * inv;
+    m_a2 = (1.0f - alpha) * inv;
   }
 
   float g = m_gainBase * c.gain * env;
@@ -99,8 +110,7 @@ void Voice::update(const VoiceControl& c, float seconds) {
   if (pan != m_pan) {
     m_pan = pan;
     const float angle = (pan + 1.0f) * (kPi / 4.0f);
-    m_panL = std::cos(angle);
-    m_panR = std::sin(angle);
+    SinCos(angle, m_panR, m_panL);
   }
   m_toL = g * m_panL;
   m_toR = g * m_panR;
@@ -114,7 +124,7 @@ float Voice::sampleAt(uint64_t index) const {
   return index < m_end ? static_cast<float>(m_pcm[index]) : 0.0f;
 }
 
-void Voice::generate(float* out, uint32_t frames, bool cubic) {
+void Voice::generate(float* out, uint32_t frames, bool cubic, const VoiceKernels& kernels) {
   uint32_t i = 0;
   while (i < frames) {
     const uint64_t idx = m_phase >> 32;
@@ -132,29 +142,16 @@ void Voice::generate(float* out, uint32_t frames, bool cubic) {
     if (idx > m_start && idx + 2 < limit) {
       // Every tap inside the sample: the plain loop.
       const uint64_t stop = static_cast<uint64_t>(limit - 2) << 32;
-      const uint64_t fit = (stop - m_phase + m_inc - 1) / m_inc;
-      const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(fit, frames - i));
-      const int16_t* pcm = m_pcm;
-      uint64_t phase = m_phase;
-      const uint64_t inc = m_inc;
-      if (cubic) {
-        for (uint32_t k = 0; k < n; ++k, phase += inc) {
-          const int16_t* p = pcm + (phase >> 32);
-          const float f = Frac(phase);
-          const float y0 = p[-1], y1 = p[0], y2 = p[1], y3 = p[2];
-          const float c1 = 0.5f * (y2 - y0);
-          const float c2 = y0 - 2.5f * y1 + 2.0f * y2 - 0.5f * y3;
-          const float c3 = 0.5f * (y3 - y0) + 1.5f * (y1 - y2);
-          out[i + k] = ((c3 * f + c2) * f + c1) * f + y1;
-        }
-      } else {
-        for (uint32_t k = 0; k < n; ++k, phase += inc) {
-          const int16_t* p = pcm + (phase >> 32);
-          const float f = Frac(phase);
-          out[i + k] = p[0] + f * (p[1] - p[0]);
-        }
-      }
-      m_phase = phase;
+      // Mostly the whole rest of the block fits: a multiplication says so, where a 64-bit
+      // division would be a library call in a 32-bit build.
+      const uint32_t want = frames - i;
+      const uint32_t n = m_phase + (want - 1) * m_inc < stop
+                             ? want
+                             : static_cast<uint32_t>(std::min<uint64_t>((stop - m_phase + m_inc - 1) / m_inc, want));
+      const int16_t* p = m_pcm + idx;
+      const uint32_t frac = static_cast<uint32_t>(m_phase);
+      (cubic ? kernels.cubic : kernels.linear)(p, frac, m_inc, out + i, n);
+      m_phase += m_inc * n;
       i += n;
       continue;
     }
@@ -163,10 +160,10 @@ void Voice::generate(float* out, uint32_t frames, bool cubic) {
     const float y1 = sampleAt(idx), y2 = sampleAt(idx + 1);
     if (cubic) {
       const float y0 = idx > 0 ? sampleAt(idx - 1) : y1, y3 = sampleAt(idx + 2);
-      const float c1 = 0.5f * (y2 - y0);
-      const float c2 = y0 - 2.5f * y1 + 2.0f * y2 - 0.5f * y3;
-      const float c3 = 0.5f * (y3 - y0) + 1.5f * (y1 - y2);
-      out[i++] = ((c3 * f + c2) * f + c1) * f + y1;
+      // As the kernels' CubicOf: Catmull-Rom from shared differences.
+      const float e = y1 - y2, d = y3 - y0;
+      const float b = (y0 - y1) - 4.0f * e - d, c = 3.0f * e + d;
+      out[i++] = y1 + 0.5f * f * (y2 - y0 + f * (b + f * c));
     } else {
       out[i++] = y1 + f * (y2 - y1);
     }
@@ -174,59 +171,48 @@ void Voice::generate(float* out, uint32_t frames, bool cubic) {
   }
 }
 
-void Voice::filter(float* buf, uint32_t frames) {
-  float z1 = m_z1, z2 = m_z2;
-  for (uint32_t i = 0; i < frames; ++i) {
-    const float x = buf[i];
-    const float y = m_b0 * x + z1;
-    z1 = m_b1 * x - m_a1 * y + z2;
-    z2 = m_b2 * x - m_a2 * y;
-    buf[i] = y;
+void Voice::toLane(LaneGroup& g, int lane, uint32_t frames) {
+  if (m_filterOn) {
+    g.b0[lane] = m_b0, g.b1[lane] = m_b1, g.b2[lane] = m_b2, g.a1[lane] = m_a1, g.a2[lane] = m_a2;
+    g.z1[lane] = m_z1, g.z2[lane] = m_z2;
+  } else {  // open: y = x, the state kept for when it closes again
+    g.b0[lane] = 1.0f;
+    g.b1[lane] = g.b2[lane] = g.a1[lane] = g.a2[lane] = g.z1[lane] = g.z2[lane] = 0.0f;
   }
-  // A filter ringing down to denormals would cost more than the whole voice.
-  m_z1 = std::fabs(z1) < 1e-15f ? 0.0f : z1;
-  m_z2 = std::fabs(z2) < 1e-15f ? 0.0f : z2;
-}
-
-void Voice::mix(const float* __restrict buf, Buses& b, uint32_t frames) {
-  // Gains ramp linearly to this block's targets; written by index so the loops vectorise.
+  // Gains ramp linearly to this block's targets.
   const float inv = 1.0f / frames;
-  const float gl = m_gainL, gr = m_gainR, dl = (m_toL - gl) * inv, dr = (m_toR - gr) * inv;
-  float* __restrict left = b.left;
-  float* __restrict right = b.right;
-  for (uint32_t i = 0; i < frames; ++i) {
-    const float t = static_cast<float>(static_cast<int32_t>(i + 1));
-    left[i] += buf[i] * (gl + dl * t);
-    right[i] += buf[i] * (gr + dr * t);
-  }
-  if (m_gainRev != 0.0f || m_toRev != 0.0f) {
-    const float gv = m_gainRev, dv = (m_toRev - gv) * inv;
-    float* __restrict rev = b.reverb;
-    for (uint32_t i = 0; i < frames; ++i) rev[i] += buf[i] * (gv + dv * static_cast<float>(static_cast<int32_t>(i + 1)));
-  }
-  if (m_gainCho != 0.0f || m_toCho != 0.0f) {
-    const float gc = m_gainCho, dc = (m_toCho - gc) * inv;
-    float* __restrict cho = b.chorus;
-    for (uint32_t i = 0; i < frames; ++i) cho[i] += buf[i] * (gc + dc * static_cast<float>(static_cast<int32_t>(i + 1)));
+  const float from[kBuses] = {m_gainL, m_gainR, m_gainRev, m_gainCho};
+  const float to[kBuses] = {m_toL, m_toR, m_toRev, m_toCho};
+  for (int b = 0; b < kBuses; ++b) {
+    g.gain[b][lane] = from[b];
+    g.step[b][lane] = (to[b] - from[b]) * inv;
   }
   m_gainL = m_toL, m_gainR = m_toR, m_gainRev = m_toRev, m_gainCho = m_toCho;
 }
 
-bool Voice::render(const VoiceControl& control, Buses& buses, uint32_t frames, bool cubic) {
+void Voice::finish(const LaneGroup& g, int lane) {
+  if (!m_filterOn) return;
+  // A filter ringing down to denormals would cost more than the whole voice.
+  m_z1 = std::fabs(g.z1[lane]) < 1e-15f ? 0.0f : g.z1[lane];
+  m_z2 = std::fabs(g.z2[lane]) < 1e-15f ? 0.0f : g.z2[lane];
+}
+
+bool Voice::prepare(const VoiceControl& control, uint32_t frames, bool cubic, const VoiceKernels& kernels,
+                    LaneGroup& group, int lane) {
   update(control, static_cast<float>(frames) / m_rate);
-  float buf[kBlock];
-  generate(buf, frames, cubic);
-  if (m_filterOn) filter(buf, frames);
-  mix(buf, buses, frames);
+  generate(group.x[lane], frames, cubic, kernels);
+  toLane(group, lane, frames);
   return !m_ended && !m_vol.done();
 }
 
-void Voice::fadeOut(Buses& buses, bool cubic) {
-  float buf[kBlock];
-  generate(buf, kBlock, cubic);
-  if (m_filterOn) filter(buf, kBlock);
+void Voice::fadeOut(Buses& buses, bool cubic, const VoiceKernels& kernels, LaneGroup& group, LaneBuses& lanes) {
+  group.clear();
+  lanes.clear(true);
+  generate(group.x[0], kBlock, cubic, kernels);
   m_toL = m_toR = m_toRev = m_toCho = 0.0f;
-  mix(buf, buses, kBlock);
+  toLane(group, 0, kBlock);
+  kernels.filterMix(group, lanes, kBlock, true);
+  kernels.reduce(lanes, buses, kBlock);
   m_ended = true;
 }
 

@@ -1,5 +1,7 @@
 // One sounding region of one note: sample playback with loops, two envelopes, two LFOs,
-// a resonant low-pass filter, and the mix into the synthesizer's buses.
+// a resonant low-pass filter, and the mix into the synthesizer's buses. The voice does its
+// block-rate work and the interpolation; the filter and the mix run on a lane of a group
+// of voices (VoiceKernels.h).
 #pragma once
 
 #include <cstdint>
@@ -7,14 +9,9 @@
 #include "Bank.h"
 #include "Envelope.h"
 #include "SynthMath.h"
+#include "VoiceKernels.h"
 
 namespace zsynth {
-
-// Where the voices of one block mix to: the dry stereo pair and the two mono sends.
-struct Buses {
-  float left[kBlock], right[kBlock], reverb[kBlock], chorus[kBlock];
-  void clear();
-};
 
 // The channel's share of a voice's controls, fresh for every block.
 struct VoiceControl {
@@ -33,10 +30,14 @@ class Voice {
   void start(const Region& region, const Bank& bank, uint8_t key, uint8_t velocity,
              uint32_t outRate, const VoiceControl& control);
   void release();
-  // Renders `frames` (at most kBlock) into `buses`; false once the voice has ended.
-  bool render(const VoiceControl& control, Buses& buses, uint32_t frames, bool cubic);
-  // Ends the voice within one block, mixing its fade into `buses`.
-  void fadeOut(Buses& buses, bool cubic);
+  // Steps the controls by `frames` (at most kBlock) and puts this block's samples, filter
+  // and gains into `lane` of `group`; false once the voice has ended (this block still sounds).
+  bool prepare(const VoiceControl& control, uint32_t frames, bool cubic, const VoiceKernels& kernels,
+               LaneGroup& group, int lane);
+  // Takes back the filter's state once the group has been rendered.
+  void finish(const LaneGroup& group, int lane);
+  // Ends the voice within one block, mixing its fade into `buses`; `group` and `lanes` are scratch.
+  void fadeOut(Buses& buses, bool cubic, const VoiceKernels& kernels, LaneGroup& group, LaneBuses& lanes);
 
   bool releasing() const { return m_vol.stage() >= EnvelopeGen::kRelease; }
   float loudness() const { return m_gainL + m_gainR; }
@@ -45,10 +46,9 @@ class Voice {
 
  private:
   void update(const VoiceControl& control, float seconds);
-  void generate(float* out, uint32_t frames, bool cubic);
+  void generate(float* out, uint32_t frames, bool cubic, const VoiceKernels& kernels);
   float sampleAt(uint64_t index) const;
-  void filter(float* buf, uint32_t frames);
-  void mix(const float* buf, Buses& buses, uint32_t frames);
+  void toLane(LaneGroup& group, int lane, uint32_t frames);  // all but the samples
 
   const Region* m_region = nullptr;
   const Bank* m_bank = nullptr;
@@ -65,6 +65,10 @@ class Voice {
   float m_pan = 2.0f, m_panL = 0.0f, m_panR = 0.0f;  // the last pan and its gains
   bool m_filterOn = false;
   float m_cutoffHz = -1.0f, m_q = -1.0f;  // what the coefficients were made for
+  float m_halfOverQ = 0.0f;                // 1 / 2Q for m_q
+  float m_cents = 0.0f;        // the modulation m_inc was made for
+  float m_cutoffCents = 0.0f;  // and m_hz
+  float m_hz = 0.0f;
   float m_b0 = 0, m_b1 = 0, m_b2 = 0, m_a1 = 0, m_a2 = 0, m_z1 = 0, m_z2 = 0;
   // Gains reached at the end of the last block, and the targets of this one.
   float m_gainL = 0, m_gainR = 0, m_gainRev = 0, m_gainCho = 0;

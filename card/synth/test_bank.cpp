@@ -4,6 +4,10 @@
 
 namespace zsynth::test {
 
+namespace {
+constexpr double kPi = 3.14159265358979323846;  // M_PI is not standard: the Windows build lacks it
+}  // namespace
+
 Region BankBuilder::sample(const std::vector<int16_t>& pcm) {
   Region r;
   r.start = static_cast<uint32_t>(m_bank.pcm.size());
@@ -23,7 +27,7 @@ Instrument& BankBuilder::instrument(uint8_t program, bool drum) {
 
 Region SineRegion(BankBuilder& b) {
   std::vector<int16_t> pcm(1000);
-  for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = static_cast<int16_t>(std::lround(20000 * std::sin(2 * M_PI * i / 100.0)));
+  for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = static_cast<int16_t>(std::lround(20000 * std::sin(2 * kPi * i / 100.0)));
   Region r = b.sample(pcm);
   r.loop = LoopMode::kForward;
   r.loopStart = r.start;

@@ -1,12 +1,15 @@
 // What the MIDI page changes, as a listener hears it: MIDI files played through the
 // sequencer into the card's wavetable synthesizer, recorded from the sound server's null
-// sink beside the test, before and after the page's Download button and reverb slider.
+// sink beside the test, before and after the page's Download button and reverb slider, and
+// with one bank downloaded as SoundFont 2 and as SoundFont 3.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <mmsystem.h>
 
+#include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -15,6 +18,7 @@
 
 #include "E2eSupport.h"
 #include "MidiPage.h"
+#include "sf3_banks.h"
 
 using namespace e2e;
 
@@ -106,6 +110,62 @@ double EvenOverOddDb(const std::vector<double>& x, double f0) {
   return 10 * std::log10(even / odd);
 }
 
+// Energy in third-octave bands from 100 Hz to 16 kHz of a Hann-windowed stretch whose length
+// is a power of two.
+std::vector<double> ThirdOctaves(const std::vector<double>& x) {
+  const size_t n = x.size();
+  std::vector<std::complex<double>> f(n);
+  for (size_t i = 0; i < n; ++i) f[i] = x[i] * (0.5 - 0.5 * std::cos(2 * kPi * i / n));
+  for (size_t i = 1, j = 0; i < n; ++i) {  // iterative radix-2
+    size_t bit = n >> 1;
+    for (; j & bit; bit >>= 1) j ^= bit;
+    j ^= bit;
+    if (i < j) std::swap(f[i], f[j]);
+  }
+  for (size_t len = 2; len <= n; len <<= 1) {
+    const std::complex<double> w = std::polar(1.0, -2 * kPi / len);
+    for (size_t i = 0; i < n; i += len) {
+      std::complex<double> wk = 1;
+      for (size_t k = 0; k < len / 2; ++k, wk *= w) {
+        const auto u = f[i + k], v = f[i + k + len / 2] * wk;
+        f[i + k] = u + v;
+        f[i + k + len / 2] = u - v;
+      }
+    }
+  }
+  std::vector<double> bands;
+  for (double fc = 100; fc < 16500; fc *= std::cbrt(2.0)) {
+    const double lo = fc / std::pow(2.0, 1.0 / 6), hi = fc * std::pow(2.0, 1.0 / 6);
+    double e = 1e-9;
+    for (size_t k = 0; k < n / 2; ++k) {
+      const double hz = double(k) * kRate / n;
+      if (hz >= lo && hz < hi) e += std::norm(f[k]);
+    }
+    bands.push_back(e);
+  }
+  return bands;
+}
+
+void WriteBytes(const std::string& path, const unsigned char* data, size_t size) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data), std::streamsize(size));
+}
+
+// The message box of a failed download: its text, or "" when none comes.
+std::string FailureBox(HWND* box) {
+  std::string text;
+  WaitUntil([&] {
+    for (HWND w : FindAllVisible("#32770", nullptr)) {
+      const std::string t = Text(GetDlgItem(w, 0xFFFF));
+      if (t.rfind("Failed", 0) == 0) {
+        text = t;
+        *box = w;
+      }
+    }
+    return !text.empty();
+  });
+  return text;
+}
+
 // A slider dragged to `to` a step at a time, as the mouse moves its thumb.
 void Drag(HWND page, int id, int to) {
   int pos = int(SendMessageA(GetDlgItem(page, id), TBM_GETPOS, 0, 0));
@@ -189,6 +249,68 @@ TEST_F(MidiPageSound, ATuneSoundsWithTheBankDownloadedThroughThePage) {
   ASSERT_LT(after, 90) << "the tune was not heard with the new bank";
   std::printf("even/odd harmonics: default bank %.1f dB, square bank %.1f dB\n", before, after);
   EXPECT_LT(after, before - 15) << "the square bank's missing even harmonics";
+}
+
+// The square bank as SoundFont 2 and as SoundFont 3 (its samples Ogg Vorbis streams), each
+// downloaded through the page: the tune sounds alike band for band. The same bank cut short
+// is refused, and the synthesizer keeps the one it had.
+TEST_F(MidiPageSound, ASoundFont3BankSoundsAsTheSameBankAsSoundFont2) {
+  const std::vector<uint8_t> keys = {57, 69, 81};
+  constexpr int kNote = 400, kGap = 100;
+  constexpr long long kStretch = 16384;
+  auto bands = [&](const char* bank) {  // summed over the notes; empty when unheard
+    Sequence tune(Tune(0, keys, kNote, kGap, 500));
+    const long long on = Play(tune);
+    std::vector<double> sum;
+    for (size_t i = 0; on >= 0 && i < keys.size(); ++i) {
+      const long long from = on + static_cast<long long>(i) * (kNote + kGap) * kMs + 30 * kMs;
+      if (!capture_.WaitPast(from + kStretch)) return std::vector<double>{};
+      const std::vector<double> b = ThirdOctaves(Mix(capture_, from, from + kStretch));
+      sum.resize(b.size());
+      for (size_t k = 0; k < b.size(); ++k) sum[k] += b[k];
+    }
+    std::printf("%s: %s\n", bank, sum.empty() ? "not heard" : "heard");
+    return sum;
+  };
+  const std::string dir = "C:\\zephra-banks", sf2 = dir + "\\square.sf2", sf3 = dir + "\\square.sf3",
+                    cut = dir + "\\cut.sf3";
+  CreateDirectoryA(dir.c_str(), nullptr);
+  WriteBank(sf2, "squares");
+  WriteBytes(sf3, kSquareSf3, sizeof kSquareSf3);
+  WriteBytes(cut, kSquareSf3, sizeof kSquareSf3 / 2);
+  HWND page = OpenPage();
+  ASSERT_NE(page, nullptr);
+  ASSERT_TRUE(Download(page, sf2));
+  ASSERT_TRUE(WaitUntil([&] { return sf2 == Synth().synth.bank; }, 20000)) << "the SoundFont 2 bank was not loaded";
+  const std::vector<double> two = bands("SoundFont 2");
+  ASSERT_TRUE(Download(page, sf3));
+  ASSERT_TRUE(WaitUntil([&] { return sf3 == Synth().synth.bank; }, 20000)) << "the SoundFont 3 bank was not loaded";
+  const std::vector<double> three = bands("SoundFont 3");
+
+  ASSERT_TRUE(Download(page, cut));
+  HWND box = nullptr;
+  EXPECT_EQ(FailureBox(&box), "Failed to download the specified file \"" + cut + "\".");
+  if (box) PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+  EXPECT_EQ(sf3, Synth().synth.bank) << "a refused bank replaced the one in use";
+  Close();
+  for (const std::string& f : {sf2, sf3, cut}) DeleteFileA(f.c_str());
+  RemoveDirectoryA(dir.c_str());
+
+  ASSERT_FALSE(two.empty()) << "the tune was not heard with the SoundFont 2 bank";
+  ASSERT_EQ(three.size(), two.size()) << "the tune was not heard with the SoundFont 3 bank";
+  // Bands within 40 dB of the loudest: below that lies the recording's own noise.
+  const double loudest = *std::max_element(two.begin(), two.end());
+  double sum = 0;
+  int counted = 0;
+  for (size_t k = 0; k < two.size(); ++k) {
+    if (two[k] < loudest * 1e-4) continue;
+    sum += std::fabs(10 * std::log10(three[k] / two[k]));
+    ++counted;
+  }
+  ASSERT_GE(counted, 8) << "too few bands heard to compare";
+  std::printf("SoundFont 3 against 2: mean |difference| %.2f dB over %d third-octave bands\n", sum / counted, counted);
+  EXPECT_LT(sum / counted, 1.0);
 }
 
 TEST_F(MidiPageSound, TheReverbSliderFrom0To127LengthensTheTail) {

@@ -3,15 +3,17 @@ source "$(dirname "${BASH_SOURCE[0]}")/fuzz-common.sh"
 bank_format=$1; shift
 zf_options "$bank_format" 15 "$@"
 synth=$zf_root/card/synth
+zf_flags=(-isystem /usr/include/stb)  # SoundFont 3's Vorbis decoder (libstb-dev)
 zf_build "$zf_root/tools/fuzz/${bank_format}_fuzz.cpp" "$synth/BankLoad.cpp" "$synth/Bank.cpp" "$synth/Riff.cpp" \
-  "$synth/Sf2.cpp" "$synth/Dls.cpp" "$zf_root/card/core/BankProbe.cpp" -- \
+  "$synth/Sf2.cpp" "$synth/Sf3.cpp" "$synth/StbVorbis.cpp" "$synth/Dls.cpp" "$zf_root/card/core/BankProbe.cpp" -- \
   "$zf_root/tools/fuzz/bank_fuzz.h" "$synth"/*.h "$zf_root/card/core/BankProbe.h"
 
-# Seeds: banks from the test-bank writer.
+# Seeds: banks from the test-bank writer; SoundFont 3 ones encoded with libvorbis.
 seeder=$zf_build_dir/bank_seeds
-if [ ! -x "$seeder" ] || [ -n "$(find "$zf_root/tools/fuzz/bank_seeds.cpp" "$synth/TestBankWriter.cpp" "$synth/TestBankWriter.h" -newer "$seeder")" ]; then
+if [ ! -x "$seeder" ] || [ -n "$(find "$zf_root/tools/fuzz/bank_seeds.cpp" "$synth"/TestBank* -newer "$seeder")" ]; then
+  # shellcheck disable=SC2046
   "${CXX_FUZZ:-clang++}" -std=c++17 -O1 -Wall -Wextra -Werror -I"$zf_root" "$zf_root/tools/fuzz/bank_seeds.cpp" \
-    "$synth/TestBankWriter.cpp" -o "$seeder"
+    "$synth/TestBankWriter.cpp" "$synth/TestBankSf3.cpp" $(pkg-config --cflags --libs vorbisenc vorbis ogg) -o "$seeder"
 fi
 "$seeder" "$bank_format" "$zf_build_dir/seeds"
 # Many small allocations a run: a smaller quarantine keeps the run well inside its memory limit.

@@ -1,7 +1,9 @@
-// Writes seed banks for the bank fuzz targets: bank_seeds sf2|dls DIR.
+// Writes seed banks for the bank fuzz targets: bank_seeds sf2|dls DIR. The SoundFont target
+// gets SoundFont 3 seeds too: the same reader takes both.
 #include <cstdio>
 #include <string>
 
+#include "card/synth/TestBankSf3.h"
 #include "card/synth/TestBankWriter.h"
 
 using namespace zsynth::testbank;
@@ -55,5 +57,10 @@ int main(int argc, char** argv) {
   const std::string dir = argv[2];
   bool ok = Write(dir + "/varied", sf2 ? WriteSf2(level1) : WriteDls(level1));
   ok = ok && Write(dir + "/level2", sf2 ? WriteSf2(SquareBank()) : WriteDls(level2));
+  if (sf2) {
+    // Low quality: small streams, so more of each run goes into the pages and packets.
+    ok = ok && Write(dir + "/sf3-varied", WriteSf3(level1, 0.0f));
+    ok = ok && Write(dir + "/sf3-square", WriteSf3(SquareBank(), 0.0f));
+  }
   return ok ? 0 : 1;
 }

@@ -27,7 +27,8 @@ zf_options() {
   zf_bin=$zf_build_dir/${zf_name}_fuzz
 }
 
-# zf_build SOURCE... [-- HEADER...]: (re)builds zf_bin when any file given is newer.
+# zf_build SOURCE... [-- HEADER...]: (re)builds zf_bin when any file given is newer; the
+# array zf_flags, when a script sets it, adds compiler options.
 zf_build() {
   local srcs=() deps=() seen=0 f
   for f in "$@"; do
@@ -38,7 +39,7 @@ zf_build() {
     echo "building $zf_bin"
     "${CXX_FUZZ:-clang++}" -std=c++17 -O1 -g -Wall -Wextra -Werror -I"$zf_root" \
       -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer \
-      "${srcs[@]}" -o "$zf_bin"
+      ${zf_flags[@]+"${zf_flags[@]}"} "${srcs[@]}" -o "$zf_bin"
   fi
 }
 

@@ -3,7 +3,9 @@
 source "$(dirname "${BASH_SOURCE[0]}")/fuzz-common.sh"
 zf_options midi 15 "$@"
 s=$zf_root/card/synth
-zf_build "$zf_root/tools/fuzz/midi_fuzz.cpp" "$s/Synth.cpp" "$s/Voice.cpp" "$s/Envelope.cpp" "$s/Effects.cpp" \
+# The AVX2 file is built here without -mavx2: the baseline loops twice over, which is what a fuzzer needs.
+zf_build "$zf_root/tools/fuzz/midi_fuzz.cpp" "$s/Synth.cpp" "$s/Voice.cpp" "$s/VoiceKernels.cpp" "$s/VoiceKernelsAvx2.cpp" \
+  "$s/Envelope.cpp" "$s/Effects.cpp" \
   "$s/Bank.cpp" -- "$s"/*.h
 
 # Seeds: notes on every kind of instrument, controllers, bend, resets, renders between.

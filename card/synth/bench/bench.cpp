@@ -1,12 +1,16 @@
 // Ours against FluidSynth: the same songs with the same SoundFont, rendered offline.
-// Prints CPU per voice per audio second, peak voices and the spectral difference.
-//   synth-bench SOUNDFONT
+// Prints CPU per voice per audio second at fixed counts of held voices, then for the songs
+// with peak voices and the spectral difference.
+//   synth-bench SOUNDFONT [--held | --songs | --rows] [REPEATS]
 #include <fluidsynth.h>
 
 #include <cmath>
 #include <complex>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
+#include <fstream>
+#include <iterator>
 #include <functional>
 #include <string>
 #include <vector>
@@ -14,6 +18,8 @@
 #include "BankLoad.h"
 #include "Smf.h"
 #include "Synth.h"
+#include "held.h"
+#include "sf3.h"
 #include "songs.h"
 
 namespace {
@@ -177,13 +183,37 @@ void Compare(const std::string& name, const Result& ours, const Result& ref, con
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s SOUNDFONT\n", argv[0]);
+    std::fprintf(stderr, "usage: %s SOUNDFONT [--held | --songs | --rows] [REPEATS]\n", argv[0]);
     return 2;
   }
+  const std::string only = argc > 2 ? argv[2] : "";
+  const int repeats = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
   const LoadResult loaded = LoadBankFile(argv[1]);
   if (!loaded.bank) {
     std::fprintf(stderr, "cannot load %s: %s\n", argv[1], loaded.reason.c_str());
     return 1;
+  }
+  if (only == "--rows") {
+    bench::PrintHeldRows(bench::MeasureHeld(argv[1], loaded.bank, repeats, 2.0));
+    return 0;
+  }
+  if (only != "--songs") bench::PrintHeldTable(bench::MeasureHeld(argv[1], loaded.bank, repeats, 2.0), repeats, 2.0);
+  if (only == "--held") return 0;
+  // The same bank as SoundFont 3, ours only: FluidSynth keeps playing the SoundFont 2.
+  std::shared_ptr<const Bank> sf3;
+  {
+    std::ifstream in(argv[1], std::ios::binary);
+    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::string why;
+    const std::vector<uint8_t> three = bench::Sf2ToSf3(bytes, 0.6f, why);
+    const LoadResult l3 = three.empty() ? LoadResult{nullptr, why} : LoadBank(three.data(), three.size());
+    if (l3.bank) {
+      sf3 = l3.bank;
+      std::printf("The bank as SoundFont 3 (libvorbis quality 0.6): %zu bytes, %zu of SoundFont 2\n", three.size(),
+                  bytes.size());
+    } else {
+      std::printf("no SoundFont 3 rows: %s\n", l3.reason.c_str());
+    }
   }
   std::printf("CPU in microseconds per voice per audio second (one core); spectrum: mean |dB| over third-octave bands\n");
   std::printf("%-8s %-9s %8s %8s %6s %5s %5s %7s %7s %s\n", "song", "ours", "us/v/s", "fluid", "ratio", "peak",
@@ -199,6 +229,9 @@ int main(int argc, char** argv) {
     for (uint32_t mode : {0u, 1u, 2u}) {
       const Result ours = Ours(smf, loaded.bank, mode);
       Compare(song.name, ours, ref, mode == 0 ? "mode 0" : mode == 1 ? "mode 1" : "mode 2", smf.seconds);
+    }
+    for (uint32_t mode : {0u, 1u}) {
+      if (sf3) Compare(song.name, Ours(smf, sf3, mode), ref, mode == 0 ? "m0 sf3" : "m1 sf3", smf.seconds);
     }
   }
   return 0;

@@ -152,6 +152,9 @@ uint32_t Fuzzer::PickCode(uint32_t dev) {
   if (r < 6) return kCardCodes[Next() % (sizeof kCardCodes / 4)];
   if (r < 8) return kCardCodes[Next() % (sizeof kCardCodes / 4)] ^ (Next() & 0x3);  // other methods
   uint32_t code = Next();
+  // Wine's socket layer takes the beep and network device types (1, 0x12) before any access
+  // check or driver sees them: such a code tests Wine, not the card.
+  if ((code >> 16) == 0x0001u || (code >> 16) == 0x0012u) code ^= 0x00400000u;
   // Random codes of the control device's type, but never one that changes the card.
   if (dev == kControl && (code & 0xFFFF0000u) == 0x00220000u) code = kCtlGetLog | (code & 3);
   return code;

@@ -4,8 +4,8 @@ bank_format=$1; shift
 zf_options "$bank_format" 15 "$@"
 synth=$zf_root/card/synth
 zf_build "$zf_root/tools/fuzz/${bank_format}_fuzz.cpp" "$synth/BankLoad.cpp" "$synth/Bank.cpp" "$synth/Riff.cpp" \
-  "$synth/Sf2.cpp" "$synth/Dls.cpp" "$zf_root/card/core/BankProbe.cpp" -- \
-  "$zf_root/tools/fuzz/bank_fuzz.h" "$synth"/*.h "$zf_root/card/core/BankProbe.h"
+  "$synth/Sf2.cpp" "$synth/Dls.cpp" "$zf_root/card/core/BankProbe.cpp" "$zf_root/card/core/BankCost.cpp" -- \
+  "$zf_root/tools/fuzz/bank_fuzz.h" "$synth"/*.h "$zf_root/card/core/BankProbe.h" "$zf_root/card/core/BankCost.h"
 
 # Seeds: banks from the test-bank writer.
 seeder=$zf_build_dir/bank_seeds

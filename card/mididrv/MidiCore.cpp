@@ -101,6 +101,27 @@ uint32_t Parser::Feed(uint8_t b, Event out[2]) {
   return n;
 }
 
+const uint8_t* SysExGather::Take(const Parser::Event& e, uint32_t& size) {
+  if (e.kind == Parser::kSysExCut) {
+    have_ = 0;
+    over_ = false;
+    return nullptr;
+  }
+  if (e.kind != Parser::kSysEx && e.kind != Parser::kSysExEnd) return nullptr;
+  if (e.packed == 0xF0) have_ = 0, over_ = false;
+  if (have_ < kMaxSysExBytes) {
+    bytes_[have_++] = uint8_t(e.packed);
+  } else {
+    over_ = true;
+  }
+  if (e.kind != Parser::kSysExEnd) return nullptr;
+  const bool whole = !over_;
+  size = have_;
+  have_ = 0;
+  over_ = false;
+  return whole ? bytes_ : nullptr;
+}
+
 namespace {
 
 void Put(LoopRing& r, uint32_t pos, const uint8_t* src, uint32_t n) {

@@ -69,10 +69,10 @@ TEST_F(BankFilesTest, CopyOntoItselfKeepsTheFile) {
   const std::string bytes(10000, 'b');
   Write(Path("src.dls"), bytes);
   EXPECT_EQ(CopyBankFile(Path("src.dls").c_str(), Path("src.dls").c_str()), 1);
-  EXPECT_EQ(Read(Path("src.dls")), bytes);
+  EXPECT_TRUE(Read(Path("src.dls")) == bytes) << Read(Path("src.dls")).size() << " bytes left";
   std::string upper = Path("SRC.DLS");
   EXPECT_EQ(CopyBankFile(Path("src.dls").c_str(), upper.c_str()), 1);
-  EXPECT_EQ(Read(Path("src.dls")), bytes);
+  EXPECT_TRUE(Read(Path("src.dls")) == bytes) << Read(Path("src.dls")).size() << " bytes left";
 }
 
 TEST_F(BankFilesTest, CopyAndDelete) {

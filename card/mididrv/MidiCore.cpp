@@ -149,6 +149,12 @@ bool RingWrite(LoopRing& r, uint32_t tick, const uint8_t* bytes, uint32_t n) {
 uint32_t RingRead(LoopRing& r, uint32_t* tick, uint8_t* out, uint32_t cap) {
   uint32_t tail = r.tail.load(std::memory_order_relaxed);
   uint32_t head = r.head.load(std::memory_order_acquire);
+  // A writer never leaves more than the ring outstanding: more means another process wrote
+  // the counters, and everything up to the head is dropped.
+  if (head - tail > LoopRing::kSize) {
+    r.tail.store(head, std::memory_order_release);
+    return 0;
+  }
   if (head - tail < 6) return 0;
   uint8_t hdr[6];
   Get(r, tail, hdr, 6);

@@ -142,6 +142,25 @@ TEST(LoopRing, RecordsWrapAndRefuseWhenFull) {
   EXPECT_EQ(RingRead(*ring, &tick, out, sizeof out), 0u);
 }
 
+// The ring lies in memory any process can write: a head far past the tail, over data that
+// reads as records everywhere, must not keep the reader busy for more than one ring's worth.
+TEST(LoopRing, AHostileHeadCostsTheReaderAtMostOneRing) {
+  auto ring = std::make_unique<LoopRing>();
+  std::memset(ring->data, 0x01, sizeof ring->data);  // every offset: a 257-byte record
+  ring->tail = 0;
+  ring->head = 0x80000000u;
+  uint8_t out[LoopRing::kMaxRecord];
+  uint32_t tick = 0, reads = 0;
+  while (reads < 100000 && RingRead(*ring, &tick, out, sizeof out) != 0) ++reads;
+  EXPECT_LE(reads, LoopRing::kSize / 7) << "records read from a ring that holds at most kSize bytes";
+  // And a writer that moved the tail past the head leaves nothing to read.
+  ring->tail = 100;
+  ring->head = 50;
+  EXPECT_EQ(RingRead(*ring, &tick, out, sizeof out), 0u);
+  EXPECT_TRUE(RingWrite(*ring, 1, out, 4));
+  EXPECT_EQ(RingRead(*ring, &tick, out, sizeof out), 4u);
+}
+
 TEST(CardMidi, ReportsMergeAndTheCardAnswersWithItsSettings) {
   auto card = std::make_unique<kv22::Card>();
   kv22::CardConfig cfg;

@@ -38,7 +38,8 @@ class DiskFiles : public ini::Files {
     if (!f) return errno == ENOENT ? Read::Missing : Read::Failed;
     char block[kCopyBlock];
     size_t n;
-    while ((n = std::fread(block, 1, sizeof block, f.get())) > 0) content->append(block, n);
+    while (content->size() <= ini::kMaxIniBytes && (n = std::fread(block, 1, sizeof block, f.get())) > 0)
+      content->append(block, n);
     return std::ferror(f.get()) ? Read::Failed : Read::Ok;
   }
   bool CreateEmpty(const std::string& path) override { return File(std::fopen(path.c_str(), "wb")) != nullptr; }

@@ -73,6 +73,8 @@ const char* BankVerdictText(BankVerdict v) {
     case kBankBadChunk: return "a chunk runs past the RIFF data";
     case kBankMissingChunk: return "a required chunk is missing";
     case kBankMisordered: return "'INFO' is not the first list";
+    case kBankOverBudget: return "loading it would take more memory or time than a bank may";
+    case kBankBadTables: return "its preset, instrument or region tables do not hold together";
     default: return "?";
   }
 }

@@ -14,6 +14,8 @@ enum BankVerdict : uint32_t {
   kBankBadChunk = 4,       // a top-level chunk runs past the RIFF data
   kBankMissingChunk = 5,   // a chunk every bank of its kind needs is absent
   kBankMisordered = 6,     // SoundFont 2: the 'INFO' list does not come first
+  kBankOverBudget = 7,     // loading it would cost more than any bank may (BankCost.h)
+  kBankBadTables = 8,      // the preset, instrument or region tables do not hold together
 };
 
 // head: the first headSize bytes of a file of fileSize bytes. Chunks are checked as far as

@@ -9,7 +9,7 @@
 #undef InterlockedBitTestAndSet
 #undef InterlockedBitTestAndReset
 
-#include "card/core/BankProbe.h"
+#include "card/core/BankCost.h"
 #include "card/core/CardCore.h"
 
 namespace {
@@ -50,6 +50,7 @@ UNICODE_STRING g_regPath;
 // Scratch for the bank probe; used only while g_lock is held.
 wchar_t g_probeBuf[8 + kv22::kBankPathMax];
 uint8_t g_bankHead[64 * 1024];
+uint16_t g_zoneCounts[kv22::kBankCountedInstruments];
 
 class Lock {
  public:
@@ -63,19 +64,36 @@ void InitName(UNICODE_STRING& s, const wchar_t* text) {
   RtlInitUnicodeString(&s, reinterpret_cast<PCWSTR>(text));
 }
 
-// Enough of the file for ProbeBank: its size and its first bytes.
+constexpr ULONG kBankTag = 0x4B626E6B;  // "knbK" in a pool dump
+
+uint32_t ReadBankAt(void* file, uint64_t offset, uint8_t* to, uint32_t n) {
+  IO_STATUS_BLOCK iosb;
+  LARGE_INTEGER at;
+  at.QuadPart = LONGLONG(offset);
+  NTSTATUS st = ZwReadFile(static_cast<HANDLE>(file), nullptr, nullptr, nullptr, &iosb, to, n, &at, nullptr);
+  return NT_SUCCESS(st) ? uint32_t(iosb.Information) : 0;
+}
+
+// The same verdict the synthesizer's loader reaches on the file's cost (card/core/BankCost.h):
+// the head, every top-level chunk, then the preset or instrument list read whole and counted.
 kv22::Status CheckBank(HANDLE file) {
   FILE_STANDARD_INFORMATION info;
   IO_STATUS_BLOCK iosb;
   if (!NT_SUCCESS(ZwQueryInformationFile(file, &iosb, &info, sizeof info, FileStandardInformation))) {
     return kv22::kBadBank;
   }
-  LARGE_INTEGER at;
-  at.QuadPart = 0;
-  NTSTATUS st = ZwReadFile(file, nullptr, nullptr, nullptr, &iosb, g_bankHead, sizeof g_bankHead, &at, nullptr);
-  const uint32_t got = NT_SUCCESS(st) ? uint32_t(iosb.Information) : 0;
-  const uint64_t size = uint64_t(info.EndOfFile.QuadPart);
-  return kv22::ProbeBank(g_bankHead, got, size) == kv22::kBankLooksValid ? kv22::kOk : kv22::kBadBank;
+  const uint32_t got = ReadBankAt(file, 0, g_bankHead, sizeof g_bankHead);
+  kv22::BankList list;
+  if (kv22::FindBankList(&ReadBankAt, file, g_bankHead, got, uint64_t(info.EndOfFile.QuadPart), list) !=
+      kv22::kBankLooksValid) {
+    return kv22::kBadBank;
+  }
+  void* body = ExAllocatePoolWithTag(PagedPool, list.size ? list.size : 1, kBankTag);
+  if (!body) return kv22::kBadBank;
+  const bool read = ReadBankAt(file, list.offset, static_cast<uint8_t*>(body), list.size) == list.size;
+  const bool ok = read && kv22::CheckBankList(list, static_cast<uint8_t*>(body), g_zoneCounts) == kv22::kBankLooksValid;
+  ExFreePoolWithTag(body, kBankTag);
+  return ok ? kv22::kOk : kv22::kBadBank;
 }
 
 kv22::Status ProbeFile(const char* path, void*) {
@@ -363,9 +381,9 @@ extern "C" NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp)
       }
       break;
     default:
-      in = stack->Parameters.DeviceIoControl.Type3InputBuffer;
-      out = irp->UserBuffer;
-      break;
+      // METHOD_NEITHER hands over the caller's raw addresses; no code of ours uses it, so
+      // it is refused before anything (the request log included) reads them.
+      return Complete(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
   }
   if (!out) outLength = 0;
 

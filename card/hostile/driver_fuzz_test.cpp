@@ -95,6 +95,28 @@ class DriverFuzzTest : public ::testing::Test {
   std::string bank_;
 };
 
+// METHOD_NEITHER hands the driver the caller's raw addresses: refused before the card, or
+// its request log, reads a byte of them.
+TEST_F(DriverFuzzTest, RawAddressRequestsAreRefusedUnread) {
+  const char* path = IsNt() ? ZEPHRA_DEVICE_PATH(ZEPHRA_WAVETABLE_NT) : ZEPHRA_DEVICE_PATH(ZEPHRA_WAVE_DEVICE);
+  HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
+  CardStatus before;
+  ASSERT_TRUE(card_.GetStatus(before));
+  const uint32_t kNeither = 3;
+  for (uint32_t code : {kDownloadBank | kNeither, kSetReverbAmount | kNeither, kGetDisableDsHwBuf | 1u}) {
+    char in[64] = "C:\\any.sf2";
+    char out[16] = {};
+    DWORD got = 0;
+    EXPECT_FALSE(DeviceIoControl(h, code, in, sizeof in, out, sizeof out, &got, nullptr)) << std::hex << code;
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_FUNCTION)) << std::hex << code;
+  }
+  CloseHandle(h);
+  std::vector<LogEntry> log;
+  ASSERT_TRUE(card_.ReadLog(log, before.lastSeq));
+  for (const LogEntry& e : log) EXPECT_NE(e.code & 3, 3u) << "logged: 0x" << std::hex << e.code;
+}
+
 TEST_F(DriverFuzzTest, HostileRequestsLeaveTheCardSound) {
   const bool nt = IsNt();
   const unsigned seconds = EnvNumber("ZEPHRA_DRIVER_FUZZ_SECONDS", 20);

@@ -3,6 +3,7 @@
 // here, never on the render thread.
 #include <atomic>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -40,6 +41,16 @@ std::string DefaultBankPath() {
   return std::string(dir) + "\\" + catalogue::kDefaultBankFile;
 }
 
+// This thread runs inside whatever program plays MIDI: nothing a bank does may end it.
+// LoadBankFile already turns a shortage of memory into a refusal; this catches the rest.
+zsynth::LoadResult LoadGuarded(const std::string& path) {
+  try {
+    return zsynth::LoadBankFile(path);
+  } catch (const std::exception& e) {
+    return zsynth::LoadResult{nullptr, std::string("failed while loading: ") + e.what()};
+  }
+}
+
 class SynthControl {
  public:
   // The card's view, or null without a card (the synthesizer's own defaults then).
@@ -48,7 +59,7 @@ class SynthControl {
                                              : DefaultBankPath();
     if (want != requested_) {
       requested_ = want;
-      zsynth::LoadResult r = zsynth::LoadBankFile(want);
+      zsynth::LoadResult r = LoadGuarded(want);
       if (r.bank) {
         runner.Host().setBank(r.bank);
         loaded_ = want;

@@ -101,6 +101,27 @@ uint32_t Parser::Feed(uint8_t b, Event out[2]) {
   return n;
 }
 
+const uint8_t* SysExGather::Take(const Parser::Event& e, uint32_t& size) {
+  if (e.kind == Parser::kSysExCut) {
+    have_ = 0;
+    over_ = false;
+    return nullptr;
+  }
+  if (e.kind != Parser::kSysEx && e.kind != Parser::kSysExEnd) return nullptr;
+  if (e.packed == 0xF0) have_ = 0, over_ = false;
+  if (have_ < kMaxSysExBytes) {
+    bytes_[have_++] = uint8_t(e.packed);
+  } else {
+    over_ = true;
+  }
+  if (e.kind != Parser::kSysExEnd) return nullptr;
+  const bool whole = !over_;
+  size = have_;
+  have_ = 0;
+  over_ = false;
+  return whole ? bytes_ : nullptr;
+}
+
 namespace {
 
 void Put(LoopRing& r, uint32_t pos, const uint8_t* src, uint32_t n) {
@@ -128,6 +149,12 @@ bool RingWrite(LoopRing& r, uint32_t tick, const uint8_t* bytes, uint32_t n) {
 uint32_t RingRead(LoopRing& r, uint32_t* tick, uint8_t* out, uint32_t cap) {
   uint32_t tail = r.tail.load(std::memory_order_relaxed);
   uint32_t head = r.head.load(std::memory_order_acquire);
+  // A writer never leaves more than the ring outstanding: more means another process wrote
+  // the counters, and everything up to the head is dropped.
+  if (head - tail > LoopRing::kSize) {
+    r.tail.store(head, std::memory_order_release);
+    return 0;
+  }
   if (head - tail < 6) return 0;
   uint8_t hdr[6];
   Get(r, tail, hdr, 6);

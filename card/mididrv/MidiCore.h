@@ -3,6 +3,7 @@
 // joins the MPU-401 output to its input across processes.
 #pragma once
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 namespace zmidi {
@@ -77,6 +78,23 @@ class Parser {
   uint8_t data_[2] = {};
   uint32_t have_ = 0;
   bool inSysEx_ = false;
+};
+
+// The longest SysEx message, F0 to F7, the synthesizer takes.
+constexpr uint32_t kMaxSysExBytes = 2048;
+
+// SysEx bytes from the parser gathered into whole messages. A message longer than
+// kMaxSysExBytes is dropped whole: however long a program's stream, the gathering costs
+// that much and no more.
+class SysExGather {
+ public:
+  // The event's message when it completes one (size set), else null.
+  const uint8_t* Take(const Parser::Event& e, uint32_t& size);
+
+ private:
+  uint8_t bytes_[kMaxSysExBytes];
+  uint32_t have_ = 0;
+  bool over_ = false;
 };
 
 // Single writer, single reader, in memory shared by both processes; all zero is empty.

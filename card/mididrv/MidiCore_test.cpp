@@ -45,6 +45,37 @@ TEST(MidiParser, RunningStatusRealTimeAndSysEx) {
   EXPECT_TRUE(FeedAll(p, {0xF0, 0xF7, 0x10, 0x20}).size() == 2u);
 }
 
+// SysEx gathered from a program's long buffers: whole messages up to the synthesizer's
+// limit; a longer one, however long, is dropped and leaves the next message intact.
+TEST(MidiSysEx, WholeMessagesUpToTheLimit) {
+  Parser p;
+  SysExGather g;
+  std::vector<std::vector<uint8_t>> got;
+  auto feed = [&](const std::vector<uint8_t>& bytes) {
+    for (const Parser::Event& e : FeedAll(p, bytes)) {
+      uint32_t n = 0;
+      if (const uint8_t* m = g.Take(e, n)) got.emplace_back(m, m + n);
+    }
+  };
+  std::vector<uint8_t> longest(kMaxSysExBytes, 0x11);
+  longest.front() = 0xF0;
+  longest.back() = 0xF7;
+  feed(longest);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0], longest);
+
+  std::vector<uint8_t> endless(1u << 20, 0x22);  // a megabyte without its end
+  endless.front() = 0xF0;
+  feed(endless);
+  feed({0x22, 0xF7, 0xF0, 0x7E, 0xF7});
+  ASSERT_EQ(got.size(), 2u) << "the overlong message is dropped";
+  EXPECT_EQ(got[1], (std::vector<uint8_t>{0xF0, 0x7E, 0xF7}));
+
+  feed({0xF0, 0x01, 0x90, 0x40, 0x40, 0xF7, 0xF0, 0x02, 0xF7});  // cut by a status byte
+  ASSERT_EQ(got.size(), 3u);
+  EXPECT_EQ(got[2], (std::vector<uint8_t>{0xF0, 0x02, 0xF7}));
+}
+
 TEST(MidiPacking, ShortMessagesAndRunningStatus) {
   uint8_t running = 0, b[3];
   EXPECT_EQ(UnpackShort(0x00407F90, running, b), 3u);
@@ -109,6 +140,25 @@ TEST(LoopRing, RecordsWrapAndRefuseWhenFull) {
   RingWrite(*ring, 5, in, 4);
   RingDrop(*ring);
   EXPECT_EQ(RingRead(*ring, &tick, out, sizeof out), 0u);
+}
+
+// The ring lies in memory any process can write: a head far past the tail, over data that
+// reads as records everywhere, must not keep the reader busy for more than one ring's worth.
+TEST(LoopRing, AHostileHeadCostsTheReaderAtMostOneRing) {
+  auto ring = std::make_unique<LoopRing>();
+  std::memset(ring->data, 0x01, sizeof ring->data);  // every offset: a 257-byte record
+  ring->tail = 0;
+  ring->head = 0x80000000u;
+  uint8_t out[LoopRing::kMaxRecord];
+  uint32_t tick = 0, reads = 0;
+  while (reads < 100000 && RingRead(*ring, &tick, out, sizeof out) != 0) ++reads;
+  EXPECT_LE(reads, LoopRing::kSize / 7) << "records read from a ring that holds at most kSize bytes";
+  // And a writer that moved the tail past the head leaves nothing to read.
+  ring->tail = 100;
+  ring->head = 50;
+  EXPECT_EQ(RingRead(*ring, &tick, out, sizeof out), 0u);
+  EXPECT_TRUE(RingWrite(*ring, 1, out, 4));
+  EXPECT_EQ(RingRead(*ring, &tick, out, sizeof out), 4u);
 }
 
 TEST(CardMidi, ReportsMergeAndTheCardAnswersWithItsSettings) {

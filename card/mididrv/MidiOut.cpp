@@ -16,7 +16,7 @@ struct OutPort {
   bool open = false;
   uint8_t running = 0;
   Parser parser;  // long buffers to the synthesizer: short messages and SysEx apart
-  std::vector<uint8_t> sysex;
+  SysExGather sysex;
 };
 
 std::recursive_mutex g_lock;
@@ -55,12 +55,8 @@ void Send(UINT id, const uint8_t* b, uint32_t n) {
       uint32_t k = p.parser.Feed(b[i], ev);
       for (uint32_t e = 0; e < k; ++e) {
         if (ev[e].kind == Parser::kShort) host.postShort(ev[e].packed);
-        if (ev[e].kind == Parser::kSysExCut) p.sysex.clear();
-        if (ev[e].kind == Parser::kSysEx || ev[e].kind == Parser::kSysExEnd) p.sysex.push_back(uint8_t(ev[e].packed));
-        if (ev[e].kind == Parser::kSysExEnd) {
-          host.postSysEx(p.sysex.data(), p.sysex.size());
-          p.sysex.clear();
-        }
+        uint32_t size = 0;
+        if (const uint8_t* message = p.sysex.Take(ev[e], size)) host.postSysEx(message, size);
       }
     }
   } else if (LoopRing* ring = Loop()) {
@@ -85,7 +81,7 @@ DWORD Open(UINT id, DWORD_PTR* user, const MIDIOPENDESC* desc, DWORD flags) {
   p.open = true;
   p.running = 0;
   p.parser = Parser();
-  p.sysex.clear();
+  p.sysex = SysExGather();
   *user = id;
   StartCardLink();
   if (id == kOutWavetable) {

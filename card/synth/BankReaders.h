@@ -7,6 +7,7 @@
 #include <string>
 
 #include "BankLoad.h"
+#include "card/core/BankCost.h"
 
 namespace zsynth {
 
@@ -25,6 +26,9 @@ class ReasonKeeper {
 
 // The bank when no reason was given, else the reason.
 LoadResult Finish(std::unique_ptr<Bank> bank, const std::string& reason);
+
+// Why a bank past the budget (kv22::CountSf2, kv22::CountDls) is refused.
+std::string BudgetReason(kv22::BankVerdict verdict, const kv22::BankCost& cost);
 
 // Shared unit conversions.
 float TimecentsToSeconds(double timecents);

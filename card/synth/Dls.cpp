@@ -114,6 +114,13 @@ class DlsReader : private ReasonKeeper {
   bool ReadInstrument(const riff::Chunk& ins);
   bool ReadRegion(const riff::Chunk& rgn, const std::vector<riff::Chunk>& insArt, Instrument& in);
   bool ApplyWsmp(const uint8_t* p, uint32_t size, const Wave& w, Region& r);
+  // Regions and articulation are counted before any is built; structural faults are left
+  // to the readers, which name them.
+  bool WithinBudget(const riff::Chunk& lins) {
+    kv22::BankCost cost;
+    const kv22::BankVerdict v = kv22::CountDls(lins.data, lins.size, cost);
+    return v != kv22::kBankOverBudget || Fail(BudgetReason(v, cost));
+  }
 
   std::unique_ptr<Bank> bank_;
   std::vector<Wave> waves_;
@@ -178,10 +185,12 @@ bool DlsReader::ReadCues(const riff::Chunk& ptbl) {
   if (header < 8 || header > ptbl.size || count > (ptbl.size - header) / 4) {
     return Fail("truncated chunk 'ptbl'");
   }
+  // Waves lie in the pool in file order, so their offsets rise: a cue is a binary search.
   for (uint32_t i = 0; i < count; ++i) {
     const uint32_t offset = Le32(ptbl.data + header + 4 * i);
-    auto it = std::find_if(waves_.begin(), waves_.end(), [&](const Wave& w) { return w.offset == offset; });
-    if (it == waves_.end()) return Fail("pool cue " + std::to_string(i) + " points at no wave");
+    auto it = std::lower_bound(waves_.begin(), waves_.end(), offset,
+                               [](const Wave& w, uint32_t at) { return w.offset < at; });
+    if (it == waves_.end() || it->offset != offset) return Fail("pool cue " + std::to_string(i) + " points at no wave");
     cues_.push_back(uint32_t(it - waves_.begin()));
   }
   return true;
@@ -343,7 +352,7 @@ LoadResult DlsReader::Read(const uint8_t* data, size_t size) {
   if (ok && !lins.data) ok = Fail("no 'lins' list");
   if (ok && !ptbl.data) ok = Fail("no 'ptbl' chunk");
   if (ok && !wvpl.data) ok = Fail("no 'wvpl' list");
-  ok = ok && ReadPool(wvpl) && ReadCues(ptbl);
+  ok = ok && WithinBudget(lins) && ReadPool(wvpl) && ReadCues(ptbl);
   riff::Walker instruments(lins);
   while (ok && instruments.Next(c)) {
     if (c.id == Fourcc("LIST") && c.type == Fourcc("ins ")) ok = ReadInstrument(c);

@@ -93,6 +93,7 @@ class Sf2Reader : private ReasonKeeper {
   bool Zones(const Table& hdr, uint32_t recSize, uint32_t bagAt, const Table& bag,
              const Table& gen, uint32_t index, uint16_t linkGen, uint32_t linkCount,
              std::vector<Zone>& out);
+  bool WithinBudget();
   bool ReadPreset(uint32_t index);
   void AddRegions(const Zone& pz, const std::vector<Zone>& izones, Instrument& out);
 
@@ -102,6 +103,7 @@ class Sf2Reader : private ReasonKeeper {
   const uint8_t* smpl_ = nullptr;  // version 3: the raw sample data, decoded by ReadSamples
   size_t smplSize_ = 0;
   Pdta pd_;
+  riff::Chunk pdtaList_;
   std::vector<Sample> samples_;
   std::vector<std::vector<Zone>> instZones_;
 };
@@ -178,6 +180,7 @@ bool Sf2Reader::ReadLists(const riff::Chunk& body) {
       if (!s.error().empty()) return Fail(s.error() + " in 'sdta'");
     } else if (c.type == Fourcc("pdta")) {
       if (!ReadPdta(c)) return false;
+      pdtaList_ = c;
       sawPdta = true;
     }
   }
@@ -354,6 +357,15 @@ void Sf2Reader::AddRegions(const Zone& pz, const std::vector<Zone>& izones, Inst
   }
 }
 
+// Regions are counted before any is built. Tables that do not hold together are left to
+// Zones, which names the fault.
+bool Sf2Reader::WithinBudget() {
+  std::vector<uint16_t> zoneCounts(kv22::kBankCountedInstruments);
+  kv22::BankCost cost;
+  const kv22::BankVerdict v = kv22::CountSf2(pdtaList_.data, pdtaList_.size, zoneCounts.data(), cost);
+  return v != kv22::kBankOverBudget || Fail(BudgetReason(v, cost));
+}
+
 bool Sf2Reader::ReadPreset(uint32_t index) {
   const uint8_t* h = pd_.phdr.p + 38 * index;
   std::vector<Zone> zones;
@@ -383,6 +395,7 @@ LoadResult Sf2Reader::Read(const uint8_t* data, size_t size) {
     ok = Zones(pd_.inst, 22, 20, pd_.ibag, pd_.igen, i, kSampleId, uint32_t(samples_.size()),
                instZones_.back());
   }
+  ok = ok && WithinBudget();
   for (uint32_t i = 0; ok && i + 1 < pd_.phdr.count; ++i) ok = ReadPreset(i);
   if (ok && bank_->instruments.empty()) Fail("no playable preset");
   return Finish(std::move(bank_), reason_);

@@ -35,6 +35,7 @@ bool ReadTrack(const uint8_t* p, const uint8_t* end, std::vector<Raw>& out, SmfS
   uint64_t tick = 0;
   uint8_t running = 0;
   while (p < end) {
+    if (out.size() > kMaxSmfEvents) return false;  // the caller names it
     uint32_t delta;
     if (!VarLen(p, end, delta) || p >= end) return false;
     tick += delta;
@@ -100,19 +101,20 @@ bool ReadSmf(const uint8_t* data, size_t size, SmfSong& song, std::string& reaso
     return false;
   }
   std::vector<Raw> raw;
-  size_t at = 8 + Be(data + 4, 4);
+  // 64-bit offsets: a header or track length near 4 GiB must not wrap back into the file.
+  uint64_t at = 8 + uint64_t(Be(data + 4, 4));
   for (uint32_t t = 0; t < tracks; ++t) {
     if (at > size || size - at < 8) {
       reason = "fewer tracks than the header declares";
       return false;
     }
-    const size_t len = Be(data + at + 4, 4);
+    const uint64_t len = Be(data + at + 4, 4);
     if (len > size - at - 8) {
       reason = "track runs past the end of the file";
       return false;
     }
     if (std::memcmp(data + at, "MTrk", 4) == 0 && !ReadTrack(data + at + 8, data + at + 8 + len, raw, song)) {
-      reason = "malformed track";
+      reason = raw.size() > kMaxSmfEvents ? "more than " + std::to_string(kMaxSmfEvents) + " events" : "malformed track";
       return false;
     }
     at += 8 + len;

@@ -21,6 +21,9 @@ struct SmfSong {
   double seconds = 0.0;  // the last event's time
 };
 
+// The most events a song may hold; each costs about 40 bytes while the file is read.
+constexpr size_t kMaxSmfEvents = size_t(1) << 20;
+
 // False, with a reason, when the data is not a usable standard MIDI file.
 bool ReadSmf(const uint8_t* data, size_t size, SmfSong& song, std::string& reason);
 

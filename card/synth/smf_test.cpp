@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <vector>
 
 #include "Smf.h"
@@ -45,6 +46,48 @@ TEST(Smf, TracksMergeUnderTheTempoMap) {
     SmfSong s;
     EXPECT_FALSE(ReadSmf(cut.data(), cut.size(), s, reason)) << n;
   }
+}
+
+TEST(Smf, AHeaderLengthThatWrapsIsRefused) {
+  // 8 + 0xFFFFFFF8 wraps to the file's start in 32 bits: the header must not be read as a track.
+  auto f = File({{0x00, 0x90, 60, 100, 0x00, 0xFF, 0x2F, 0x00}});
+  f[4] = f[5] = f[6] = 0xFF;
+  f[7] = 0xF8;
+  SmfSong song;
+  std::string reason;
+  EXPECT_FALSE(ReadSmf(f.data(), f.size(), song, reason));
+  EXPECT_EQ(reason, "fewer tracks than the header declares");
+}
+
+// Two bytes an event, by running status: the most events a file can hold.
+std::vector<uint8_t> DenseTrack(size_t events) {
+  std::vector<uint8_t> t = {0x00, 0xC0, 0x01};
+  for (size_t i = 1; i < events; ++i) t.insert(t.end(), {0x00, uint8_t(i & 0x7F)});
+  t.insert(t.end(), {0x00, 0xFF, 0x2F, 0x00});
+  return t;
+}
+
+std::vector<uint8_t> OneTrack(const std::vector<uint8_t>& t) {
+  std::vector<uint8_t> f = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96, 'M', 'T', 'r', 'k'};
+  for (int i = 3; i >= 0; --i) f.push_back(uint8_t(t.size() >> (8 * i)));
+  f.insert(f.end(), t.begin(), t.end());
+  return f;
+}
+
+TEST(Smf, CostIsBoundedByTheFile) {
+  const auto f = OneTrack(DenseTrack(520000));
+  ASSERT_LT(f.size(), 1u << 20);
+  SmfSong song;
+  std::string reason;
+  ASSERT_TRUE(ReadSmf(f.data(), f.size(), song, reason)) << reason;
+  const size_t built = song.events.capacity() * sizeof(SmfEvent) + song.sysex.capacity();
+  std::printf("  %zu-byte file: %zu events, %zu bytes built\n", f.size(), song.events.size(), built);
+  EXPECT_EQ(song.events.size(), 520000u);
+  EXPECT_LE(built, 16 * f.size());
+
+  const auto huge = OneTrack(DenseTrack(kMaxSmfEvents + 1));
+  EXPECT_FALSE(ReadSmf(huge.data(), huge.size(), song, reason));
+  EXPECT_EQ(reason, "more than 1048576 events");
 }
 
 }  // namespace

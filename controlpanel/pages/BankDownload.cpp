@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "controlpanel/app/DebugTrace.h"
 #include "controlpanel/driver/DriverControl.h"
 #include "controlpanel/pages/BankRules.h"
 #include "controlpanel/pages/IniFile.h"
@@ -31,15 +32,14 @@ using File = std::unique_ptr<FILE, FileCloser>;
 // The INI rewrite on the real file system.
 class DiskFiles : public ini::Files {
  public:
+  // Only read: a read-only file is replaced by the moves like any other.
   Read ReadAll(const std::string& path, std::string* content) override {
-    File f(std::fopen(path.c_str(), "r+b"));
+    File f(std::fopen(path.c_str(), "rb"));
     if (!f) return errno == ENOENT ? Read::Missing : Read::Failed;
-    // The open alone lets a privileged user past the attribute; the file stays as it is.
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY)) return Read::Failed;
     char block[kCopyBlock];
     size_t n;
-    while ((n = std::fread(block, 1, sizeof block, f.get())) > 0) content->append(block, n);
+    while (content->size() <= ini::kMaxIniBytes && (n = std::fread(block, 1, sizeof block, f.get())) > 0)
+      content->append(block, n);
     return std::ferror(f.get()) ? Read::Failed : Read::Ok;
   }
   bool CreateEmpty(const std::string& path) override { return File(std::fopen(path.c_str(), "wb")) != nullptr; }
@@ -59,7 +59,12 @@ class DiskFiles : public ini::Files {
   bool Move(const std::string& from, const std::string& to) override {
     return MoveFileA(from.c_str(), to.c_str()) != FALSE;
   }
-  bool Remove(const std::string& path) override { return DeleteFileA(path.c_str()) != FALSE; }
+  // The backup of a read-only file is read-only too.
+  bool Remove(const std::string& path) override {
+    if (DeleteFileA(path.c_str())) return true;
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileA(path.c_str()) != FALSE;
+  }
 };
 
 class WaitCursor {
@@ -105,9 +110,26 @@ std::string WorkingDirectory() {
   return dirs.dir;
 }
 
+// Two names of one file (a short name, say): same volume, same file index.
+bool SameFileOnDisk(const std::string& a, const std::string& b) {
+  BY_HANDLE_FILE_INFORMATION info[2];
+  const std::string* names[2] = {&a, &b};
+  for (int i = 0; i < 2; ++i) {
+    HANDLE h = CreateFileA(names[i]->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const BOOL got = GetFileInformationByHandle(h, &info[i]);
+    CloseHandle(h);
+    if (!got) return false;
+  }
+  return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+         info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
 }  // namespace
 
 int CopyBankFile(const char* source, const char* destination) {
+  if (SameFileOnDisk(source, destination)) return 1;  // opening it for writing would empty it
   File in(std::fopen(source, "rb"));
   if (!in) return 0;
   File out(std::fopen(destination, "wb"));
@@ -137,7 +159,11 @@ int DeleteBankFile(const char* path) {
 
 int ScheduleDeleteOnRestart(const char* path) {
   const std::string ini = WininitPath();
-  return !ini.empty() && AddIniLine(kRenameSection, kDeleteKey, path, ini.c_str());
+  if (!ini.empty() && AddIniLine(kRenameSection, kDeleteKey, path, ini.c_str())) return 1;
+  DebugTrace(("bank download: could not schedule the deletion of " + std::string(path) + " in " +
+              (ini.empty() ? std::string("WININIT.INI (no Windows directory)") : ini))
+                 .c_str());
+  return 0;
 }
 
 int KeepOnRestart(const char* path) {
@@ -167,7 +193,10 @@ void DownloadInstrumentBank(HANDLE wavetable) {
   const std::string current = StringOr(catalogue::DLSBankPath, defaultBank);
   const std::string workingDir = WorkingDirectory();
   const UINT driveType = GetDriveTypeA((parts.drive + "\\").c_str());
-  const bank::Target target = bank::ChooseTarget(selected, driveType, workingDir, current);
+  bank::Target target = bank::ChooseTarget(selected, driveType, workingDir, current);
+  // The chosen file is the copy's place under another name: nothing to copy, nothing to
+  // delete should the card refuse it.
+  if (target.copy && SameFileOnDisk(selected, target.path)) target.copy = false;
   if (target.copy) CopyBankFile(selected.c_str(), target.path.c_str());
 
   if (DownloadBank(wavetable, target.path.c_str())) {

@@ -32,6 +32,19 @@ class BankFilesTest : public ::testing::Test {
     std::ifstream f(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(f), {});
   }
+  // Files named CSC*.TMP in the temporary directory: the rewrite's temporary and backup.
+  static int TempFiles() {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA((std::string(temp) + "CSC*.TMP").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    int n = 0;
+    do ++n;
+    while (FindNextFileA(h, &found));
+    FindClose(h);
+    return n;
+  }
   std::string dir_;
 };
 
@@ -42,12 +55,24 @@ TEST_F(BankFilesTest, IniLinesOnDisk) {
   EXPECT_EQ(AddIniLine("rename", "NUL", "C:\\y.dls", ini.c_str()), 1);
   EXPECT_EQ(Read(ini), "\r\n[Rename]\r\nNUL=C:\\y.dls\r\nNUL=C:\\x.dls\r\n");
 
-  // A file that cannot be written stays as it was.
-  const std::string before = Read(ini);
+  // A read-only file is only read, then replaced by the two moves: the entry is added and
+  // no backup is left behind.
   ASSERT_TRUE(SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_READONLY));
-  EXPECT_EQ(AddIniLine("Rename", "NUL", "C:\\z.dls", ini.c_str()), 0);
-  EXPECT_EQ(Read(ini), before);
-  EXPECT_EQ(GetFileAttributesA(ini.c_str()) & FILE_ATTRIBUTE_READONLY, DWORD(FILE_ATTRIBUTE_READONLY));
+  const int tempsBefore = TempFiles();
+  EXPECT_EQ(AddIniLine("Rename", "NUL", "C:\\z.dls", ini.c_str()), 1);
+  EXPECT_EQ(Read(ini), "\r\n[Rename]\r\nNUL=C:\\z.dls\r\nNUL=C:\\y.dls\r\nNUL=C:\\x.dls\r\n");
+  EXPECT_EQ(TempFiles(), tempsBefore);
+}
+
+// The chosen bank is its own copy target: its bytes stay.
+TEST_F(BankFilesTest, CopyOntoItselfKeepsTheFile) {
+  const std::string bytes(10000, 'b');
+  Write(Path("src.dls"), bytes);
+  EXPECT_EQ(CopyBankFile(Path("src.dls").c_str(), Path("src.dls").c_str()), 1);
+  EXPECT_TRUE(Read(Path("src.dls")) == bytes) << Read(Path("src.dls")).size() << " bytes left";
+  std::string upper = Path("SRC.DLS");
+  EXPECT_EQ(CopyBankFile(Path("src.dls").c_str(), upper.c_str()), 1);
+  EXPECT_TRUE(Read(Path("src.dls")) == bytes) << Read(Path("src.dls")).size() << " bytes left";
 }
 
 TEST_F(BankFilesTest, CopyAndDelete) {

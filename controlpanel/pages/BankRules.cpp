@@ -47,7 +47,22 @@ PathParts SplitPath(const std::string& path) {
   return p;
 }
 
-bool SamePath(const std::string& a, const std::string& b) { return a.size() == b.size() && SameText(a, a.size(), b); }
+namespace {
+
+// One spelling of a path for comparison: '/' as '\', separators run together, case lowered.
+std::string Canonical(const std::string& path) {
+  std::string out;
+  for (char c : path) {
+    const char d = c == '/' ? '\\' : Lower(c);
+    if (d == '\\' && !out.empty() && out.back() == '\\' && out.size() > 1) continue;
+    out += d;
+  }
+  return out;
+}
+
+}  // namespace
+
+bool SamePath(const std::string& a, const std::string& b) { return Canonical(a) == Canonical(b); }
 
 bool Inside(const std::string& path, const std::string& dir) { return SameText(path, dir.size(), dir); }
 
@@ -59,6 +74,8 @@ Target ChooseTarget(const std::string& selected, unsigned driveType, const std::
   if (SamePath(t.path, currentBank)) {
     t.replace = true;
     t.path += kNewSuffix;
+  } else if (SamePath(t.path, selected)) {
+    t.copy = false;  // it already lies there: a copy onto itself would empty it
   }
   return t;
 }

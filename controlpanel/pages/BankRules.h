@@ -25,6 +25,7 @@ struct PathParts {
 // As the runtime's _splitpath: "C:", "\dir\", "name", ".ext".
 PathParts SplitPath(const std::string& path);
 
+// Case ignored, '/' taken as '\', repeated separators as one.
 bool SamePath(const std::string& a, const std::string& b);
 // The first characters of path equal dir (case ignored).
 bool Inside(const std::string& path, const std::string& dir);
@@ -34,7 +35,8 @@ struct Target {
   bool copy;         // the chosen file is copied there first
   bool replace;      // the copy carries ".new" because the bank in use has its name
 };
-// A fixed disk loads the file in place; any other drive loads a copy in the working directory.
+// A fixed disk loads the file in place; any other drive loads a copy in the working directory,
+// unless the chosen file is that copy's place already.
 Target ChooseTarget(const std::string& selected, unsigned driveType, const std::string& workingDir,
                     const std::string& currentBank);
 

@@ -76,3 +76,19 @@ TEST(BankTargetTest, FailureTextQuotesTheChosenPath) {
 }
 
 }  // namespace
+
+// A bank chosen on a removable drive that already lies in the working directory is its own
+// copy target: copying it onto itself would empty it, and a refusal would then delete it.
+TEST(BankTargetTest, ABankChosenFromTheWorkingDirectoryIsNotCopiedOntoItself) {
+  for (const std::string& chosen : {kWork + "\\mine.sf2", std::string("c:\\program files\\ORVANE\\kv2240\\Mine.SF2"),
+                                    kWork + "\\\\mine.sf2", std::string("C:/Program Files/Orvane/KV2240/mine.sf2")}) {
+    const auto t = bank::ChooseTarget(chosen, 2, kWork, kSystemBank);
+    EXPECT_FALSE(t.copy) << chosen;
+    EXPECT_FALSE(t.replace) << chosen;
+    EXPECT_TRUE(bank::SamePath(t.path, kWork + "\\mine.sf2")) << t.path;
+  }
+  // With a trailing separator in the stored working directory too.
+  EXPECT_FALSE(bank::ChooseTarget(kWork + "\\mine.sf2", 2, kWork + "\\", kSystemBank).copy);
+  // Another file of the working directory's name elsewhere is still copied.
+  EXPECT_TRUE(bank::ChooseTarget("E:\\mine.sf2", 2, kWork, kSystemBank).copy);
+}

@@ -78,6 +78,7 @@ int Rewrite(Files& files, const std::string& iniPath, bool createMissing,
     case Files::Read::Failed:
       return 0;
   }
+  if (content.size() > kMaxIniBytes) return 0;
   const std::string changed = change(content);
   if (!createMissing && changed == content) return 1;
   std::string temp;

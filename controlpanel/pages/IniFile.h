@@ -2,6 +2,7 @@
 // temporary copy and two moves, so the file is either the old one or the new one.
 // No <windows.h>: the file operations come from the caller.
 #pragma once
+#include <cstddef>
 #include <string>
 
 namespace ini {
@@ -20,12 +21,16 @@ std::string InsertEntry(const std::string& content, const std::string& section, 
 std::string RemoveEntry(const std::string& content, const std::string& section, const std::string& key,
                         const std::string& value);
 
+// The largest INI file rewritten: WININIT.INI holds a few lines, and the rewrite keeps two
+// copies of it in memory. A larger file is left alone (the result is 0).
+constexpr size_t kMaxIniBytes = size_t(1) << 20;
+
 // The file operations the rewrite needs.
 class Files {
  public:
   virtual ~Files() = default;
   enum class Read { Ok, Missing, Failed };
-  // The whole file, opened for update so that a file that cannot be written fails too.
+  // The whole file, or its first kMaxIniBytes + 1 bytes when it is longer.
   virtual Read ReadAll(const std::string& path, std::string* content) = 0;
   virtual bool CreateEmpty(const std::string& path) = 0;
   // A fresh name in the temporary directory with the given prefix; the file may exist.

@@ -96,6 +96,17 @@ TEST(AddIniLineTest, ReplacesTheFileAndLeavesNoTemporaryFile) {
   EXPECT_EQ(none.files[kIni], "\r\n[Rename]\r\nNUL=a\r\n");
 }
 
+TEST(AddIniLineTest, AFileLargerThanTheBudgetIsLeftAlone) {
+  MemoryFiles fs;
+  fs.files[kIni] = std::string(ini::kMaxIniBytes, 'x');
+  EXPECT_EQ(ini::AddIniLine(fs, "Rename", "NUL", "a", kIni), 1) << "at the limit: rewritten";
+  fs.files[kIni] = std::string(ini::kMaxIniBytes + 1, 'x');
+  EXPECT_EQ(ini::AddIniLine(fs, "Rename", "NUL", "a", kIni), 0);
+  EXPECT_EQ(ini::RemoveIniLine(fs, "Rename", "NUL", "a", kIni), 0);
+  EXPECT_EQ(fs.files[kIni].size(), ini::kMaxIniBytes + 1);
+  EXPECT_EQ(fs.files.size(), 1u) << "no temporary file";
+}
+
 TEST(AddIniLineTest, AnUnfinishedRewriteLeavesTheFileAsItWas) {
   const std::string before = "[boot]\r\n";
   for (int failMove : {1, 2}) {

@@ -31,6 +31,10 @@ void FileClose(int fd) { close(fd); }
 
 // Offsets are kept below 2 GiB so that they fit the runtime's 32-bit long everywhere.
 constexpr uint32_t kMaxOffset = 0x7FFFFFFFu;
+// The budget: a block reaches at most this far past the bytes the file holds, so that a
+// short (cut) file still gets its declared block while a huge declared size costs nothing.
+constexpr uint32_t kMaxShortfall = 64u * 1024u;
+constexpr uint32_t kFormatFields = 16;
 
 class File {
  public:
@@ -59,6 +63,14 @@ class File {
 
   // Position, or -1 when it cannot be told.
   long Tell() const { return FileTell(m_fd); }
+
+  // Bytes from the position to the end (at most kMaxOffset); the position is kept.
+  uint32_t Remaining() const {
+    const long here = Tell();
+    const long end = here < 0 ? -1 : FileSeek(m_fd, 0, SEEK_END);
+    if (here < 0 || end < here || !SeekTo(static_cast<uint32_t>(here))) return 0;
+    return static_cast<uint32_t>(end - here);
+  }
 
   bool SeekTo(uint32_t pos) const {
     return pos <= kMaxOffset && FileSeek(m_fd, static_cast<long>(pos), SEEK_SET) == static_cast<long>(pos);
@@ -102,6 +114,8 @@ void* ReadWaveFile(const char* path, WaveInfo* info) {
     unsigned char chunk[8] = {};
     if (file.Read(chunk, sizeof chunk) != sizeof chunk || !IdIs(chunk, "fmt ")) break;
     const uint32_t fmtSize = Le32(chunk + 4);
+    // A shorter chunk would lend its missing fields from the next chunk's header.
+    if (fmtSize < kFormatFields) break;
     const long fmtStart = file.Tell();
     if (fmtStart < 0) break;
     unsigned char fmt[16] = {};
@@ -115,10 +129,12 @@ void* ReadWaveFile(const char* path, WaveInfo* info) {
     const uint32_t dataSize = Le32(chunk + 4);
     // The count read must fit the record's signed length.
     if (dataSize > 0x7FFFFFFFu) break;
+    const uint32_t held = file.Remaining();
+    const uint32_t blockSize = dataSize > held && dataSize - held > kMaxShortfall ? held + kMaxShortfall : dataSize;
     // An empty data chunk still yields a block: malloc(0) may return null.
-    WaveBlock block(std::malloc(dataSize == 0 ? 1 : dataSize));
+    WaveBlock block(std::malloc(blockSize == 0 ? 1 : blockSize));
     if (!block) break;
-    const uint32_t read = file.Read(block.get(), dataSize);
+    const uint32_t read = file.Read(block.get(), blockSize);
 
     info->wFormatTag = Le16(fmt + 0);
     info->nChannels = Le16(fmt + 2);

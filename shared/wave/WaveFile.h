@@ -16,10 +16,11 @@ struct WaveInfo {
 };
 
 // Reads "fmt " directly after the 12-byte header and "data" directly after "fmt ".
-// Returns a block from malloc (release it with free) of the data chunk's declared size,
-// of which info->dwDataLength bytes were read; info is written only then. Null when the
-// file cannot be read that way; info is then left untouched. Only the first fmt/data
-// pair is read.
+// Returns a block from malloc (release it with free) of the data chunk's declared size, but
+// never more than 64 KiB past the bytes the file holds, of which info->dwDataLength bytes
+// were read; info is written only then. Null when the file cannot be read that way (a fmt
+// chunk shorter than its 16 bytes of fields among them); info is then left untouched. Only
+// the first fmt/data pair is read.
 void* ReadWaveFile(const char* path, WaveInfo* info);
 
 // Owner for the block ReadWaveFile returns.

@@ -390,6 +390,50 @@ TEST_F(MidiDownload, ARefusedBankShowsTheMessageAndTheCopyGoes) {
   Close();
 }
 
+// The working directory on the CD drive, and the bank chosen from it: the chosen file is its
+// own copy's place. It is loaded where it lies, never copied onto itself (which would empty
+// it), and a refusal leaves the user's file as it was.
+TEST_F(MidiDownload, ABankChosenFromTheWorkingDirectoryOnACdKeepsItsBytes) {
+  const std::string work = Cd("work");
+  CreateDirectoryA(work.c_str(), nullptr);
+  ASSERT_EQ(GetDriveTypeA(kCd), UINT(DRIVE_CDROM));
+  ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kInstallSettings, "ZephraWorkingDir", work.c_str()));
+  ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kInstallSettings, "DLSBankPath", "C:\\banks\\kept.sf2"));
+  const std::string mine = work + "\\mine.sf2";
+  WriteBank(mine, "the user's own");
+  const std::string bytes = Read(mine);
+  ASSERT_GT(bytes.size(), 100u);
+  HWND page = OpenPage();
+  ASSERT_NE(page, nullptr);
+
+  // Refused by the card: the message, and the file untouched.
+  Configure([](kv22::CardConfig& c) {
+    c.failCount = 1;
+    c.fail[0] = kv22::FailRule{kv22::kDownloadBank, kv22::kAllDevices};
+  });
+  ASSERT_TRUE(Download(page, mine));
+  HWND box = nullptr;
+  EXPECT_EQ(FailureBox(&box), "Failed to download the specified file \"" + mine + "\".");
+  ASSERT_NE(box, nullptr);
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+  ASSERT_TRUE(Settled(page));
+  EXPECT_TRUE(Exists(mine)) << "a refused bank the user chose is never deleted";
+  EXPECT_TRUE(Read(mine) == bytes) << Read(mine).size() << " of " << bytes.size() << " bytes left";
+  EXPECT_EQ(StringValue(kInstallSettings, "DLSBankPath"), "C:\\banks\\kept.sf2");
+
+  // Taken by the card: loaded in place, still whole.
+  Configure([](kv22::CardConfig& c) { c.failCount = 0; });
+  ASSERT_TRUE(Download(page, mine));
+  EXPECT_TRUE(WaitUntil([&] { return StringValue(kInstallSettings, "DLSBankPath") == mine; }));
+  EXPECT_EQ(std::string(State().bank), mine);
+  ASSERT_TRUE(Settled(page));
+  EXPECT_TRUE(Read(mine) == bytes) << Read(mine).size() << " of " << bytes.size() << " bytes left";
+  Close();
+  DeleteFileA(mine.c_str());
+  RemoveDirectoryA(work.c_str());
+}
+
 // A bank in use held open here can only be deleted at the next start; the ".new" copy then
 // stays the bank in use. A bank chosen again after its deletion was scheduled is kept.
 // e2e_midi.sh restarts Wine and runs *AfterRestart.

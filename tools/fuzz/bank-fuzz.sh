@@ -5,8 +5,9 @@ zf_options "$bank_format" 15 "$@"
 synth=$zf_root/card/synth
 zf_flags=(-isystem /usr/include/stb)  # SoundFont 3's Vorbis decoder (libstb-dev)
 zf_build "$zf_root/tools/fuzz/${bank_format}_fuzz.cpp" "$synth/BankLoad.cpp" "$synth/Bank.cpp" "$synth/Riff.cpp" \
-  "$synth/Sf2.cpp" "$synth/Sf3.cpp" "$synth/StbVorbis.cpp" "$synth/Dls.cpp" "$zf_root/card/core/BankProbe.cpp" -- \
-  "$zf_root/tools/fuzz/bank_fuzz.h" "$synth"/*.h "$zf_root/card/core/BankProbe.h"
+  "$synth/Sf2.cpp" "$synth/Sf3.cpp" "$synth/StbVorbis.cpp" "$synth/Dls.cpp" "$zf_root/card/core/BankProbe.cpp" \
+  "$zf_root/card/core/BankCost.cpp" -- "$zf_root/tools/fuzz/bank_fuzz.h" "$synth"/*.h "$zf_root/card/core/BankProbe.h" \
+  "$zf_root/card/core/BankCost.h"
 
 # Seeds: banks from the test-bank writer; SoundFont 3 ones encoded with libvorbis.
 seeder=$zf_build_dir/bank_seeds

@@ -51,10 +51,12 @@ zf_run() {
   cd "$zf_build_dir"
   # Allocations above 32 MiB fail as they would in a process short of address space, so
   # the failure paths are exercised and a declared size near 2 GiB costs no real mapping.
+  # Each input's budget: 5 s (a second's work under the sanitizers), 512 MB resident, one
+  # allocation of at most 64 MB; past any of them the input is a finding.
   export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}max_allocation_size_mb=32:allocator_may_return_null=1:detect_leaks=1
   export UBSAN_OPTIONS=${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}print_stacktrace=1:halt_on_error=1
   set +e
-  "$zf_bin" -max_total_time="$zf_seconds" -timeout=10 -rss_limit_mb=512 -malloc_limit_mb=64 \
+  "$zf_bin" -max_total_time="$zf_seconds" -timeout=5 -rss_limit_mb=512 -malloc_limit_mb=64 \
     -print_final_stats=1 -artifact_prefix="$zf_build_dir/" "$@" \
     "$zf_build_dir/corpus" "$zf_build_dir/seeds" 2>&1 |
     grep -v -e 'failed to allocate' -e '^#[0-9]*[[:space:]]*\(NEW\|REDUCE\)' | tee "$zf_build_dir/last-run.log"

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <new>
 #include <iterator>
 
 namespace trivox {
@@ -182,6 +183,10 @@ bool readFarField(Reader& r, const MhrHeader& h, const std::vector<MhrField>& fi
 }  // namespace
 
 bool parseMhr(const uint8_t* data, size_t size, HrtfSet& out, std::string& error) {
+  if (size > kMaxMhrBytes) {
+    error = "larger than the " + std::to_string(kMaxMhrBytes >> 20) + " MiB a set may have";
+    return false;
+  }
   Reader r(data, size);
   MhrHeader header;
   if (!readHeader(r, data, size, header, error)) return false;
@@ -199,13 +204,27 @@ bool loadMhrFile(const std::string& path, HrtfSet& out, std::string& error) {
     error = "cannot open " + path;
     return false;
   }
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    error = "cannot read " + path;
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  in.seekg(0, std::ios::beg);
+  if (size < 0 || static_cast<uint64_t>(size) > kMaxMhrBytes) {
+    error = path + ": larger than the " + std::to_string(kMaxMhrBytes >> 20) + " MiB a set may have";
     return false;
   }
+  // The set loads inside other people's programs: short of memory, it is refused.
+  std::vector<uint8_t> bytes;
   std::string why;
-  if (!parseMhr(bytes.data(), bytes.size(), out, why)) {
+  try {
+    bytes.resize(static_cast<size_t>(size));
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) {
+      error = "cannot read " + path;
+      return false;
+    }
+    if (!parseMhr(bytes.data(), bytes.size(), out, why)) why = why.empty() ? "malformed" : why;
+  } catch (const std::bad_alloc&) {
+    why = "not enough memory for the set";
+  }
+  if (!why.empty()) {
     error = path + ": " + why;
     return false;
   }

@@ -11,6 +11,9 @@ namespace trivox {
 
 constexpr int kMaxTaps = 128;
 constexpr int kMaxOnsetDelay = 63;  // samples; bounds the delay lines
+// The largest set file read: measured sets are a few hundred KiB, and the far field's
+// filters built from this many bytes stay near 8 MiB.
+constexpr uint64_t kMaxMhrBytes = 4u << 20;
 
 struct HrtfSet {
   uint32_t rate = 0;

@@ -147,6 +147,38 @@ TEST(MhrFile, MissingOrBrokenFileFallsBackToTheSphericalHead) {
   EXPECT_TRUE(note.empty());
 }
 
+// The most filters a megabyte can announce: what the set builds stays a small multiple of it,
+// and a file past the limit is refused before it is read.
+TEST(MhrFile, CostIsBoundedByTheFile) {
+  std::vector<uint8_t> b = tinyImage();
+  b.resize(16);  // the header: 8 taps of int16, one field
+  b.push_back(0x78), b.push_back(0x05), b.push_back(255);
+  for (int e = 0; e < 255; ++e) b.push_back(241);
+  const size_t filters = 255 * 241;
+  b.resize(b.size() + filters * 16, 0);
+  b.resize(b.size() + filters, 1);
+  ASSERT_LT(b.size(), 1u << 20);
+  HrtfSet set;
+  std::string error;
+  ASSERT_TRUE(parseMhr(b.data(), b.size(), set, error)) << error;
+  const size_t built = set.coeffs.size() * sizeof(float) + set.delays.size() * sizeof(float) +
+                       (set.azCount.size() + set.firstFilter.size()) * sizeof(int);
+  std::printf("  %zu-byte set: %d filters, %zu bytes built\n", b.size(), set.filterCount(), built);
+  EXPECT_EQ(size_t(set.filterCount()), filters);
+  EXPECT_LE(built, 3 * b.size());
+
+  const std::string path = testing::TempDir() + "trivox_huge.mhr";
+  {
+    std::ofstream f(path, std::ios::binary);
+    b.resize(size_t(kMaxMhrBytes) + 1);
+    f.write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+  }
+  EXPECT_FALSE(loadMhrFile(path, set, error));
+  EXPECT_NE(error.find("larger than the 4 MiB a set may have"), std::string::npos) << error;
+  EXPECT_FALSE(parseMhr(b.data(), b.size(), set, error));
+  std::remove(path.c_str());
+}
+
 TEST(HrtfInterpolation, HitsMeasuredDirectionsExactlyAndBlendsBetween) {
   HrtfSet set;
   std::string error;

@@ -385,9 +385,13 @@ void Pump() {
 
 HWND TakeTheFront() {
   HWND w = MakeFocusWindow();
+  // A window of another program that activates late can take the front back: ask again.
   if (WaitUntil([&] {
         Pump();
-        return GetForegroundWindow() == w && GetFocus() == w;
+        if (GetForegroundWindow() == w && GetFocus() == w) return true;
+        SetForegroundWindow(w);
+        SetFocus(w);
+        return false;
       }))
     return w;
   DestroyWindow(w);

@@ -34,6 +34,21 @@ bool Download(HWND page, const std::string& path) {
   return WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); });
 }
 
+std::string FailureBox(HWND* box) {
+  std::string text;
+  WaitUntil([&] {
+    for (HWND w : FindAllVisible("#32770", nullptr)) {
+      const std::string t = Text(GetDlgItem(w, 0xFFFF));
+      if (t.rfind("Failed", 0) == 0) {
+        text = t;
+        *box = w;
+      }
+    }
+    return !text.empty();
+  });
+  return text;
+}
+
 void WriteBank(const std::string& path, const std::string& tag) {
   zsynth::testbank::Recipe recipe = zsynth::testbank::SquareBank();
   recipe.name = tag;

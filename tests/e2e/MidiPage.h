@@ -28,6 +28,8 @@ enum MidiControl : int {
 void Slide(HWND page, int id, int pos, int code = TB_THUMBTRACK);
 // Download with `path` typed into the file dialog; false when the dialog does not come or go.
 bool Download(HWND page, const std::string& path);
+// The message box of a failed download: its text, or "" when none comes.
+std::string FailureBox(HWND* box);
 // A small SoundFont 2 bank of square waves the card accepts; `tag` (its name) makes each one
 // different.
 void WriteBank(const std::string& path, const std::string& tag);

@@ -150,22 +150,6 @@ void WriteBytes(const std::string& path, const unsigned char* data, size_t size)
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data), std::streamsize(size));
 }
 
-// The message box of a failed download: its text, or "" when none comes.
-std::string FailureBox(HWND* box) {
-  std::string text;
-  WaitUntil([&] {
-    for (HWND w : FindAllVisible("#32770", nullptr)) {
-      const std::string t = Text(GetDlgItem(w, 0xFFFF));
-      if (t.rfind("Failed", 0) == 0) {
-        text = t;
-        *box = w;
-      }
-    }
-    return !text.empty();
-  });
-  return text;
-}
-
 // A slider dragged to `to` a step at a time, as the mouse moves its thumb.
 void Drag(HWND page, int id, int to) {
   int pos = int(SendMessageA(GetDlgItem(page, id), TBM_GETPOS, 0, 0));

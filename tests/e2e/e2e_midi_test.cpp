@@ -65,21 +65,6 @@ class Midi : public MidiPageTest {
   static bool Checked(HWND page, int id) { return SendMessageA(GetDlgItem(page, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
   static void Click(HWND page, int id) { SendMessageA(GetDlgItem(page, id), BM_CLICK, 0, 0); }
   static int Pos(HWND page, int id) { return int(SendMessageA(GetDlgItem(page, id), TBM_GETPOS, 0, 0)); }
-  // The message box of a failed download: its text, or "" when none comes.
-  static std::string FailureBox(HWND* box) {
-    std::string text;
-    WaitUntil([&] {
-      for (HWND w : FindAllVisible("#32770", nullptr)) {
-        const std::string t = Text(GetDlgItem(w, 0xFFFF));
-        if (t.rfind("Failed", 0) == 0) {
-          text = t;
-          *box = w;
-        }
-      }
-      return !text.empty();
-    });
-    return text;
-  }
 };
 
 // ---- initialisation

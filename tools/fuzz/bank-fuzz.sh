@@ -10,13 +10,8 @@ zf_build "$zf_root/tools/fuzz/${bank_format}_fuzz.cpp" "$synth/BankLoad.cpp" "$s
   "$zf_root/card/core/BankCost.h"
 
 # Seeds: banks from the test-bank writer; SoundFont 3 ones encoded with libvorbis.
-seeder=$zf_build_dir/bank_seeds
-if [ ! -x "$seeder" ] || [ -n "$(find "$zf_root/tools/fuzz/bank_seeds.cpp" "$synth"/TestBank* -newer "$seeder")" ]; then
-  # shellcheck disable=SC2046
-  "${CXX_FUZZ:-clang++}" -std=c++17 -O1 -Wall -Wextra -Werror -I"$zf_root" "$zf_root/tools/fuzz/bank_seeds.cpp" \
-    "$synth/TestBankWriter.cpp" "$synth/TestBankSf3.cpp" $(pkg-config --cflags --libs vorbisenc vorbis ogg) -o "$seeder"
-fi
-"$seeder" "$bank_format" "$zf_build_dir/seeds"
+zf_bank_seeder || exit 1
+"$zf_seeder" "$bank_format" "$zf_build_dir/seeds"
 # Many small allocations a run: a smaller quarantine keeps the run well inside its memory limit.
 export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=32
 zf_run -dict="$zf_root/tools/fuzz/bank.dict"

@@ -72,3 +72,16 @@ zf_run() {
   fi
   return "$status"
 }
+
+# zf_bank_seeder: builds, when its sources are newer, the program that writes the test-bank
+# writer's banks (SoundFont 3 ones encoded with libvorbis) as seeds; its path in zf_seeder.
+zf_bank_seeder() {
+  local synth=$zf_root/card/synth
+  zf_seeder=$zf_build_dir/bank_seeds
+  if [ ! -x "$zf_seeder" ] || [ -n "$(find "$zf_root/tools/fuzz/bank_seeds.cpp" "$synth"/TestBank* -newer "$zf_seeder")" ]; then
+    # shellcheck disable=SC2046
+    "${CXX_FUZZ:-clang++}" -std=c++17 -O1 -Wall -Wextra -Werror -I"$zf_root" "$zf_root/tools/fuzz/bank_seeds.cpp" \
+      "$synth/TestBankWriter.cpp" "$synth/TestBankSf3.cpp" $(pkg-config --cflags --libs vorbisenc vorbis ogg) \
+      -o "$zf_seeder" || return 1
+  fi
+}

@@ -4,8 +4,9 @@
 source "$(dirname "${BASH_SOURCE[0]}")/fuzz-common.sh"
 zf_options mididrv 15 "$@"
 s=$zf_root/card/synth
+# The AVX2 file is built here without -mavx2: the baseline loops twice over.
 zf_build "$zf_root/tools/fuzz/mididrv_fuzz.cpp" "$zf_root/card/mididrv/MidiCore.cpp" "$s/SynthHost.cpp" "$s/Synth.cpp" \
-  "$s/Voice.cpp" "$s/Envelope.cpp" "$s/Effects.cpp" "$s/Bank.cpp" -- "$s"/*.h "$zf_root/card/mididrv/MidiCore.h" \
+  "$s/Voice.cpp" "$s/VoiceKernels.cpp" "$s/VoiceKernelsAvx2.cpp" "$s/Envelope.cpp" "$s/Effects.cpp" "$s/Bank.cpp" -- "$s"/*.h "$zf_root/card/mididrv/MidiCore.h" \
   "$zf_root/card/trivox/render/handoff.h"
 
 # Seeds: operation bytes (0 short, 1 long buffer, 2 a run of one byte, 3 render) and their bytes.

@@ -8,18 +8,9 @@
 #include <string>
 
 #include "controlpanel/pages/IniFile.h"
+#include "tools/fuzz/ini_take.h"
 
 namespace {
-
-// Section, key and value never hold a line end: they come from paths and fixed names.
-std::string Take(const uint8_t*& data, size_t& size, size_t most) {
-  std::string s;
-  const size_t n = size ? data[0] % (most + 1) : 0;
-  if (size) ++data, --size;
-  for (size_t i = 0; i < n && size; ++i, ++data, --size)
-    if (*data != '\n' && *data != '\r') s += char(*data);
-  return s;
-}
 
 bool HeaderAt(const std::string& text, size_t at, const std::string& header) {
   if (text.size() - at < header.size()) return false;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "controlpanel/pages/IniFile.h"
+#include "tools/fuzz/ini_take.h"
 
 namespace {
 
@@ -55,15 +56,6 @@ class FakeFiles : public ini::Files {
   uint32_t calls_ = 0;
   int serial_ = 0;
 };
-
-std::string Take(const uint8_t*& data, size_t& size, size_t most) {
-  std::string s;
-  const size_t n = size ? data[0] % (most + 1) : 0;
-  if (size) ++data, --size;
-  for (size_t i = 0; i < n && size; ++i, ++data, --size)
-    if (*data != '\n' && *data != '\r') s += char(*data);
-  return s;
-}
 
 }  // namespace
 

@@ -3,7 +3,7 @@
 source "$(dirname "${BASH_SOURCE[0]}")/fuzz-common.sh"
 zf_options ini 15 "$@"
 zf_build "$zf_root/tools/fuzz/ini_fuzz.cpp" "$zf_root/controlpanel/pages/IniFile.cpp" -- \
-  "$zf_root/controlpanel/pages/IniFile.h"
+  "$zf_root/controlpanel/pages/IniFile.h" "$zf_root/tools/fuzz/ini_take.h"
 
 # Seeds: three length bytes (section, key, value), their texts, then the file's content.
 seed() { local s=$1 k=$2 v=$3; shift 3; { printf "\\x$(printf %02x ${#s})$s\\x$(printf %02x ${#k})$k\\x$(printf %02x ${#v})$v"; printf "$@"; } | zf_seed "$s-$k-$RANDOM"; }

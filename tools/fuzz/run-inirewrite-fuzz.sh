@@ -3,7 +3,7 @@
 source "$(dirname "${BASH_SOURCE[0]}")/fuzz-common.sh"
 zf_options inirewrite 15 "$@"
 zf_build "$zf_root/tools/fuzz/inirewrite_fuzz.cpp" "$zf_root/controlpanel/pages/IniFile.cpp" -- \
-  "$zf_root/controlpanel/pages/IniFile.h"
+  "$zf_root/controlpanel/pages/IniFile.h" "$zf_root/tools/fuzz/ini_take.h"
 
 # Seeds: mode (bit 0 add, bit 1 file exists), three bytes of failing steps, then section,
 # key and value (a length byte each) and the file's content.

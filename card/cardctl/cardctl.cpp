@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "card/cardctl/CardClient.h"
+#include "shared/card/CardClient.h"
 #include "card/core/CardText.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "card/cardctl/CardClient.h"
+#include "shared/card/CardClient.h"
 #include "card/core/CardText.h"
 
 namespace {

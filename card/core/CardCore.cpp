@@ -266,7 +266,7 @@ Status Card::Execute(uint32_t dev, uint32_t code, const uint8_t* in, uint32_t in
       break;
     case kSetOutputMode:
       Copy(state_.outputRecord, in, kOutputRecordSize);
-      state_.outputFlag = uint16_t(in[8] | in[9] << 8);
+      state_.outputFlag = uint16_t(in[kOutputFlagOffset] | in[kOutputFlagOffset + 1] << 8);
       break;
     case kSetWavetableEffect: state_.effects = Le32(in); wtSetMask_ |= kWtSetEffects; break;
     case kSetReverbAmount: state_.reverb = Le32(in); wtSetMask_ |= kWtSetReverb; break;

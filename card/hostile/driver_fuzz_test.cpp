@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "card/cardctl/CardClient.h"
+#include "shared/card/CardClient.h"
 #include "card/core/CardText.h"
 #include "card/hostile/fuzz_requests.h"
 

@@ -2,27 +2,12 @@
 
 #include <windows.h>
 
-#include "card/core/CardCore.h"
+#include "shared/card/CardClient.h"
 
 namespace {
 
-const char kControlDevice[] = ZEPHRA_DEVICE_PATH(ZEPHRA_CONTROL_DEVICE);
-
-HANDLE OpenCard() {
-  // The NT arguments work in both shapes; the 9x loader-style open is the fallback.
-  HANDLE h = CreateFileA(kControlDevice, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE)
-    h = CreateFileA(kControlDevice, 0, 0, nullptr, 0, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  return h;
-}
-
 bool Call(void* card, DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize) {
-  if (!card) return false;
-  DWORD got = 0;
-  return DeviceIoControl(static_cast<HANDLE>(card), code, const_cast<void*>(in), inSize, out, outSize, &got,
-                         nullptr) &&
-         got == outSize;
+  return kv22::CardClient::Exchange(static_cast<HANDLE>(card), code, in, inSize, out, outSize);
 }
 
 }  // namespace
@@ -37,7 +22,7 @@ TKvRetCode CSpeakerInterface::Initialize(TAudioInfo* info, uint32_t*) {
   m_bReady = 0;
   if (!info) return kKvFailed;
   if (!m_hCard) {
-    HANDLE h = OpenCard();
+    HANDLE h = kv22::CardClient::OpenDevice();
     if (h == INVALID_HANDLE_VALUE) return kKvFailed;
     m_hCard = h;
   }

@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "card/cardctl/CardClient.h"
+#include "shared/card/CardClient.h"
 #include "controlpanel/driver/SpeakerLink.h"
 
 namespace {

@@ -9,10 +9,10 @@
 #include <string>
 
 #include "BankLoad.h"
-#include "card/cardctl/CardClient.h"
+#include "shared/card/CardClient.h"
 #include "card/mididrv/Ports.h"
 #include "card/mididrv/SynthRunner.h"
-#include "controlpanel/settings/Catalogue.h"
+#include "shared/settings/Catalogue.h"
 
 namespace zmidi {
 
@@ -70,9 +70,9 @@ class SynthControl {
     zsynth::SynthSettings s;
     if (view) {
       if (view->setMask & kv22::kWtSetEffects) s.effects = view->effects != 0;
-      if (view->setMask & kv22::kWtSetReverb) s.reverb = view->reverb > 127 ? 127 : view->reverb;
-      if (view->setMask & kv22::kWtSetChorus) s.chorus = view->chorus > 127 ? 127 : view->chorus;
-      if ((view->setMask & kv22::kWtSetMode) && view->mode <= 2) s.mode = view->mode;
+      if (view->setMask & kv22::kWtSetReverb) s.reverb = kv22::ClampEffectLevel(view->reverb);
+      if (view->setMask & kv22::kWtSetChorus) s.chorus = kv22::ClampEffectLevel(view->chorus);
+      if ((view->setMask & kv22::kWtSetMode) && kv22::SoftSynthModeValid(view->mode)) s.mode = view->mode;
     }
     if (!sent_ || s.effects != last_.effects || s.reverb != last_.reverb || s.chorus != last_.chorus ||
         s.mode != last_.mode) {

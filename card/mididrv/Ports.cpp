@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "controlpanel/settings/Store.h"
+#include "shared/settings/Store.h"
 #include "shared/names/Names.h"
 
 namespace zmidi {

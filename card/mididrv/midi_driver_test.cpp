@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "card/cardctl/CardClient.h"
+#include "shared/card/CardClient.h"
 
 namespace {
 

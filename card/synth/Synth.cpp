@@ -1,5 +1,7 @@
 #include "Synth.h"
 
+#include "shared/card/CardProtocol.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -298,9 +300,9 @@ void Synth::Impl::renderGroup(Slot** members, const bool* alive, int count, uint
 
 SynthSettings NormalisedSettings(const SynthSettings& settings) {
   SynthSettings s = settings;
-  s.reverb = std::min<uint32_t>(s.reverb, 127);
-  s.chorus = std::min<uint32_t>(s.chorus, 127);
-  if (s.mode > 2) s.mode = 0;
+  s.reverb = kv22::ClampEffectLevel(s.reverb);
+  s.chorus = kv22::ClampEffectLevel(s.chorus);
+  if (!kv22::SoftSynthModeValid(s.mode)) s.mode = 0;
   return s;
 }
 

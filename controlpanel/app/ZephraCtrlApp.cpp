@@ -7,7 +7,7 @@
 #include "controlpanel/app/hook/KeyHook.h"
 #include "controlpanel/driver/DriverControl.h"
 #include "controlpanel/res/resource.h"
-#include "controlpanel/settings/Store.h"
+#include "shared/settings/Store.h"
 #include "controlpanel/shell/DriverWarningDlg.h"
 #include "controlpanel/shell/MainFrame.h"
 #include "framework/Util.h"

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "controlpanel/settings/Store.h"
+#include "shared/settings/Store.h"
 #include "controlpanel/shell/HelpFile.h"
 #include "framework/App.h"
 #include "framework/Controls.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "controlpanel/settings/Settings.h"
+#include "shared/settings/Settings.h"
 
 const char kWaveDriverFile[] = ZEPHRA_WAVE_VXD;
 const char kCoreDriverFile[] = ZEPHRA_CORE_VXD;

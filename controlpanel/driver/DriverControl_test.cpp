@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "TestBankWriter.h"
-#include "card/cardctl/CardClient.h"
-#include "controlpanel/settings/Settings.h"
+#include "shared/card/CardClient.h"
+#include "shared/settings/Settings.h"
 
 namespace {
 

@@ -7,13 +7,11 @@ constexpr uint32_t kClassThreshold = 6;
 bool Capable(uint32_t level, uint32_t feature) { return level >= kLevelThreshold && feature != 0; }
 }  // namespace
 
-uint16_t OutputFlagForMode(int mode) { return mode == 1 ? 0xFFFF : 0x0000; }
-
 OutputModeRecord MakeOutputModeRecord(int mode) {
   OutputModeRecord rec = {};
   uint16_t flag = OutputFlagForMode(mode);
-  rec.bytes[kOutputFlagOffset] = static_cast<unsigned char>(flag & 0xFF);
-  rec.bytes[kOutputFlagOffset + 1] = static_cast<unsigned char>(flag >> 8);
+  rec.bytes[kv22::kOutputFlagOffset] = static_cast<unsigned char>(flag & 0xFF);
+  rec.bytes[kv22::kOutputFlagOffset + 1] = static_cast<unsigned char>(flag >> 8);
   return rec;
 }
 

@@ -3,16 +3,15 @@
 #pragma once
 #include <stdint.h>
 
+#include "shared/card/CardProtocol.h"
+
 // Input of SetOutputMode. Only the flag at bytes 8..9 is set; the rest is zero.
 struct OutputModeRecord {
   unsigned char bytes[16];
 };
-static_assert(sizeof(OutputModeRecord) == 16, "the device takes exactly 16 bytes");
+static_assert(sizeof(OutputModeRecord) == kv22::kOutputRecordSize, "the device takes exactly 16 bytes");
 
-constexpr int kOutputFlagOffset = 8;
-
-// 0xFFFF for mode 1 (external speakers); 0 for mode 0 and any other value.
-uint16_t OutputFlagForMode(int mode);
+using kv22::OutputFlagForMode;
 OutputModeRecord MakeOutputModeRecord(int mode);
 
 // Wavetable mode when none is stored: 0 (64 voices, pro quality) on a class 6

@@ -16,7 +16,7 @@
 #include "controlpanel/pages/BankRules.h"
 #include "controlpanel/pages/IniFile.h"
 #include "controlpanel/res/resource.h"
-#include "controlpanel/settings/Store.h"
+#include "shared/settings/Store.h"
 #include "framework/Util.h"
 
 namespace {

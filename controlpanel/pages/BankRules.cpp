@@ -1,6 +1,6 @@
 #include "controlpanel/pages/BankRules.h"
 
-#include "controlpanel/settings/Catalogue.h"
+#include "shared/settings/Catalogue.h"
 
 namespace bank {
 

@@ -6,7 +6,7 @@
 #include "controlpanel/app/ZephraCtrlApp.h"
 #include "controlpanel/pages/Page3DRules.h"
 #include "controlpanel/res/resource.h"
-#include "controlpanel/settings/Store.h"
+#include "shared/settings/Store.h"
 #include "framework/App.h"
 #include "framework/Util.h"
 

@@ -6,8 +6,8 @@
 #include "controlpanel/app/DebugTrace.h"
 #include "controlpanel/app/ZephraCtrlApp.h"
 #include "controlpanel/res/resource.h"
-#include "controlpanel/settings/Settings.h"
-#include "controlpanel/settings/Store.h"
+#include "shared/settings/Settings.h"
+#include "shared/settings/Store.h"
 #include "framework/Util.h"
 
 namespace {

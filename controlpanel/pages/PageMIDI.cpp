@@ -9,8 +9,8 @@
 #include "controlpanel/app/ZephraCtrlApp.h"
 #include "controlpanel/pages/BankDownload.h"
 #include "controlpanel/res/resource.h"
-#include "controlpanel/settings/Settings.h"
-#include "controlpanel/settings/Store.h"
+#include "shared/settings/Settings.h"
+#include "shared/settings/Store.h"
 #include "framework/Util.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include "controlpanel/app/ZephraCtrlApp.h"
 #include "controlpanel/pages/PagePrefsRules.h"
 #include "controlpanel/res/resource.h"
-#include "controlpanel/settings/Settings.h"
-#include "controlpanel/settings/Store.h"
+#include "shared/settings/Settings.h"
+#include "shared/settings/Store.h"
 #include "controlpanel/shell/MainFrame.h"
 #include "framework/Util.h"
 

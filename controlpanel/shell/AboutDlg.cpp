@@ -6,8 +6,8 @@
 #include "controlpanel/driver/SpeakerLink.h"
 #include "controlpanel/pages/PagePrefsRules.h"
 #include "controlpanel/res/resource.h"
-#include "controlpanel/settings/Settings.h"
-#include "controlpanel/settings/Store.h"
+#include "shared/settings/Settings.h"
+#include "shared/settings/Store.h"
 #include "controlpanel/shell/MainFrame.h"
 #include "framework/App.h"
 

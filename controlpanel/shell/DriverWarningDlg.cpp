@@ -1,7 +1,7 @@
 #include "controlpanel/shell/DriverWarningDlg.h"
 
 #include "controlpanel/res/resource.h"
-#include "controlpanel/settings/Store.h"
+#include "shared/settings/Store.h"
 
 BEGIN_MESSAGE_MAP(CDriverWarningDlg, fw::CDialog)
   ON_MESSAGE(WM_CREATE, OnCreate)

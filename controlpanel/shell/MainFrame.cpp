@@ -4,7 +4,7 @@
 
 #include "controlpanel/app/ZephraCtrlApp.h"
 #include "controlpanel/res/resource.h"
-#include "controlpanel/settings/Settings.h"
+#include "shared/settings/Settings.h"
 #include "controlpanel/shell/AboutDlg.h"
 #include "controlpanel/shell/HelpContext.h"
 #include "controlpanel/shell/PropSheet.h"

@@ -1,7 +1,7 @@
 #include "controlpanel/shell/PropSheet.h"
 
-#include "controlpanel/settings/Settings.h"
-#include "controlpanel/settings/Store.h"
+#include "shared/settings/Settings.h"
+#include "shared/settings/Store.h"
 
 BEGIN_MESSAGE_MAP(CPropSheet, fw::CPropertySheet)
   ON_MESSAGE(WM_DESTROY, OnDestroy)

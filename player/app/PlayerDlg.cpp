@@ -1,6 +1,6 @@
 #include "player/app/PlayerDlg.h"
 
-#include "controlpanel/settings/Store.h"
+#include "shared/settings/Store.h"
 #include "framework/App.h"
 #include "framework/Util.h"
 #include "player/app/AboutDlg.h"

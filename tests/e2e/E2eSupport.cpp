@@ -10,7 +10,7 @@
 #include <cstring>
 #include <utility>
 
-#include "card/cardctl/CardClient.h"
+#include "shared/card/CardClient.h"
 #include "shared/names/Names.h"
 
 namespace e2e {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "card/cardctl/CardClient.h"
+#include "shared/card/CardClient.h"
 
 namespace e2e {
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "E2eSupport.h"
-#include "card/cardctl/CardClient.h"
+#include "shared/card/CardClient.h"
 
 namespace e2e {
 

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "E2eSupport.h"
-#include "card/cardctl/CardClient.h"
+#include "shared/card/CardClient.h"
 #include "fft.h"
 #include "shared/names/Names.h"
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "E2eSupport.h"
-#include "card/cardctl/CardClient.h"
+#include "shared/card/CardClient.h"
 
 using namespace e2e;
 

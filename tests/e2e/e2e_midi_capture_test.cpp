@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "E2eSupport.h"
-#include "card/cardctl/CardClient.h"
+#include "shared/card/CardClient.h"
 #include "shared/names/Names.h"
 
 using namespace e2e;

@@ -16,7 +16,7 @@
 
 #include "E2eSupport.h"
 #include "MidiPage.h"
-#include "card/cardctl/CardClient.h"
+#include "shared/card/CardClient.h"
 
 using namespace e2e;
 

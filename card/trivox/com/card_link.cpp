@@ -3,23 +3,12 @@
 #include <cstdio>
 #include <memory>
 
-#include "card/core/CardCore.h"
-#include "controlpanel/settings/Catalogue.h"
-#include "controlpanel/settings/Settings.h"
+#include "shared/card/CardClient.h"
+#include "shared/settings/Catalogue.h"
+#include "shared/settings/Settings.h"
 
 namespace trivox {
 namespace {
-
-const char kControlDevice[] = ZEPHRA_DEVICE_PATH(ZEPHRA_CONTROL_DEVICE);
-constexpr uint16_t kExternalSpeakers = 0xFFFF;
-
-HANDLE openControlDevice() {
-  // NT-style arguments first; the 9x loader-style open is the fallback.
-  HANDLE h = CreateFileA(kControlDevice, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) h = CreateFileA(kControlDevice, 0, 0, nullptr, 0, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  return h;
-}
 
 RenderMode storedMode() {
   DWORD stored = 0;
@@ -30,23 +19,20 @@ RenderMode storedMode() {
 
 }  // namespace
 
-CardLink::CardLink() : m_card(openControlDevice()), m_status(new kv22::CardStatus()) {
-  if (present()) m_mode = storedMode();
+CardLink::CardLink() : m_card(new kv22::CardClient()), m_status(new kv22::CardStatus()) {
+  if (m_card->Open()) m_mode = storedMode();
 }
 
-CardLink::~CardLink() {
-  if (present()) CloseHandle(m_card);
-}
+CardLink::~CardLink() = default;
+
+bool CardLink::present() const { return m_card->IsOpen(); }
 
 bool CardLink::poll() {
   if (!present()) return false;
   kv22::CardStatus& status = *m_status;
-  DWORD got = 0;
-  if (!DeviceIoControl(m_card, kv22::kCtlGetStatus, nullptr, 0, &status, sizeof status, &got, nullptr) ||
-      got != sizeof status || status.version != kv22::kStatusVersion)
-    return false;
+  if (!m_card->GetStatus(status)) return false;
   CardRenderState s;
-  s.output = status.state.outputFlag == kExternalSpeakers ? OutputPath::kSpeakers : OutputPath::kHeadphones;
+  s.output = status.state.outputFlag == kv22::kExternalSpeakersFlag ? OutputPath::kSpeakers : OutputPath::kHeadphones;
   s.mode = m_mode;
   s.eqOn = status.state.eqOn != 0;
   s.eqInput = status.state.eqInput;

@@ -11,6 +11,7 @@
 #include "card_state.h"
 
 namespace kv22 {
+class CardClient;
 struct CardStatus;
 }
 
@@ -24,14 +25,14 @@ class CardLink {
   CardLink(const CardLink&) = delete;
   CardLink& operator=(const CardLink&) = delete;
 
-  bool present() const { return m_card != INVALID_HANDLE_VALUE; }
+  bool present() const;
   // Asks the card; true when what it says differs from the state last taken up
   // (the first successful read always does). A failed read keeps the old state.
   bool poll();
   const CardRenderState& state() const { return m_state; }
 
  private:
-  HANDLE m_card = INVALID_HANDLE_VALUE;
+  std::unique_ptr<kv22::CardClient> m_card;
   std::unique_ptr<kv22::CardStatus> m_status;  // about a kilobyte, read into anew each poll
   RenderMode m_mode = RenderMode::kQuality;
   bool m_read = false;

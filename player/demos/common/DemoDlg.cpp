@@ -1,6 +1,6 @@
 #include "player/demos/common/DemoDlg.h"
 
-#include "controlpanel/settings/Store.h"
+#include "shared/settings/Store.h"
 #include "framework/App.h"
 #include "framework/Util.h"
 #include "player/demos/common/resource.h"

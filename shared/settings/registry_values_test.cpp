@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "controlpanel/settings/Store.h"
+#include "shared/settings/Store.h"
 
 namespace {
 

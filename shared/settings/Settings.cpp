@@ -1,8 +1,8 @@
-#include "controlpanel/settings/Settings.h"
+#include "shared/settings/Settings.h"
 
 #include <cstring>
 
-#include "controlpanel/settings/Store.h"
+#include "shared/settings/Store.h"
 
 using settings::Key;
 using settings::Open;

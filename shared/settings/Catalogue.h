@@ -1,8 +1,10 @@
-// Every registry key and value the control panel and the player read or write: where it
+// Every registry key and value the control panel, the player and the card read or write: where it
 // lives, its type, what a failed read stands for and which part of the program owns it.
 // Pure data: no <windows.h>, so the defaults can be tested on the host.
 #pragma once
 #include <cstdint>
+
+#include "shared/card/CardProtocol.h"
 
 namespace catalogue {
 
@@ -143,14 +145,16 @@ inline constexpr uint32_t TrivoxModeForIndex(int index) { return index == 1 ? 0 
 
 // "ReverbAmount" and "ChorusAmount" as the sliders hold them: missing gives 0, a number
 // above the sliders' 127 gives 127.
-inline constexpr uint32_t kEffectLevelMax = 127;
+inline constexpr uint32_t kEffectLevelMax = kv22::kEffectLevelMax;
 inline constexpr uint32_t EffectLevelFromStore(bool readOk, uint32_t stored) {
-  return !readOk ? 0 : (stored > kEffectLevelMax ? kEffectLevelMax : stored);
+  return readOk ? kv22::ClampEffectLevel(stored) : 0;
 }
 
 // "SoftSynthMode" counts only when it names one of the three modes; any other number is
 // taken as missing, and the page asks the card for its default.
-inline constexpr bool SoftSynthModeUsable(bool readOk, uint32_t stored) { return readOk && stored <= 2; }
+inline constexpr bool SoftSynthModeUsable(bool readOk, uint32_t stored) {
+  return readOk && kv22::SoftSynthModeValid(stored);
+}
 
 // A stored sheet position below 0 (as a signed number) keeps the sheet's own.
 inline constexpr int32_t SheetCoordinate(bool readOk, uint32_t stored, int32_t current) {

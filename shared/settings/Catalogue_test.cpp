@@ -1,4 +1,4 @@
-#include "controlpanel/settings/Catalogue.h"
+#include "shared/settings/Catalogue.h"
 
 #include <gtest/gtest.h>
 

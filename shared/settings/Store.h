@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 
-#include "controlpanel/settings/Catalogue.h"
+#include "shared/settings/Catalogue.h"
 
 namespace settings {
 

@@ -1,10 +1,11 @@
-// Client of the virtual card's control device ZEPHRA_CONTROL_DEVICE (cardctl and tests).
+// The one client of the card's control device ZEPHRA_CONTROL_DEVICE: cardctl, the tests, the
+// Trivox engine, the speaker-interface library and the MIDI driver all reach the card here.
 #pragma once
 #include <windows.h>
 
 #include <vector>
 
-#include "card/core/CardCore.h"
+#include "shared/card/CardProtocol.h"
 
 namespace kv22 {
 
@@ -17,6 +18,11 @@ class CardClient {
 
   // Opens the control device; works in both Windows shapes.
   bool Open();
+  // The same open for a holder of a bare handle (the speaker-interface object, whose layout is
+  // fixed): INVALID_HANDLE_VALUE when the card is missing.
+  static HANDLE OpenDevice(DWORD* error = nullptr);
+  // One request on such a handle; true only when it succeeded and filled exactly outSize bytes.
+  static bool Exchange(HANDLE h, DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize);
   bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
   // Win32 error of the last failed call.
   DWORD Error() const { return error_; }

@@ -1,4 +1,4 @@
-#include "controlpanel/settings/Store.h"
+#include "shared/settings/Store.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "controlpanel/settings/Settings.h"
+#include "shared/settings/Settings.h"
 
 #include <gtest/gtest.h>
 #include <shlwapi.h>
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "controlpanel/settings/Store.h"
+#include "shared/settings/Store.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "card/cardctl/CardClient.h"
+#include "shared/card/CardClient.h"
 
 namespace kv22 {
 
@@ -10,21 +10,27 @@ CardClient::~CardClient() {
   if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
 }
 
+HANDLE CardClient::OpenDevice(DWORD* error) {
+  // NT-style arguments first; the 9x loader-style open is the fallback.
+  HANDLE h = CreateFileA(kControlDevice, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  DWORD first = h == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+  if (h == INVALID_HANDLE_VALUE) h = CreateFileA(kControlDevice, 0, 0, nullptr, 0, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (h == INVALID_HANDLE_VALUE && first == 0) first = GetLastError();
+  if (error) *error = h == INVALID_HANDLE_VALUE ? first : 0;
+  return h;
+}
+
+bool CardClient::Exchange(HANDLE h, DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize) {
+  if (!h || h == INVALID_HANDLE_VALUE) return false;
+  DWORD got = 0;
+  return DeviceIoControl(h, code, const_cast<void*>(in), inSize, out, outSize, &got, nullptr) && got == outSize;
+}
+
 bool CardClient::Open() {
   if (IsOpen()) return true;
-  // NT-style arguments first; the 9x loader-style open is the fallback.
-  handle_ = CreateFileA(kControlDevice, GENERIC_READ | GENERIC_WRITE,
-                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (handle_ == INVALID_HANDLE_VALUE) {
-    error_ = GetLastError();
-    handle_ = CreateFileA(kControlDevice, 0, 0, nullptr, 0, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  }
-  if (handle_ == INVALID_HANDLE_VALUE) {
-    if (error_ == 0) error_ = GetLastError();
-    return false;
-  }
-  error_ = 0;
-  return true;
+  handle_ = OpenDevice(&error_);
+  return IsOpen();
 }
 
 bool CardClient::Call(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,

@@ -1,5 +1,7 @@
 #include "card/core/CardCore.h"
 
+#include "shared/settings/Catalogue.h"
+
 namespace kv22 {
 namespace {
 
@@ -339,6 +341,38 @@ Status Card::MidiReportIn(const MidiReport& report, WavetableView& view) {
   view.mode = state_.softSynthMode;
   Copy(view.bank, state_.bank, kBankPathMax);
   return kOk;
+}
+
+void Card::TakeStored(const StoredSettings& stored) {
+  const uint32_t has = stored.present;
+  if (has & kStoredOutputMode) {
+    const uint16_t flag = OutputFlagForMode(int(catalogue::OutputModeFromStore(true, stored.outputMode)));
+    Zero(state_.outputRecord, sizeof state_.outputRecord);
+    state_.outputRecord[kOutputFlagOffset] = uint8_t(flag & 0xFF);
+    state_.outputRecord[kOutputFlagOffset + 1] = uint8_t(flag >> 8);
+    state_.outputFlag = flag;
+  }
+  if (has & kStoredDisableDsHwBuf) state_.disableDsHwBuf = stored.disableDsHwBuf;
+  if (has & kStoredEffects) {
+    state_.effects = stored.effects != 0 ? 1 : 0;
+    wtSetMask_ |= kWtSetEffects;
+  }
+  if (has & kStoredReverb) {
+    state_.reverb = catalogue::EffectLevelFromStore(true, stored.reverb);
+    wtSetMask_ |= kWtSetReverb;
+  }
+  if (has & kStoredChorus) {
+    state_.chorus = catalogue::EffectLevelFromStore(true, stored.chorus);
+    wtSetMask_ |= kWtSetChorus;
+  }
+  // An odd mode counts as none stored, as on the MIDI page: the synthesizer keeps its own.
+  if ((has & kStoredSynthMode) && catalogue::SoftSynthModeUsable(true, stored.synthMode)) {
+    state_.softSynthMode = stored.synthMode;
+    wtSetMask_ |= kWtSetMode;
+  }
+  if ((has & kStoredBank) && Terminated(stored.bank, kBankPathMax) && stored.bank[0] &&
+      (!probe_ || probe_(stored.bank, probeContext_) == kOk))
+    Copy(state_.bank, stored.bank, kBankPathMax);
 }
 
 }  // namespace kv22

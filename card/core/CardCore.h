@@ -29,10 +29,37 @@ uint32_t FailRulesToBytes(const CardConfig& cfg, uint8_t* data, uint32_t capacit
 // a bank (the driver reads its head and asks ProbeBank).
 typedef Status (*FileProbe)(const char* path, void* context);
 
+// What the control panel stored of the settings the card keeps, read when the card starts (a
+// real card's driver does the same at load time). Values not in `present` were not stored.
+enum StoredBits : uint32_t {
+  kStoredOutputMode = 1,
+  kStoredDisableDsHwBuf = 2,
+  kStoredEffects = 4,
+  kStoredReverb = 8,
+  kStoredChorus = 16,
+  kStoredSynthMode = 32,
+  kStoredBank = 64,
+};
+
+struct StoredSettings {
+  uint32_t present;  // StoredBits
+  uint32_t outputMode;
+  uint32_t disableDsHwBuf;
+  uint32_t effects;
+  uint32_t reverb;
+  uint32_t chorus;
+  uint32_t synthMode;
+  char bank[kBankPathMax];
+};
+
 class Card {
  public:
   // Power-on: config taken, state and log cleared.
   void Init(const CardConfig& cfg, FileProbe probe, void* probeContext);
+  // The stored settings on top of the power-on state, read as the pages read them: so the card
+  // sounds as the pages show before any control is touched. A bank is taken only when it
+  // probes as one. Not logged: no program asked.
+  void TakeStored(const StoredSettings& stored);
   void SetConfig(const CardConfig& cfg);
   const CardConfig& Config() const { return config_; }
   const CardState& State() const { return state_; }

@@ -366,6 +366,45 @@ TEST_F(CardTest, ClearAndResetRestartTheLog) {
   EXPECT_EQ(card->State().handles[kDevWave], 0u);
 }
 
+// The card starts as the pages show the stored values: read by the pages' rules, and what
+// the synthesizer is told marked as set, so its own defaults no longer stand in for them.
+TEST_F(CardTest, StoredSettingsAreTakenAsThePagesReadThem) {
+  StoredSettings s{};
+  s.present = kStoredOutputMode | kStoredEffects | kStoredReverb | kStoredChorus | kStoredSynthMode |
+              kStoredDisableDsHwBuf | kStoredBank;
+  s.outputMode = 1;
+  s.effects = 7;
+  s.reverb = 0;
+  s.chorus = 300;
+  s.synthMode = 9;  // no mode: the synthesizer keeps its own
+  s.disableDsHwBuf = 1;
+  std::strcpy(s.bank, "C:\\banks\\gm.sf2");
+  probe.files.insert(s.bank);
+  card->TakeStored(s);
+  const CardState& st = card->State();
+  EXPECT_EQ(st.outputFlag, kExternalSpeakersFlag);
+  EXPECT_EQ(st.outputRecord[8], 0xFF);
+  EXPECT_EQ(st.outputRecord[9], 0xFF);
+  EXPECT_EQ(st.disableDsHwBuf, 1u);
+  EXPECT_STREQ(st.bank, s.bank);
+  MidiReport report{};
+  WavetableView view{};
+  ASSERT_EQ(card->MidiReportIn(report, view), kOk);
+  EXPECT_EQ(view.setMask, uint32_t(kWtSetEffects | kWtSetReverb | kWtSetChorus));
+  EXPECT_EQ(view.effects, 1u);
+  EXPECT_EQ(view.reverb, 0u);
+  EXPECT_EQ(view.chorus, 127u);
+  EXPECT_EQ(card->LogCount(), 0u) << "no program asked";
+
+  // An output mode above 1 shows as headphones; a stored bank that is not one is not taken.
+  s.present = kStoredOutputMode | kStoredBank;
+  s.outputMode = 5;
+  std::strcpy(s.bank, "C:\\gone.sf2");
+  card->TakeStored(s);
+  EXPECT_EQ(card->State().outputFlag, 0);
+  EXPECT_STREQ(card->State().bank, "C:\\banks\\gm.sf2");
+}
+
 TEST(CardConfigTest, FailRulesRoundTripThroughBytes) {
   CardConfig cfg;
   DefaultConfig(cfg);

@@ -11,6 +11,7 @@
 
 #include "card/core/BankCost.h"
 #include "card/core/CardCore.h"
+#include "shared/settings/Catalogue.h"
 
 namespace {
 
@@ -51,6 +52,7 @@ UNICODE_STRING g_regPath;
 wchar_t g_probeBuf[8 + kv22::kBankPathMax];
 uint8_t g_bankHead[64 * 1024];
 uint16_t g_zoneCounts[kv22::kBankCountedInstruments];
+kv22::StoredSettings g_stored;  // read once, at the start
 
 class Lock {
  public:
@@ -142,7 +144,7 @@ HANDLE OpenServiceKey(ACCESS_MASK access) {
 int32_t QueryValue(HANDLE key, const wchar_t* name, ULONG type, uint8_t* data, uint32_t capacity) {
   union {
     KEY_VALUE_PARTIAL_INFORMATION info;
-    uint8_t bytes[sizeof(KEY_VALUE_PARTIAL_INFORMATION) + sizeof(kv22::EqConfig::names) + 16];
+    uint8_t bytes[sizeof(KEY_VALUE_PARTIAL_INFORMATION) + sizeof(kv22::EqConfig::names) + 2 * kv22::kBankPathMax];
   } buf;
   UNICODE_STRING valueName;
   InitName(valueName, name);
@@ -190,6 +192,85 @@ void ReadConfig(CardConfig& cfg) {
   }
   if (kv22::ConfigValid(eq)) cfg = eq;
   ZwClose(key);
+}
+
+// ---- the stored settings the card keeps, read at its start ----
+
+// The catalogue's names are plain ASCII.
+void Widen(const char* text, wchar_t* to, uint32_t capacity) {
+  uint32_t n = 0;
+  for (; text[n] && n + 1 < capacity; ++n) to[n] = wchar_t(uint8_t(text[n]));
+  to[n] = 0;
+}
+
+HANDLE OpenStoreKey(const catalogue::Key& key) {
+  static const char kMachine[] = "\\Registry\\Machine\\";
+  wchar_t path[256];
+  Widen(kMachine, path, 256);
+  const uint32_t n = sizeof kMachine - 1;
+  Widen(key.path, path + n, 256 - n);
+  UNICODE_STRING name;
+  InitName(name, path);
+  OBJECT_ATTRIBUTES attrs;
+  InitializeObjectAttributes(&attrs, &name, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, nullptr, nullptr);
+  HANDLE h;
+  return NT_SUCCESS(ZwOpenKey(&h, KEY_READ, &attrs)) ? h : nullptr;
+}
+
+bool StoredDword(const catalogue::Value& value, uint32_t& out) {
+  HANDLE key = OpenStoreKey(*value.key);
+  if (!key) return false;
+  wchar_t name[64];
+  Widen(value.name, name, 64);
+  uint8_t d[4];
+  const bool ok = QueryValue(key, name, REG_DWORD, d, 4) == 4;
+  if (ok) out = uint32_t(d[0]) | uint32_t(d[1]) << 8 | uint32_t(d[2]) << 16 | uint32_t(d[3]) << 24;
+  ZwClose(key);
+  return ok;
+}
+
+// A REG_SZ of plain ASCII that fits, as a narrow text; anything else counts as not stored.
+bool StoredText(const catalogue::Value& value, char* out, uint32_t capacity) {
+  HANDLE key = OpenStoreKey(*value.key);
+  if (!key) return false;
+  wchar_t name[64];
+  Widen(value.name, name, 64);
+  uint8_t d[2 * kv22::kBankPathMax];
+  const int32_t n = QueryValue(key, name, REG_SZ, d, sizeof d);
+  ZwClose(key);
+  if (n < 2 || n % 2) return false;
+  const uint32_t chars = uint32_t(n) / 2;
+  for (uint32_t i = 0; i < chars; ++i) {
+    const uint16_t c = uint16_t(d[2 * i] | d[2 * i + 1] << 8);
+    if (c >= 0x80 || i >= capacity) return false;
+    out[i] = char(c);
+    if (c == 0) return true;
+  }
+  if (chars >= capacity) return false;
+  out[chars] = 0;
+  return true;
+}
+
+static_assert(catalogue::kCardPanel.root == catalogue::Root::LocalMachine &&
+                  catalogue::kCardInstall.root == catalogue::Root::LocalMachine,
+              "the card reads the machine's settings");
+
+void ReadStored(kv22::StoredSettings& s) {
+  const struct {
+    const catalogue::Value* value;
+    uint32_t bit;
+    uint32_t* to;
+  } dwords[] = {
+      {&catalogue::OutputMode, kv22::kStoredOutputMode, &s.outputMode},
+      {&catalogue::DisableDsHwBuf, kv22::kStoredDisableDsHwBuf, &s.disableDsHwBuf},
+      {&catalogue::BrisaWavetableEffect, kv22::kStoredEffects, &s.effects},
+      {&catalogue::ReverbAmount, kv22::kStoredReverb, &s.reverb},
+      {&catalogue::ChorusAmount, kv22::kStoredChorus, &s.chorus},
+      {&catalogue::SoftSynthMode, kv22::kStoredSynthMode, &s.synthMode},
+  };
+  for (const auto& d : dwords)
+    if (StoredDword(*d.value, *d.to)) s.present |= d.bit;
+  if (StoredText(catalogue::DLSBankPath, s.bank, sizeof s.bank)) s.present |= kv22::kStoredBank;
 }
 
 void WriteDword(HANDLE key, const wchar_t* name, uint32_t value) {
@@ -456,6 +537,11 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING reg
   CardConfig cfg;
   ReadConfig(cfg);
   g_card.Init(cfg, &ProbeFile, nullptr);
+  {
+    ReadStored(g_stored);
+    Lock lock;  // the bank probe's scratch
+    g_card.TakeStored(g_stored);
+  }
 
   for (uint32_t i = 0; i <= IRP_MJ_MAXIMUM_FUNCTION; ++i) driver->MajorFunction[i] = DispatchUnsupported;
   driver->MajorFunction[IRP_MJ_CREATE] = DispatchCreate;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "card/core/CardCore.h"
 #include "shared/card/CardClient.h"
 
 namespace e2e {

@@ -15,75 +15,17 @@
 
 #include "E2eSupport.h"
 #include "shared/card/CardClient.h"
-#include "fft.h"
+#include "SoundProbe.h"
 #include "shared/names/Names.h"
 
 using namespace e2e;
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 const char kControlKey[] = "Software\\Orvane\\Zephra\\ControlPanel";
 constexpr int kOutput = 1008, kTest = 1081, kSpeed = 30023, kEqEnable = 1164;
 const char kQuestion[] = "The change to Trivox mode will take effect after you reboot your system.\n\n"
                          "Are you sure that you want to make this change?";
-
-// A Trivox device of the test's own process; its engine traces to the file TRIVOX_TRACE names.
-class Device {
- public:
-  Device() {
-    if (CoInitialize(nullptr) < 0) return;
-    const CLSID clsid = zephra::MakeGuid<CLSID>(zephra::kTrivoxDeviceClsid);
-    if (CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IDirectSound, reinterpret_cast<void**>(&ds_)) != S_OK) {
-      ds_ = nullptr;
-      return;
-    }
-    ok_ = ds_->Initialize(nullptr) == DS_OK;
-  }
-  ~Device() {
-    if (source_) source_->Stop();
-    if (source3d_) source3d_->Release();
-    if (source_) source_->Release();
-    if (primary_) primary_->Release();
-    if (ds_) ds_->Release();
-    CoUninitialize();
-  }
-  bool Ok() const { return ok_; }
-  // White noise looped from a 3D source at (x, 0, z), 2 m away.
-  bool PlayNoise(float x, float z) {
-    if (!ok_ || ds_->SetCooperativeLevel(GetDesktopWindow(), DSSCL_PRIORITY) != DS_OK) return false;
-    DSBUFFERDESC pd{};
-    pd.dwSize = sizeof pd;
-    pd.dwFlags = DSBCAPS_PRIMARYBUFFER | DSBCAPS_CTRL3D;
-    if (ds_->CreateSoundBuffer(&pd, &primary_, nullptr) != DS_OK || primary_->Play(0, 0, DSBPLAY_LOOPING) != DS_OK)
-      return false;
-    WAVEFORMATEX f{WAVE_FORMAT_PCM, 1, 48000, 96000, 2, 16, 0};
-    DSBUFFERDESC d{};
-    d.dwSize = sizeof d;
-    d.dwFlags = DSBCAPS_CTRL3D | DSBCAPS_GLOBALFOCUS;
-    d.dwBufferBytes = 2 * 48000;
-    d.lpwfxFormat = &f;
-    if (ds_->CreateSoundBuffer(&d, &source_, nullptr) != DS_OK) return false;
-    void* p = nullptr;
-    DWORD n = 0;
-    if (source_->Lock(0, d.dwBufferBytes, &p, &n, nullptr, nullptr, 0) != DS_OK) return false;
-    uint32_t seed = 12345;
-    for (short* s = static_cast<short*>(p); s < static_cast<short*>(p) + n / 2; ++s) {
-      seed = seed * 1664525u + 1013904223u;
-      *s = static_cast<short>((static_cast<int>(seed >> 16) - 32768) / 4);
-    }
-    source_->Unlock(p, n, nullptr, 0);
-    if (source_->QueryInterface(IID_IDirectSound3DBuffer, reinterpret_cast<void**>(&source3d_)) != S_OK) return false;
-    return source3d_->SetPosition(x, 0, z, DS3D_IMMEDIATE) == DS_OK && source_->Play(0, 0, DSBPLAY_LOOPING) == DS_OK;
-  }
-
- private:
-  IDirectSound* ds_ = nullptr;
-  IDirectSoundBuffer* primary_ = nullptr;
-  IDirectSoundBuffer* source_ = nullptr;
-  IDirectSound3DBuffer* source3d_ = nullptr;
-  bool ok_ = false;
-};
 
 class TrivoxFollowsCard : public ::testing::Test {
  protected:
@@ -142,29 +84,9 @@ class TrivoxFollowsCard : public ::testing::Test {
     return all.str();
   }
 
-  // Per band of `edges` (Hz), the mean power of each channel over `blocks` blocks of the
-  // capture from the next frame on, waiting for them to be recorded.
-  struct Bands {
-    std::vector<double> left, right;
-  };
   Bands Measure(const std::vector<double>& edges, int blocks = 8) const {
-    const long long from = capture_.Now();
-    Bands b{std::vector<double>(edges.size() - 1), std::vector<double>(edges.size() - 1)};
-    if (from < 0 || !capture_.WaitPast(from + blocks * kFft)) return b;
-    const std::vector<short> s = capture_.Read(from, from + blocks * kFft);
-    for (int k = 0; k < blocks; ++k)
-      for (int ch = 0; ch < 2; ++ch) {
-        trivox::Spectrum x(kFft);
-        for (size_t i = 0; i < kFft; ++i)
-          x[i] = s[2 * (k * kFft + i) + ch] * (0.5 - 0.5 * std::cos(2 * kPi * i / kFft));
-        trivox::fft(x);
-        for (size_t j = 0; j + 1 < edges.size(); ++j)
-          for (size_t i = size_t(edges[j] * kFft / Capture::kRate); i < size_t(edges[j + 1] * kFft / Capture::kRate); ++i)
-            (ch ? b.right : b.left)[j] += std::norm(x[i]) / blocks;
-      }
-    return b;
+    return MeasureBands(capture_, edges, blocks);
   }
-  static constexpr size_t kFft = 8192;
 
   Capture capture_;
   std::vector<Process> procs_;
@@ -192,7 +114,7 @@ HWND FindQuestion() {
 TEST_F(TrivoxFollowsCard, SpeedOptimizedAnsweredYesIsTheNextDevicesMode) {
   DeleteValue(HKEY_LOCAL_MACHINE, kControlKey, "TrivoxMode");
   {
-    Device before;
+    TrivoxDevice before;
     ASSERT_TRUE(before.Ok());
     EXPECT_TRUE(Traced("mode quality")) << TraceText();
   }
@@ -203,7 +125,7 @@ TEST_F(TrivoxFollowsCard, SpeedOptimizedAnsweredYesIsTheNextDevicesMode) {
   ASSERT_TRUE(WaitUntil([&] { return (box = FindQuestion()) != nullptr; }, 5000));
   PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
   ASSERT_TRUE(WaitUntil([&] { return FindQuestion() == nullptr; }, 3000));
-  Device after;
+  TrivoxDevice after;
   ASSERT_TRUE(after.Ok());
   EXPECT_TRUE(Traced("mode speed")) << TraceText();
 }
@@ -212,7 +134,7 @@ TEST_F(TrivoxFollowsCard, ExternalSpeakersReachARunningDevice) {
   SetDword(HKEY_LOCAL_MACHINE, kControlKey, "OutputMode", 0);
   HWND page = OpenSheetPage(0, kTest);
   ASSERT_NE(page, nullptr);
-  Device device;
+  TrivoxDevice device;
   ASSERT_TRUE(device.Ok());
   EXPECT_TRUE(Traced("output headphones")) << TraceText();
   SelectOutput(page, 1);
@@ -225,14 +147,13 @@ TEST_F(TrivoxFollowsCard, EqualiserSwitchedOnInThePreferencesPageReachesTheDevic
   HWND page = OpenSheetPage(3, kEqEnable);
   ASSERT_NE(page, nullptr);
   ASSERT_TRUE(IsWindowVisible(GetDlgItem(page, kEqEnable))) << "a board with the equaliser";
-  Device device;
+  TrivoxDevice device;
   ASSERT_TRUE(device.Ok());
   EXPECT_TRUE(Traced("equaliser off")) << TraceText();
   SendMessageA(GetDlgItem(page, kEqEnable), BM_CLICK, 0, 0);
   EXPECT_TRUE(Traced("equaliser on", 1000)) << TraceText();
 }
 
-double Db(double p) { return 10 * std::log10(p + 1e-12); }
 
 // Over speakers each ear also hears the far speaker, so the canceller feeds that speaker a
 // cancelling copy of the near one's signal; across a band of noise its power adds to the far
@@ -243,7 +164,7 @@ TEST_F(TrivoxFollowsCard, ExternalSpeakersShrinkTheFeedsLevelDifferenceOfASource
   SetDword(HKEY_LOCAL_MACHINE, kControlKey, "OutputMode", 0);
   HWND page = OpenSheetPage(0, kTest);
   ASSERT_NE(page, nullptr);
-  Device device;
+  TrivoxDevice device;
   ASSERT_TRUE(device.PlayNoise(2, 0));
   ASSERT_TRUE(Traced("output headphones")) << TraceText();
   ASSERT_GE(capture_.WaitForSound(capture_.Now(), -40), 0) << "the noise is heard";
@@ -271,7 +192,7 @@ TEST_F(TrivoxFollowsCard, EqualiserSwitchedOnChangesTheCapturedSpectrumWithinASe
   HWND page = OpenSheetPage(3, kEqEnable);
   ASSERT_NE(page, nullptr);
   ASSERT_TRUE(IsWindowVisible(GetDlgItem(page, kEqEnable))) << "a board with the equaliser";
-  Device device;
+  TrivoxDevice device;
   ASSERT_TRUE(device.PlayNoise(0, 2));
   ASSERT_TRUE(Traced("equaliser off")) << TraceText();
   ASSERT_GE(capture_.WaitForSound(capture_.Now(), -40), 0) << "the noise is heard";

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "E2eSupport.h"
+#include "SoundProbe.h"
 #include "shared/card/CardClient.h"
 #include "shared/names/Names.h"
 
@@ -21,46 +22,6 @@ namespace {
 
 constexpr int kRate = Capture::kRate;
 constexpr double kPi = 3.14159265358979323846;
-
-bool CardRequest(uint32_t code, const void* in, DWORD size) {
-  HANDLE h = CreateFileA(ZEPHRA_DEVICE_PATH(ZEPHRA_WAVETABLE_NT), GENERIC_READ, FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  DWORD got = 0;
-  BOOL ok = DeviceIoControl(h, code, const_cast<void*>(in), size, nullptr, 0, &got, nullptr);
-  CloseHandle(h);
-  return ok != FALSE;
-}
-bool CardSet(uint32_t code, uint32_t value) { return CardRequest(code, &value, 4); }
-
-kv22::MidiState Midi() {
-  kv22::CardClient card;
-  kv22::MidiState m{};
-  if (!card.Open() || !card.GetMidi(m)) m.hasSynth = 0;
-  return m;
-}
-
-// The synthesizer's report once the card shows what it plays with.
-bool WaitForSynth(uint32_t effects, uint32_t reverb, uint32_t mode) {
-  return WaitUntil([&] {
-    kv22::MidiState m = Midi();
-    return m.hasSynth && m.synth.effects == effects && m.synth.reverb == reverb && m.synth.mode == mode;
-  });
-}
-
-// Mono (left) samples of frames [from, to).
-std::vector<double> Left(const Capture& cap, long long from, long long to) {
-  std::vector<short> s = cap.Read(from, to);
-  std::vector<double> out(s.size() / 2);
-  for (size_t i = 0; i < out.size(); ++i) out[i] = s[2 * i];
-  return out;
-}
-
-double Energy(const std::vector<double>& x) {
-  double e = 0;
-  for (double v : x) e += v * v;
-  return e / (x.empty() ? 1 : x.size());
-}
 
 // Fundamental by autocorrelation over 200..1000 Hz, refined between lags.
 double Pitch(const std::vector<double>& x) {
@@ -101,47 +62,27 @@ class MidiCapture : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(capture_.Available()) << "run through e2e_capture.sh";
     ASSERT_GE(capture_.Running(), 0);
-    ASSERT_EQ(midiOutOpen(&out_, 0, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
-    // Nothing to hear until the synthesizer has loaded its bank, which it does beside the
-    // first open.
-    ASSERT_TRUE(WaitUntil([] { return Midi().hasSynth != 0 && Midi().synth.bank[0] != 0; }, 30000))
-        << "the synthesizer reported no bank";
+    ASSERT_TRUE(player_.Open()) << "no MIDI output, or the synthesizer reported no bank";
+    out_ = player_.Handle();
   }
   void TearDown() override {
-    if (out_) midiOutClose(out_);
+    player_.Close();
     CardSet(zephra::kSetWavetableEffect, 1);
     CardSet(zephra::kSetReverbAmount, 64);
     CardSet(zephra::kSetSoftSynthMode, 0);
   }
-  void Short(DWORD m) { ASSERT_EQ(midiOutShortMsg(out_, m), MMSYSERR_NOERROR); }
-  // One note held for `ms`; the recording from its start to `tailMs` after its release.
-  struct Take {
-    long long on = -1, off = -1;
-  };
-  Take Note(uint8_t program, uint8_t key, int ms) {
-    Take t;
-    Short(0xC0 | program << 8);
-    const long long from = capture_.Running();
-    Short(0x90 | key << 8 | 100 << 16);
-    t.on = capture_.WaitForSound(from);
-    if (t.on < 0) return t;
-    capture_.WaitPast(t.on + kRate * ms / 1000);
-    Short(0x80 | key << 8);
-    t.off = capture_.Running();
-    return t;
-  }
-  // Energy of the recording from 150 to 650 ms after a release.
-  double Tail(const Take& t) {
-    capture_.WaitPast(t.off + kRate * 7 / 10);
-    return Energy(Left(capture_, t.off + kRate * 15 / 100, t.off + kRate * 65 / 100));
-  }
+  void Short(DWORD m) { ASSERT_TRUE(player_.Short(m)); }
+  using Take = NotePlayer::Take;
+  Take Note(uint8_t program, uint8_t key, int ms) { return player_.Note(program, key, ms); }
+  double Tail(const Take& t) { return player_.Tail(t); }
 
   Capture capture_;
+  NotePlayer player_{capture_};
   HMIDIOUT out_ = nullptr;
 };
 
 TEST_F(MidiCapture, AnA4ThroughTheSequencerSoundsAt440Hz) {
-  midiOutClose(out_);  // the sequencer opens the synthesizer through the mapper
+  player_.Close();  // the sequencer opens the synthesizer through the mapper
   out_ = nullptr;
   // One track: the square lead, A4 for two seconds (the default bank's flute sample is
   // itself tuned 10 cents sharp), at 500 000 us per quarter and 480 ticks each.
@@ -160,7 +101,7 @@ TEST_F(MidiCapture, AnA4ThroughTheSequencerSoundsAt440Hz) {
   const long long on = capture_.WaitForSound(from);
   ASSERT_GE(on, 0) << "the sequencer's note was not heard";
   ASSERT_TRUE(capture_.WaitPast(on + kRate));
-  const double hz = Pitch(Left(capture_, on + kRate * 3 / 10, on + kRate * 8 / 10));
+  const double hz = Pitch(LeftChannel(capture_, on + kRate * 3 / 10, on + kRate * 8 / 10));
   mciSendStringA("close tune", nullptr, 0, nullptr);
   DeleteFileA(file.c_str());
   EXPECT_NEAR(hz, 440.0, 440.0 * 0.005);
@@ -169,20 +110,20 @@ TEST_F(MidiCapture, AnA4ThroughTheSequencerSoundsAt440Hz) {
 TEST_F(MidiCapture, ReverbAmountChangesTheDecayAndEffectsOffRemoveTheTail) {
   ASSERT_TRUE(CardSet(zephra::kSetWavetableEffect, 1));
   ASSERT_TRUE(CardSet(zephra::kSetReverbAmount, 0));
-  ASSERT_TRUE(WaitForSynth(1, 0, Midi().synth.mode));
+  ASSERT_TRUE(WaitForSynth(1, 0, SynthReport().synth.mode));
   Take dry = Note(115, 60, 300);  // a short woodblock: its own sound ends quickly
   ASSERT_GE(dry.on, 0);
   const double tail0 = Tail(dry);
 
   ASSERT_TRUE(CardSet(zephra::kSetReverbAmount, 127));
-  ASSERT_TRUE(WaitForSynth(1, 127, Midi().synth.mode));
+  ASSERT_TRUE(WaitForSynth(1, 127, SynthReport().synth.mode));
   Take wet = Note(115, 60, 300);
   ASSERT_GE(wet.on, 0);
   const double tail127 = Tail(wet);
   EXPECT_GT(tail127, 4 * tail0 + 1.0) << "reverb 127 against 0: " << tail127 << " / " << tail0;
 
   ASSERT_TRUE(CardSet(zephra::kSetWavetableEffect, 0));
-  ASSERT_TRUE(WaitForSynth(0, 127, Midi().synth.mode));
+  ASSERT_TRUE(WaitForSynth(0, 127, SynthReport().synth.mode));
   Take off = Note(115, 60, 300);
   ASSERT_GE(off.on, 0);
   EXPECT_LT(Tail(off), tail127 / 10) << "effects off keeps a tail";
@@ -190,18 +131,18 @@ TEST_F(MidiCapture, ReverbAmountChangesTheDecayAndEffectsOffRemoveTheTail) {
 
 TEST_F(MidiCapture, Mode2SoundsAtMost32VoicesOfA48NoteChord) {
   ASSERT_TRUE(CardSet(zephra::kSetSoftSynthMode, 2));
-  ASSERT_TRUE(WaitUntil([] { return Midi().synth.mode == 2; }));
+  ASSERT_TRUE(WaitUntil([] { return SynthReport().synth.mode == 2; }));
   Short(0xC0 | 19 << 8);  // an organ holds every note
   for (int k = 0; k < 48; ++k) Short(0x90 | (36 + k) << 8 | 90 << 16);
-  ASSERT_TRUE(WaitUntil([] { return Midi().synth.activeVoices > 0; }));
-  kv22::MidiState m = Midi();
+  ASSERT_TRUE(WaitUntil([] { return SynthReport().synth.activeVoices > 0; }));
+  kv22::MidiState m = SynthReport();
   EXPECT_LE(m.synth.activeVoices, 32u);
   EXPECT_EQ(m.synth.maxVoices, 32u);
   midiOutReset(out_);
   ASSERT_TRUE(CardSet(zephra::kSetSoftSynthMode, 0));
-  ASSERT_TRUE(WaitUntil([] { return Midi().synth.mode == 0; }));
+  ASSERT_TRUE(WaitUntil([] { return SynthReport().synth.mode == 0; }));
   for (int k = 0; k < 48; ++k) Short(0x90 | (36 + k) << 8 | 90 << 16);
-  EXPECT_TRUE(WaitUntil([] { return Midi().synth.activeVoices > 32; })) << "mode 0 plays more than 32";
+  EXPECT_TRUE(WaitUntil([] { return SynthReport().synth.activeVoices > 32; })) << "mode 0 plays more than 32";
   midiOutReset(out_);
 }
 
@@ -209,13 +150,13 @@ TEST_F(MidiCapture, ABankDownloadedThroughTheCardChangesTheTimbre) {
   auto centroid = [this] {
     Take t = Note(0, 60, 400);
     if (t.on < 0) return -1.0;
-    return Centroid(Left(capture_, t.on + kRate / 20, t.on + kRate / 20 + 4096));
+    return Centroid(LeftChannel(capture_, t.on + kRate / 20, t.on + kRate / 20 + 4096));
   };
   const double before = centroid();
   ASSERT_GT(before, 0);
   const char bank[] = "Z:\\usr\\share\\sounds\\sf2\\sf_GMbank.sf2";
   ASSERT_TRUE(CardRequest(zephra::kDownloadBank, bank, sizeof bank));
-  ASSERT_TRUE(WaitUntil([&] { return std::string(Midi().synth.bank) == bank; }));
+  ASSERT_TRUE(WaitUntil([&] { return std::string(SynthReport().synth.bank) == bank; }));
   const double after = centroid();
   // Back to the default bank for the tests after this one.
   char sys[MAX_PATH];

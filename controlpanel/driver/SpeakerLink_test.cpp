@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "card/core/CardCore.h"
 #include "shared/card/CardClient.h"
 #include "controlpanel/driver/SpeakerLink.h"
 

@@ -39,14 +39,14 @@ RequestExecutionLevel admin
 !define PUBLISHER "Meridal Multimedia"
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\ResonixTrivox"
 !define SERVICE_KEY "System\CurrentControlSet\Services\${CARD_SERVICE}"
-!define K3 "Software\Meridal\Resonix Trivox"
-!define K4 "Software\Meridal\Resonix Trivox\setup"
-!define K5 "Software\Microsoft\Windows\CurrentVersion\Run"
-!define K6 "Software\Orvane\Trivox"
-!define K9 "Software\Orvane\Zephra\DriverNames"
+; K3..K9 and their parents are the programs' own keys, passed by build-setup.sh from the
+; settings catalogue.
+!ifndef K3 | K4 | K5 | K6 | K9 | K3_PARENT | K6_PARENT | K9_PARENT
+  !error "the registry keys come from the catalogue: build with installer/build-setup.sh"
+!endif
 !define WINE_DRIVERS "Software\Wine\Drivers"
 ; Wine's audio driver choice before ours, put back by the uninstaller ("-" when there was none).
-!define MIDI_SETUP_KEY "Software\Orvane\Zephra\Setup"
+!define MIDI_SETUP_KEY "${K9_PARENT}\Setup"
 
 Name "${PRODUCT}"
 Caption "${PRODUCT} Setup"
@@ -80,7 +80,7 @@ ShowUninstDetails show
   DeleteRegValue HKLM "${K4}" "SoftwareUpdatedToVersion"
   DeleteRegKey /ifempty HKLM "${K4}"
   DeleteRegKey /ifempty HKLM "${K3}"
-  DeleteRegKey /ifempty HKLM "Software\Meridal"
+  DeleteRegKey /ifempty HKLM "${K3_PARENT}"
   DeleteRegValue HKLM "${K6}" "EnableDS3D"
   DeleteRegValue HKLM "${K6}" "SplashAudio"
   DeleteRegValue HKLM "${K6}" "SplashScreen"
@@ -88,8 +88,8 @@ ShowUninstDetails show
   DeleteRegValue HKLM "${K9}" "MidiDriverName"
   DeleteRegValue HKLM "${K9}" "WavetableDriverName"
   DeleteRegKey /ifempty HKLM "${K9}"
-  DeleteRegKey /ifempty HKLM "Software\Orvane\Zephra"
-  DeleteRegKey /ifempty HKLM "Software\Orvane"
+  DeleteRegKey /ifempty HKLM "${K9_PARENT}"
+  DeleteRegKey /ifempty HKLM "${K6_PARENT}"
   DeleteRegKey HKLM "${UNINST_KEY}"
 !macroend
 

@@ -9,6 +9,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build=$(cd "${1:?usage: setup_test.sh WINDOWS_BUILD_DIR}" && pwd)
 source "$here/../tools/wine-env.sh"
 source "$here/../shared/names/names.sh"
+source "$here/../shared/settings/keys.sh"
 
 work=$(mktemp -d /tmp/zephra-setup-test.XXXXXX)
 trap 'WINEPREFIX=$work/prefix zw_session_end; rm -rf "$work"' EXIT
@@ -107,14 +108,14 @@ done
 check "installs system32\\$ZEPHRA_MIDI_DRIVER" test -f "$c/windows/system32/$ZEPHRA_MIDI_DRIVER"
 check "installs the default bank as orvanegm" cmp -s "$build/card/mididrv/orvanegm" "$c/windows/system32/orvanegm"
 wine_audio_is() { [ "$(value 'Software\\Wine\\Drivers' user.reg Audio)" = "\"Audio\"=\"$1\"" ]; }
-previous_audio_is() { [ "$(value 'Software\\Orvane\\Zephra\\Setup' system.reg PreviousWineAudio)" = "\"PreviousWineAudio\"=\"$1\"" ]; }
+previous_audio_is() { [ "$(value "$(zephra_reg_escaped "${catalogue_kDriverNames%\\*}\\Setup")" system.reg PreviousWineAudio)" = "\"PreviousWineAudio\"=\"$1\"" ]; }
 check "Wine loads the card's MIDI driver" wine_audio_is "$ZEPHRA_WINE_AUDIO"
 check "Wine's previous audio driver kept" previous_audio_is pulse
 check "service key" value "System\\\\CurrentControlSet\\\\Services\\\\$ZEPHRA_CARD_SERVICE" system.reg Start
-check "release in K4" value 'Software\\Meridal\\Resonix Trivox\\setup' system.reg SoftwareVersion
-check "MIDI names in K9" value 'Software\\Orvane\\Zephra\\DriverNames' system.reg WavetableDriverName
+check "release in K4" value "$(zephra_reg_escaped "$catalogue_kSetup")" system.reg SoftwareVersion
+check "MIDI names in K9" value "$(zephra_reg_escaped "$catalogue_kDriverNames")" system.reg WavetableDriverName
 for v in SplashAudio SplashScreen; do
-  check "splash on in K6: $v" dword_is 'Software\\Orvane\\Trivox' "$v" 00000001
+  check "splash on in K6: $v" dword_is "$(zephra_reg_escaped "$catalogue_kTrivoxShared")" "$v" 00000001
 done
 for v in DisplayName DisplayVersion Publisher InstallLocation UninstallString; do
   check "uninstall entry $v" value 'Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ResonixTrivox' system.reg "$v"
@@ -132,24 +133,24 @@ start_panel
 check "the control panel stays resident" panel_resident
 
 # ---- a second setup over it: in place, the user's settings kept
-zw_reg_text <<'REG'
-[HKEY_CURRENT_USER\Software\Meridal\Resonix Trivox\Resonix Trivox Control\Preferences]
+zw_reg_text <<REG
+[HKEY_CURRENT_USER\\$catalogue_kUserPreferences]
 "ToolTipsEnable"=dword:00000000
 "PROPSHEET_PAGE"=dword:00000002
 
-[HKEY_LOCAL_MACHINE\Software\Orvane\Zephra\ControlPanel]
+[HKEY_LOCAL_MACHINE\\$catalogue_kCardPanel]
 "OutputMode"=dword:00000000
 
-[HKEY_LOCAL_MACHINE\Software\Orvane\Trivox]
+[HKEY_LOCAL_MACHINE\\$catalogue_kTrivoxShared]
 "SplashAudio"=dword:00000000
 "SplashScreen"=dword:00000000
 REG
 run 'C:\setup.exe' /S
 check "second setup ended the running copy" panel_gone
 flush
-check "user's K2 kept" value 'Software\\Meridal\\Resonix Trivox\\Resonix Trivox Control\\Preferences' user.reg ToolTipsEnable
-check "user's K8 kept" value 'Software\\Orvane\\Zephra\\ControlPanel' system.reg OutputMode
-check "user's splash choice kept" dword_is 'Software\\Orvane\\Trivox' SplashAudio 00000000
+check "user's K2 kept" value "$(zephra_reg_escaped "$catalogue_kUserPreferences")" user.reg ToolTipsEnable
+check "user's K8 kept" value "$(zephra_reg_escaped "$catalogue_kCardPanel")" system.reg OutputMode
+check "user's splash choice kept" dword_is "$(zephra_reg_escaped "$catalogue_kTrivoxShared")" SplashAudio 00000000
 check "upgrade keeps Wine's previous audio driver" previous_audio_is pulse
 check "still one program directory" test "$(find "$c" -name ZephraCtrl.exe | wc -l)" = 1
 
@@ -178,14 +179,14 @@ check "uninstall removes the Trivox object" test ! -e "$prog/card"
 check "uninstall removes the help files" test ! -e "$prog/help" -a ! -e "$prog/demos/TrivoxPlay.hlp"
 check "uninstall gives Wine its own audio driver back" wine_audio_is pulse
 # The program's own settings are the user's: take them out before comparing.
-zw_reg_text <<'REG'
-[-HKEY_CURRENT_USER\Software\Meridal]
+zw_reg_text <<REG
+[-HKEY_CURRENT_USER\\${catalogue_kInstall%\\*}]
 
-[-HKEY_LOCAL_MACHINE\Software\Orvane\Zephra\ControlPanel]
+[-HKEY_LOCAL_MACHINE\\$catalogue_kCardPanel]
 
-[-HKEY_LOCAL_MACHINE\Software\Orvane\Zephra]
+[-HKEY_LOCAL_MACHINE\\${catalogue_kCardPanel%\\*}]
 
-[-HKEY_LOCAL_MACHINE\Software\Orvane]
+[-HKEY_LOCAL_MACHINE\\${catalogue_kTrivoxShared%\\*}]
 REG
 flush
 files "$work/files1"

@@ -15,6 +15,7 @@ out=$root/docs/screenshots
 mkdir -p "$out"
 
 source shared/names/names.sh
+source shared/settings/keys.sh
 trap zw_cleanup EXIT
 unset DISPLAY PULSE_SERVER
 zw_display
@@ -66,7 +67,7 @@ for shape in 9x nt; do
   tool post "$sheet" $WM_CLOSE
   if [ "$shape" = 9x ]; then
     # The Trivox logo of the first device would cover the windows for a moment.
-    zw_wine reg add 'HKLM\Software\Orvane\Trivox' /v SplashScreen /t REG_DWORD /d 0 /f >/dev/null
+    zw_wine reg add "HKLM\\$catalogue_kTrivoxShared" /v SplashScreen /t REG_DWORD /d 0 /f >/dev/null
     setsid nohup wine "$player" >/dev/null 2>&1 < /dev/null &
     title="Trivox Player (Hit F1 For Help)"
     shot "$title" trivoxplay

@@ -9,7 +9,7 @@ PKGS=(
   xvfb xauth cmake make g++ googletest libgtest-dev
   libbenchmark-dev xdotool imagemagick x11-utils
   pulseaudio pulseaudio-utils sox
-  nsis libopenal-data libopenal-dev clang libclang-rt-14-dev
+  nsis libopenal-data libopenal-dev clang clang-tidy libclang-rt-14-dev
   libfluidsynth-dev timgm6mb-soundfont csound-soundfont gigtools libstb-dev libvorbis-dev
 )
 source "$(dirname "${BASH_SOURCE[0]}")/arch.sh"

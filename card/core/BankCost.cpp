@@ -26,12 +26,12 @@ struct Chunk {
 
 class Walker {
  public:
-  Walker(const uint8_t* data, uint32_t size) : data_(data), size_(size) {}
-  explicit Walker(const Chunk& c) : data_(c.data), size_(c.size) {}
+  Walker(const uint8_t* data, uint32_t size) : m_data(data), m_size(size) {}
+  explicit Walker(const Chunk& c) : m_data(c.data), m_size(c.size) {}
   bool Next(Chunk& c) {
-    if (fault_ || pos_ >= size_) return false;
-    const uint32_t left = size_ - pos_;
-    const uint8_t* p = data_ + pos_;
+    if (m_fault || m_pos >= m_size) return false;
+    const uint32_t left = m_size - m_pos;
+    const uint8_t* p = m_data + m_pos;
     if (left < 8 || Le32(p + 4) > left - 8) return Fault();
     c.id = Le32(p);
     c.size = Le32(p + 4);
@@ -44,20 +44,20 @@ class Walker {
       c.size -= 4;
     }
     const uint64_t step = 8 + uint64_t(Le32(p + 4)) + (Le32(p + 4) & 1);
-    pos_ = step > left ? size_ : pos_ + uint32_t(step);
+    m_pos = step > left ? m_size : m_pos + uint32_t(step);
     return true;
   }
-  bool fault() const { return fault_; }
+  bool fault() const { return m_fault; }
 
  private:
   bool Fault() {
-    fault_ = true;
+    m_fault = true;
     return false;
   }
-  const uint8_t* data_;
-  uint32_t size_;
-  uint32_t pos_ = 0;
-  bool fault_ = false;
+  const uint8_t* m_data;
+  uint32_t m_size;
+  uint32_t m_pos = 0;
+  bool m_fault = false;
 };
 
 struct Table {

@@ -114,91 +114,91 @@ bool DeviceServes(uint32_t dev, uint32_t code) {
 }
 
 void Card::Init(const CardConfig& cfg, FileProbe probe, void* probeContext) {
-  probe_ = probe;
-  probeContext_ = probeContext;
-  Zero(&state_, sizeof state_);
-  Zero(&midi_, sizeof midi_);
-  wtSetMask_ = 0;
-  state_.eqInput = -1;
+  m_probe = probe;
+  m_probeContext = probeContext;
+  Zero(&m_state, sizeof m_state);
+  Zero(&m_midi, sizeof m_midi);
+  m_wtSetMask = 0;
+  m_state.eqInput = -1;
   SetConfig(cfg);
   ClearLog();
 }
 
 void Card::SetConfig(const CardConfig& cfg) {
   if (ConfigValid(cfg)) {
-    config_ = cfg;
+    m_config = cfg;
   } else {
-    DefaultConfig(config_);
+    DefaultConfig(m_config);
   }
 }
 
 bool Card::DeviceEnabled(uint32_t dev) const {
-  return dev < kDeviceCount && (config_.deviceMask & DeviceBit(dev)) != 0;
+  return dev < kDeviceCount && (m_config.deviceMask & DeviceBit(dev)) != 0;
 }
 
 void Card::ResetState() {
   uint32_t handles[kDeviceCount];
-  Copy(handles, state_.handles, sizeof handles);
-  Zero(&state_, sizeof state_);
-  Copy(state_.handles, handles, sizeof handles);
-  Zero(&midi_, sizeof midi_);
-  wtSetMask_ = 0;
-  state_.eqInput = -1;
+  Copy(handles, m_state.handles, sizeof handles);
+  Zero(&m_state, sizeof m_state);
+  Copy(m_state.handles, handles, sizeof handles);
+  Zero(&m_midi, sizeof m_midi);
+  m_wtSetMask = 0;
+  m_state.eqInput = -1;
   ClearLog();
 }
 
 Status Card::EqInitialize(EqInfo& out) {
-  ++state_.eqInits;
-  if (config_.eq.flags & kEqInitFails) return kRefused;
+  ++m_state.eqInits;
+  if (m_config.eq.flags & kEqInitFails) return kRefused;
   Zero(&out, sizeof out);
-  out.boardId = config_.eq.boardId;
-  out.inputCount = config_.eq.inputCount;
-  Copy(out.names, config_.eq.names, sizeof out.names);
+  out.boardId = m_config.eq.boardId;
+  out.inputCount = m_config.eq.inputCount;
+  Copy(out.names, m_config.eq.names, sizeof out.names);
   return kOk;
 }
 
 Status Card::EqGetStatus(EqStatus& out) {
-  ++state_.eqStatusCalls;
-  out.flags = state_.eqOn ? 1u : 0u;
-  out.input = state_.eqInput;
-  out.status = (config_.eq.flags & kEqUnavailable) ? kEqStatusUnavailable : 0u;
+  ++m_state.eqStatusCalls;
+  out.flags = m_state.eqOn ? 1u : 0u;
+  out.input = m_state.eqInput;
+  out.status = (m_config.eq.flags & kEqUnavailable) ? kEqStatusUnavailable : 0u;
   return kOk;
 }
 
 Status Card::EqSetConfig(const EqRequest& req) {
-  ++state_.eqConfigCalls;
-  if (config_.eq.flags & kEqUnavailable) return kRefused;
+  ++m_state.eqConfigCalls;
+  if (m_config.eq.flags & kEqUnavailable) return kRefused;
   if (req.mask & kEqMaskInput) {
-    int32_t count = int32_t(config_.eq.inputCount);
+    int32_t count = int32_t(m_config.eq.inputCount);
     if (req.input < -1 || req.input >= count) return kRefused;
-    if (config_.eq.refuseMask & (1u << uint32_t(req.input + 1))) return kRefused;
+    if (m_config.eq.refuseMask & (1u << uint32_t(req.input + 1))) return kRefused;
   }
   // Both parts are checked before either is applied.
-  if (req.mask & kEqMaskOnOff) state_.eqOn = req.flags & 1u;
-  if (req.mask & kEqMaskInput) state_.eqInput = req.input;
+  if (req.mask & kEqMaskOnOff) m_state.eqOn = req.flags & 1u;
+  if (req.mask & kEqMaskInput) m_state.eqInput = req.input;
   return kOk;
 }
 
 void Card::ClearLog() {
-  logHead_ = 0;
-  logCount_ = 0;
-  nextSeq_ = 1;
+  m_logHead = 0;
+  m_logCount = 0;
+  m_nextSeq = 1;
 }
 
 void Card::NoteOpen(uint32_t dev) {
   if (dev >= kDeviceCount) return;
-  ++state_.opens[dev];
-  ++state_.handles[dev];
+  ++m_state.opens[dev];
+  ++m_state.handles[dev];
 }
 
 void Card::NoteClose(uint32_t dev) {
-  if (dev >= kDeviceCount || state_.handles[dev] == 0) return;
-  --state_.handles[dev];
+  if (dev >= kDeviceCount || m_state.handles[dev] == 0) return;
+  --m_state.handles[dev];
 }
 
 bool Card::Refused(uint32_t dev, uint32_t code) const {
-  for (uint32_t i = 0; i < config_.failCount; ++i) {
-    if (config_.fail[i].code == code && (config_.fail[i].devices & DeviceBit(dev)) != 0) return true;
+  for (uint32_t i = 0; i < m_config.failCount; ++i) {
+    if (m_config.fail[i].code == code && (m_config.fail[i].devices & DeviceBit(dev)) != 0) return true;
   }
   return false;
 }
@@ -206,16 +206,16 @@ bool Card::Refused(uint32_t dev, uint32_t code) const {
 LogEntry& Card::Append(uint32_t dev, uint32_t code, const uint8_t* in, uint32_t inLength,
                        uint32_t outLength) {
   uint32_t slot;
-  if (logCount_ < kLogCapacity) {
-    slot = (logHead_ + logCount_) % kLogCapacity;
-    ++logCount_;
+  if (m_logCount < kLogCapacity) {
+    slot = (m_logHead + m_logCount) % kLogCapacity;
+    ++m_logCount;
   } else {
-    slot = logHead_;  // overwrite the oldest
-    logHead_ = (logHead_ + 1) % kLogCapacity;
+    slot = m_logHead;  // overwrite the oldest
+    m_logHead = (m_logHead + 1) % kLogCapacity;
   }
-  LogEntry& e = log_[slot];
+  LogEntry& e = m_log[slot];
   Zero(&e, sizeof e);
-  e.seq = nextSeq_++;
+  e.seq = m_nextSeq++;
   e.device = dev;
   e.code = code;
   e.inLength = inLength;
@@ -259,36 +259,36 @@ Status Card::Execute(uint32_t dev, uint32_t code, const uint8_t* in, uint32_t in
   if (Refused(dev, code)) return kRefused;
 
   switch (code) {
-    case kSetDisableDsHwBuf: state_.disableDsHwBuf = Le32(in); break;
+    case kSetDisableDsHwBuf: m_state.disableDsHwBuf = Le32(in); break;
     case kGetDisableDsHwBuf:
       if (outLength >= 4) {
-        PutLe32(out, state_.disableDsHwBuf);
+        PutLe32(out, m_state.disableDsHwBuf);
         *written = 4;
       }
       break;
     case kSetOutputMode:
-      Copy(state_.outputRecord, in, kOutputRecordSize);
-      state_.outputFlag = uint16_t(in[kOutputFlagOffset] | in[kOutputFlagOffset + 1] << 8);
+      Copy(m_state.outputRecord, in, kOutputRecordSize);
+      m_state.outputFlag = uint16_t(in[kOutputFlagOffset] | in[kOutputFlagOffset + 1] << 8);
       break;
-    case kSetWavetableEffect: state_.effects = Le32(in); wtSetMask_ |= kWtSetEffects; break;
-    case kSetReverbAmount: state_.reverb = Le32(in); wtSetMask_ |= kWtSetReverb; break;
-    case kSetChorusAmount: state_.chorus = Le32(in); wtSetMask_ |= kWtSetChorus; break;
-    case kSetSoftSynthMode: state_.softSynthMode = Le32(in); wtSetMask_ |= kWtSetMode; break;
+    case kSetWavetableEffect: m_state.effects = Le32(in); m_wtSetMask |= kWtSetEffects; break;
+    case kSetReverbAmount: m_state.reverb = Le32(in); m_wtSetMask |= kWtSetReverb; break;
+    case kSetChorusAmount: m_state.chorus = Le32(in); m_wtSetMask |= kWtSetChorus; break;
+    case kSetSoftSynthMode: m_state.softSynthMode = Le32(in); m_wtSetMask |= kWtSetMode; break;
     case kGetPerformanceLevel:
     case kGetPerformanceClass:
     case kGetPerformanceFeature: {
-      uint32_t v = code == kGetPerformanceLevel   ? config_.level
-                   : code == kGetPerformanceClass ? config_.perfClass
-                                                  : config_.feature;
+      uint32_t v = code == kGetPerformanceLevel   ? m_config.level
+                   : code == kGetPerformanceClass ? m_config.perfClass
+                                                  : m_config.feature;
       PutLe32(out, v);
       *written = 4;
       break;
     }
     case kDownloadBank: {
       const char* path = reinterpret_cast<const char*>(in);
-      const Status found = probe_ ? probe_(path, probeContext_) : kBankNotFound;
+      const Status found = m_probe ? m_probe(path, m_probeContext) : kBankNotFound;
       if (found != kOk) return found == kBadBank ? kBadBank : kBankNotFound;
-      Copy(state_.bank, in, inLength);
+      Copy(m_state.bank, in, inLength);
       break;
     }
   }
@@ -297,8 +297,8 @@ Status Card::Execute(uint32_t dev, uint32_t code, const uint8_t* in, uint32_t in
 
 uint32_t Card::ReadLog(uint32_t afterSeq, LogEntry* out, uint32_t max) const {
   uint32_t n = 0;
-  for (uint32_t i = 0; i < logCount_ && n < max; ++i) {
-    const LogEntry& e = log_[(logHead_ + i) % kLogCapacity];
+  for (uint32_t i = 0; i < m_logCount && n < max; ++i) {
+    const LogEntry& e = m_log[(m_logHead + i) % kLogCapacity];
     if (e.seq > afterSeq) out[n++] = e;
   }
   return n;
@@ -321,25 +321,25 @@ Status Card::MidiReportIn(const MidiReport& report, WavetableView& view) {
   for (uint32_t i = 0; i < report.eventCount; ++i) {
     if (report.events[i].port >= kMidiPortCount) return kBadSize;
   }
-  for (uint32_t p = 0; p < kMidiPortCount; ++p) midi_.bytes[p] += report.bytes[p];
+  for (uint32_t p = 0; p < kMidiPortCount; ++p) m_midi.bytes[p] += report.bytes[p];
   for (uint32_t i = 0; i < report.eventCount; ++i) {
-    if (midi_.lastCount == kMidiLastEvents) {
-      for (uint32_t k = 1; k < kMidiLastEvents; ++k) midi_.last[k - 1] = midi_.last[k];
-      --midi_.lastCount;
+    if (m_midi.lastCount == kMidiLastEvents) {
+      for (uint32_t k = 1; k < kMidiLastEvents; ++k) m_midi.last[k - 1] = m_midi.last[k];
+      --m_midi.lastCount;
     }
-    midi_.last[midi_.lastCount++] = report.events[i];
-    ++midi_.messages;
+    m_midi.last[m_midi.lastCount++] = report.events[i];
+    ++m_midi.messages;
   }
   if (report.flags & kMidiHasSynth) {
-    midi_.hasSynth = 1;
-    midi_.synth = report.synth;
+    m_midi.hasSynth = 1;
+    m_midi.synth = report.synth;
   }
-  view.setMask = wtSetMask_;
-  view.effects = state_.effects;
-  view.reverb = state_.reverb;
-  view.chorus = state_.chorus;
-  view.mode = state_.softSynthMode;
-  Copy(view.bank, state_.bank, kBankPathMax);
+  view.setMask = m_wtSetMask;
+  view.effects = m_state.effects;
+  view.reverb = m_state.reverb;
+  view.chorus = m_state.chorus;
+  view.mode = m_state.softSynthMode;
+  Copy(view.bank, m_state.bank, kBankPathMax);
   return kOk;
 }
 
@@ -347,32 +347,32 @@ void Card::TakeStored(const StoredSettings& stored) {
   const uint32_t has = stored.present;
   if (has & kStoredOutputMode) {
     const uint16_t flag = OutputFlagForMode(int(catalogue::OutputModeFromStore(true, stored.outputMode)));
-    Zero(state_.outputRecord, sizeof state_.outputRecord);
-    state_.outputRecord[kOutputFlagOffset] = uint8_t(flag & 0xFF);
-    state_.outputRecord[kOutputFlagOffset + 1] = uint8_t(flag >> 8);
-    state_.outputFlag = flag;
+    Zero(m_state.outputRecord, sizeof m_state.outputRecord);
+    m_state.outputRecord[kOutputFlagOffset] = uint8_t(flag & 0xFF);
+    m_state.outputRecord[kOutputFlagOffset + 1] = uint8_t(flag >> 8);
+    m_state.outputFlag = flag;
   }
-  if (has & kStoredDisableDsHwBuf) state_.disableDsHwBuf = stored.disableDsHwBuf;
+  if (has & kStoredDisableDsHwBuf) m_state.disableDsHwBuf = stored.disableDsHwBuf;
   if (has & kStoredEffects) {
-    state_.effects = stored.effects != 0 ? 1 : 0;
-    wtSetMask_ |= kWtSetEffects;
+    m_state.effects = stored.effects != 0 ? 1 : 0;
+    m_wtSetMask |= kWtSetEffects;
   }
   if (has & kStoredReverb) {
-    state_.reverb = catalogue::EffectLevelFromStore(true, stored.reverb);
-    wtSetMask_ |= kWtSetReverb;
+    m_state.reverb = catalogue::EffectLevelFromStore(true, stored.reverb);
+    m_wtSetMask |= kWtSetReverb;
   }
   if (has & kStoredChorus) {
-    state_.chorus = catalogue::EffectLevelFromStore(true, stored.chorus);
-    wtSetMask_ |= kWtSetChorus;
+    m_state.chorus = catalogue::EffectLevelFromStore(true, stored.chorus);
+    m_wtSetMask |= kWtSetChorus;
   }
   // An odd mode counts as none stored, as on the MIDI page: the synthesizer keeps its own.
   if ((has & kStoredSynthMode) && catalogue::SoftSynthModeUsable(true, stored.synthMode)) {
-    state_.softSynthMode = stored.synthMode;
-    wtSetMask_ |= kWtSetMode;
+    m_state.softSynthMode = stored.synthMode;
+    m_wtSetMask |= kWtSetMode;
   }
   if ((has & kStoredBank) && Terminated(stored.bank, kBankPathMax) && stored.bank[0] &&
-      (!probe_ || probe_(stored.bank, probeContext_) == kOk))
-    Copy(state_.bank, stored.bank, kBankPathMax);
+      (!m_probe || m_probe(stored.bank, m_probeContext) == kOk))
+    Copy(m_state.bank, stored.bank, kBankPathMax);
 }
 
 }  // namespace kv22

@@ -61,8 +61,8 @@ class Card {
   // probes as one. Not logged: no program asked.
   void TakeStored(const StoredSettings& stored);
   void SetConfig(const CardConfig& cfg);
-  const CardConfig& Config() const { return config_; }
-  const CardState& State() const { return state_; }
+  const CardConfig& Config() const { return m_config; }
+  const CardState& State() const { return m_state; }
   bool DeviceEnabled(uint32_t dev) const;
 
   // One control request. in and out may overlap (buffered I/O): the input is
@@ -79,7 +79,7 @@ class Card {
 
   // A MIDI report merged into the card's MIDI state; kBadSize when it is malformed.
   Status MidiReportIn(const MidiReport& report, WavetableView& view);
-  const MidiState& Midi() const { return midi_; }
+  const MidiState& Midi() const { return m_midi; }
 
   void NoteOpen(uint32_t dev);
   void NoteClose(uint32_t dev);
@@ -90,8 +90,8 @@ class Card {
 
   // Entries with seq > afterSeq, oldest first, at most max of them.
   uint32_t ReadLog(uint32_t afterSeq, LogEntry* out, uint32_t max) const;
-  uint32_t LogCount() const { return logCount_; }
-  uint32_t LastSeq() const { return nextSeq_ - 1; }
+  uint32_t LogCount() const { return m_logCount; }
+  uint32_t LastSeq() const { return m_nextSeq - 1; }
 
  private:
   Status Execute(uint32_t dev, uint32_t code, const uint8_t* in, uint32_t inLength, uint8_t* out,
@@ -100,16 +100,16 @@ class Card {
   LogEntry& Append(uint32_t dev, uint32_t code, const uint8_t* in, uint32_t inLength,
                    uint32_t outLength);
 
-  CardConfig config_;
-  CardState state_;
-  MidiState midi_;
-  uint32_t wtSetMask_;
-  FileProbe probe_;
-  void* probeContext_;
-  LogEntry log_[kLogCapacity];
-  uint32_t logHead_;  // index of the oldest entry
-  uint32_t logCount_;
-  uint32_t nextSeq_;
+  CardConfig m_config;
+  CardState m_state;
+  MidiState m_midi;
+  uint32_t m_wtSetMask;
+  FileProbe m_probe;
+  void* m_probeContext;
+  LogEntry m_log[kLogCapacity];
+  uint32_t m_logHead;  // index of the oldest entry
+  uint32_t m_logCount;
+  uint32_t m_nextSeq;
 };
 
 // Which device a code belongs to: true when dev serves code.

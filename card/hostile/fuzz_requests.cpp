@@ -95,18 +95,18 @@ std::string Counts::Text() const {
 
 Fuzzer::Fuzzer(const std::vector<Target>& targets, const CardConfig& cfg, const std::string& bank,
                unsigned seed)
-    : targets_(targets), bank_(bank), model_(new Card), rng_(seed ? seed : 1),
-      trace_(std::getenv("ZEPHRA_DRIVER_FUZZ_TRACE") != nullptr) {
-  model_->Init(cfg, &BankProbe, &bank_);
+    : m_targets(targets), m_bank(bank), m_model(new Card), m_rng(seed ? seed : 1),
+      m_trace(std::getenv("ZEPHRA_DRIVER_FUZZ_TRACE") != nullptr) {
+  m_model->Init(cfg, &BankProbe, &m_bank);
 }
 
 Fuzzer::~Fuzzer() { CloseAll(); }
 
 uint32_t Fuzzer::Next() {
-  rng_ ^= rng_ << 13;
-  rng_ ^= rng_ >> 17;
-  rng_ ^= rng_ << 5;
-  return rng_;
+  m_rng ^= m_rng << 13;
+  m_rng ^= m_rng >> 17;
+  m_rng ^= m_rng << 5;
+  return m_rng;
 }
 
 // Wine keeps every VxD DLL handle a process opened, in a small table: past about 32 opens
@@ -115,35 +115,35 @@ std::atomic<int> g_dllOpens{0};
 constexpr int kDllOpens = 6;
 
 void Fuzzer::OpenOne() {
-  size_t t = Next() % targets_.size();
-  if (targets_[t].throughDll && g_dllOpens.fetch_add(1) >= kDllOpens) t = 0;
-  const Target& target = targets_[t];
+  size_t t = Next() % m_targets.size();
+  if (m_targets[t].throughDll && g_dllOpens.fetch_add(1) >= kDllOpens) t = 0;
+  const Target& target = m_targets[t];
   HANDLE h = target.ninexOpen
                  ? CreateFileA(target.path, 0, 0, nullptr, 0, FILE_FLAG_DELETE_ON_CLOSE, nullptr)
                  : CreateFileA(target.path, GENERIC_READ, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                                nullptr);
   if (h == INVALID_HANDLE_VALUE) {
-    counts_.Mismatch(std::string("open of ") + target.path + " failed, error " +
+    m_counts.Mismatch(std::string("open of ") + target.path + " failed, error " +
                          std::to_string(GetLastError()),
                      false);
     return;
   }
-  ++counts_.opens;
-  open_.push_back({h, t});
+  ++m_counts.opens;
+  m_open.push_back({h, t});
 }
 
 void Fuzzer::CloseOne() {
-  if (open_.empty()) return;
-  const size_t i = Next() % open_.size();
-  CloseHandle(open_[i].handle);
-  open_.erase(open_.begin() + static_cast<long>(i));
-  ++counts_.closes;
+  if (m_open.empty()) return;
+  const size_t i = Next() % m_open.size();
+  CloseHandle(m_open[i].handle);
+  m_open.erase(m_open.begin() + static_cast<long>(i));
+  ++m_counts.closes;
 }
 
 void Fuzzer::CloseAll() {
-  for (const Open& o : open_) CloseHandle(o.handle);
-  counts_.closes += open_.size();
-  open_.clear();
+  for (const Open& o : m_open) CloseHandle(o.handle);
+  m_counts.closes += m_open.size();
+  m_open.clear();
 }
 
 uint32_t Fuzzer::PickCode(uint32_t dev) {
@@ -178,19 +178,19 @@ void Fuzzer::PickInput(uint32_t code, std::vector<uint8_t>& in) {
   }
   std::string path;
   switch (kind) {
-    case 0: path = bank_; break;
+    case 0: path = m_bank; break;
     case 1: path = "C:\\no such folder\\bank.sf2"; break;
     case 2: path = "C:\\" + std::string(256 + Next() % 800, 'b') + ".sf2"; break;  // too long
     case 3: path = "C:\\" + std::string(255, 'c'); break;  // 259 characters: the longest text
-    case 4: path = bank_ + std::string(1, '\0') + "tail"; break;  // an inner zero
-    default: path = bank_; in.assign(path.begin(), path.end()); return;  // no zero
+    case 4: path = m_bank + std::string(1, '\0') + "tail"; break;  // an inner zero
+    default: path = m_bank; in.assign(path.begin(), path.end()); return;  // no zero
   }
   in.assign(path.begin(), path.end());
   in.push_back(0);
 }
 
 void Fuzzer::Request(const Open& o) {
-  const Target& target = targets_[o.target];
+  const Target& target = m_targets[o.target];
   const uint32_t code = PickCode(target.dev);
   std::vector<uint8_t> in;
   PickInput(code, in);
@@ -199,7 +199,7 @@ void Fuzzer::Request(const Open& o) {
   // before any device sees the request. A null output is refused as it should be.
   const bool nullIn = false;
   const bool nullOut = !out.empty() && Next() % 16 == 0;
-  if (trace_) {
+  if (m_trace) {
     std::fprintf(stderr, "req %s 0x%08x in=%u%s out=%u%s\n", target.path, code, unsigned(in.size()),
                  nullIn ? " null" : "", unsigned(out.size()), nullOut ? " null" : "");
   }
@@ -207,12 +207,12 @@ void Fuzzer::Request(const Open& o) {
   const BOOL ok = DeviceIoControl(o.handle, code, nullIn ? nullptr : in.data(), DWORD(in.size()),
                                   nullOut ? nullptr : out.data(), DWORD(out.size()), &got, nullptr);
   const DWORD error = ok ? 0 : GetLastError();
-  ++counts_.requests;
-  if (error) ++counts_.rejected;
+  ++m_counts.requests;
+  if (error) ++m_counts.rejected;
   if (nullIn || nullOut) {
     // The platform refuses a buffer it cannot reach before the driver sees it.
-    ++counts_.nullBuffers;
-    if (ok) counts_.Mismatch(Describe("null buffer", target.dev, code, DWORD(in.size()),
+    ++m_counts.nullBuffers;
+    if (ok) m_counts.Mismatch(Describe("null buffer", target.dev, code, DWORD(in.size()),
                                       DWORD(out.size()), ERROR_NOACCESS, 0), true);
     return;
   }
@@ -231,28 +231,28 @@ void Fuzzer::Request(const Open& o) {
     const uint32_t outLength = target.throughDll && code == kGetDisableDsHwBuf ? 4 : DWORD(out.size());
     modelOut.resize(outLength);
     uint32_t written = 0;
-    expected = ErrorOf(model_->Request(target.dev, code, in.data(), DWORD(in.size()),
+    expected = ErrorOf(m_model->Request(target.dev, code, in.data(), DWORD(in.size()),
                                        modelOut.empty() ? nullptr : modelOut.data(), outLength, &written));
     // Query answers come from the configuration: they must match to the byte.
     if (ok && !expected && code != kGetDisableDsHwBuf && written &&
         (got != written || std::memcmp(out.data(), modelOut.data(), written) != 0))
-      counts_.Mismatch(Describe("answer differs", target.dev, code, DWORD(in.size()), DWORD(out.size()), 0, 0),
+      m_counts.Mismatch(Describe("answer differs", target.dev, code, DWORD(in.size()), DWORD(out.size()), 0, 0),
                        true);
   }
   if (error != expected)
-    counts_.Mismatch(Describe("request", target.dev, code, DWORD(in.size()), DWORD(out.size()), expected, error),
+    m_counts.Mismatch(Describe("request", target.dev, code, DWORD(in.size()), DWORD(out.size()), expected, error),
                      ok != FALSE);
 }
 
 void Fuzzer::Run(unsigned steps) {
   for (unsigned i = 0; i < steps; ++i) {
     const uint32_t r = Next() % 100;
-    if (open_.empty() || r < 6) {
+    if (m_open.empty() || r < 6) {
       OpenOne();
-    } else if (r < 10 || open_.size() > 8) {
+    } else if (r < 10 || m_open.size() > 8) {
       CloseOne();
     } else {
-      Request(open_[Next() % open_.size()]);
+      Request(m_open[Next() % m_open.size()]);
     }
   }
 }

@@ -39,7 +39,7 @@ class Fuzzer {
 
   void Run(unsigned steps);
   void CloseAll();
-  const Counts& counts() const { return counts_; }
+  const Counts& counts() const { return m_counts; }
 
  private:
   struct Open {
@@ -54,13 +54,13 @@ class Fuzzer {
   uint32_t PickSize();
   void PickInput(uint32_t code, std::vector<uint8_t>& in);
 
-  std::vector<Target> targets_;
-  std::string bank_;
-  std::unique_ptr<kv22::Card> model_;
-  std::vector<Open> open_;
-  uint32_t rng_;
-  Counts counts_;
-  bool trace_;  // each request on stderr before it is sent
+  std::vector<Target> m_targets;
+  std::string m_bank;
+  std::unique_ptr<kv22::Card> m_model;
+  std::vector<Open> m_open;
+  uint32_t m_rng;
+  Counts m_counts;
+  bool m_trace;  // each request on stderr before it is sent
 };
 
 // The driver opens a bank itself; here the one we made (context: its path), or a plain file.

@@ -67,35 +67,35 @@ uint32_t Parser::Feed(uint8_t b, Event out[2]) {
     out[n++] = {kShort, b};
     return n;
   }
-  if (inSysEx_ && b != 0xF7 && b >= 0x80) {
-    inSysEx_ = false;
+  if (m_inSysEx && b != 0xF7 && b >= 0x80) {
+    m_inSysEx = false;
     out[n++] = {kSysExCut, b};
   }
   if (b == 0xF0) {
-    inSysEx_ = true;
-    running_ = 0;
+    m_inSysEx = true;
+    m_running = 0;
     out[n++] = {kSysEx, b};
     return n;
   }
-  if (inSysEx_) {
-    if (b == 0xF7) inSysEx_ = false;
+  if (m_inSysEx) {
+    if (b == 0xF7) m_inSysEx = false;
     out[n++] = {b == 0xF7 ? kSysExEnd : kSysEx, b};
     return n;
   }
   if (b >= 0x80) {
-    have_ = 0;
+    m_have = 0;
     uint32_t len = ShortLength(b);
-    running_ = len >= 2 ? b : 0;  // a stray F7 or a one-byte message leaves nothing running
+    m_running = len >= 2 ? b : 0;  // a stray F7 or a one-byte message leaves nothing running
     if (len == 1) out[n++] = {kShort, b};
     return n;
   }
-  if (running_ == 0) return n;  // stray data byte
-  data_[have_++] = b;
-  uint32_t need = ShortLength(running_) - 1;
-  if (have_ == need) {
-    uint32_t packed = running_ | uint32_t(data_[0]) << 8 | (need > 1 ? uint32_t(data_[1]) << 16 : 0);
-    have_ = 0;
-    if (running_ >= 0xF0) running_ = 0;  // system common messages do not run
+  if (m_running == 0) return n;  // stray data byte
+  m_data[m_have++] = b;
+  uint32_t need = ShortLength(m_running) - 1;
+  if (m_have == need) {
+    uint32_t packed = m_running | uint32_t(m_data[0]) << 8 | (need > 1 ? uint32_t(m_data[1]) << 16 : 0);
+    m_have = 0;
+    if (m_running >= 0xF0) m_running = 0;  // system common messages do not run
     out[n++] = {kShort, packed};
   }
   return n;
@@ -103,23 +103,23 @@ uint32_t Parser::Feed(uint8_t b, Event out[2]) {
 
 const uint8_t* SysExGather::Take(const Parser::Event& e, uint32_t& size) {
   if (e.kind == Parser::kSysExCut) {
-    have_ = 0;
-    over_ = false;
+    m_have = 0;
+    m_over = false;
     return nullptr;
   }
   if (e.kind != Parser::kSysEx && e.kind != Parser::kSysExEnd) return nullptr;
-  if (e.packed == 0xF0) have_ = 0, over_ = false;
-  if (have_ < kMaxSysExBytes) {
-    bytes_[have_++] = uint8_t(e.packed);
+  if (e.packed == 0xF0) m_have = 0, m_over = false;
+  if (m_have < kMaxSysExBytes) {
+    m_bytes[m_have++] = uint8_t(e.packed);
   } else {
-    over_ = true;
+    m_over = true;
   }
   if (e.kind != Parser::kSysExEnd) return nullptr;
-  const bool whole = !over_;
-  size = have_;
-  have_ = 0;
-  over_ = false;
-  return whole ? bytes_ : nullptr;
+  const bool whole = !m_over;
+  size = m_have;
+  m_have = 0;
+  m_over = false;
+  return whole ? m_bytes : nullptr;
 }
 
 namespace {

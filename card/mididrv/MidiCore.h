@@ -74,10 +74,10 @@ class Parser {
   uint32_t Feed(uint8_t b, Event out[2]);
 
  private:
-  uint8_t running_ = 0;
-  uint8_t data_[2] = {};
-  uint32_t have_ = 0;
-  bool inSysEx_ = false;
+  uint8_t m_running = 0;
+  uint8_t m_data[2] = {};
+  uint32_t m_have = 0;
+  bool m_inSysEx = false;
 };
 
 // The longest SysEx message, F0 to F7, the synthesizer takes.
@@ -92,9 +92,9 @@ class SysExGather {
   const uint8_t* Take(const Parser::Event& e, uint32_t& size);
 
  private:
-  uint8_t bytes_[kMaxSysExBytes];
-  uint32_t have_ = 0;
-  bool over_ = false;
+  uint8_t m_bytes[kMaxSysExBytes];
+  uint32_t m_have = 0;
+  bool m_over = false;
 };
 
 // Single writer, single reader, in memory shared by both processes; all zero is empty.

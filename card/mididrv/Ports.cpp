@@ -24,14 +24,14 @@ bool PortHold::Take(const char* suffix) {
   std::string name = std::string("\\\\.\\pipe\\" ZEPHRA_MIDI_PORT_PIPE ".") + suffix;
   // One instance at most: the next CreateNamedPipe fails while this handle lives, in any
   // process, and the hold goes with the process.
-  pipe_ = CreateNamedPipeA(name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE,
+  m_pipe = CreateNamedPipeA(name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE,
                            PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0, 0, 0, nullptr);
   return Held();
 }
 
 void PortHold::Release() {
-  if (Held()) CloseHandle(pipe_);
-  pipe_ = INVALID_HANDLE_VALUE;
+  if (Held()) CloseHandle(m_pipe);
+  m_pipe = INVALID_HANDLE_VALUE;
 }
 
 namespace {

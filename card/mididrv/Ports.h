@@ -45,10 +45,10 @@ class PortHold {
   PortHold& operator=(const PortHold&) = delete;
   bool Take(const char* suffix);
   void Release();
-  bool Held() const { return pipe_ != INVALID_HANDLE_VALUE; }
+  bool Held() const { return m_pipe != INVALID_HANDLE_VALUE; }
 
  private:
-  HANDLE pipe_ = INVALID_HANDLE_VALUE;
+  HANDLE m_pipe = INVALID_HANDLE_VALUE;
 };
 
 // "MidiDriverName" or "WavetableDriverName", their defaults when missing.

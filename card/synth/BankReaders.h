@@ -18,10 +18,10 @@ LoadResult LoadDls(const uint8_t* data, size_t size);
 class ReasonKeeper {
  protected:
   bool Fail(const std::string& why) {
-    if (reason_.empty()) reason_ = why;
+    if (m_reason.empty()) m_reason = why;
     return false;
   }
-  std::string reason_;
+  std::string m_reason;
 };
 
 // The bank when no reason was given, else the reason.

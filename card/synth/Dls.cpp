@@ -122,9 +122,9 @@ class DlsReader : private ReasonKeeper {
     return v != kv22::kBankOverBudget || Fail(BudgetReason(v, cost));
   }
 
-  std::unique_ptr<Bank> bank_;
-  std::vector<Wave> waves_;
-  std::vector<uint32_t> cues_;  // table index -> wave
+  std::unique_ptr<Bank> m_bank;
+  std::vector<Wave> m_waves;
+  std::vector<uint32_t> m_cues;  // table index -> wave
 };
 
 bool DlsReader::ReadWave(const riff::Chunk& list) {
@@ -158,13 +158,13 @@ bool DlsReader::ReadWave(const riff::Chunk& list) {
   const uint32_t frameBytes = uint32_t(channels) * (bits / 8u);
   wave.frames = data->size / frameBytes;
   if (wave.frames == 0) return Fail("a wave without samples");
-  wave.start = uint32_t(bank_->pcm.size());
-  bank_->pcm.reserve(bank_->pcm.size() + wave.frames);
+  wave.start = uint32_t(m_bank->pcm.size());
+  m_bank->pcm.reserve(m_bank->pcm.size() + wave.frames);
   for (uint32_t i = 0; i < wave.frames; ++i) {  // the first channel only
     const uint8_t* s = data->data + size_t(i) * frameBytes;
-    bank_->pcm.push_back(bits == 8 ? int16_t((s[0] - 128) * 256) : LeS16(s));
+    m_bank->pcm.push_back(bits == 8 ? int16_t((s[0] - 128) * 256) : LeS16(s));
   }
-  waves_.push_back(wave);
+  m_waves.push_back(wave);
   return true;
 }
 
@@ -174,7 +174,7 @@ bool DlsReader::ReadPool(const riff::Chunk& wvpl) {
   while (w.Next(c)) {
     if (c.id != Fourcc("LIST") || c.type != Fourcc("wave")) continue;
     if (!ReadWave(c)) return false;
-    waves_.back().offset = c.offset;
+    m_waves.back().offset = c.offset;
   }
   return Walk(w, "wvpl");
 }
@@ -188,10 +188,10 @@ bool DlsReader::ReadCues(const riff::Chunk& ptbl) {
   // Waves lie in the pool in file order, so their offsets rise: a cue is a binary search.
   for (uint32_t i = 0; i < count; ++i) {
     const uint32_t offset = Le32(ptbl.data + header + 4 * i);
-    auto it = std::lower_bound(waves_.begin(), waves_.end(), offset,
+    auto it = std::lower_bound(m_waves.begin(), m_waves.end(), offset,
                                [](const Wave& w, uint32_t at) { return w.offset < at; });
-    if (it == waves_.end() || it->offset != offset) return Fail("pool cue " + std::to_string(i) + " points at no wave");
-    cues_.push_back(uint32_t(it - waves_.begin()));
+    if (it == m_waves.end() || it->offset != offset) return Fail("pool cue " + std::to_string(i) + " points at no wave");
+    m_cues.push_back(uint32_t(it - m_waves.begin()));
   }
   return true;
 }
@@ -260,10 +260,10 @@ bool DlsReader::ReadRegion(const riff::Chunk& rgn, const std::vector<riff::Chunk
   if (!Walk(w, "rgn ")) return false;
   if (!rgnh || !wlnk) return Fail("a region without 'rgnh' or 'wlnk'");
   const uint32_t table = Le32(wlnk + 8);
-  if (table >= cues_.size()) {
-    return Fail("region names wave " + std::to_string(table) + " of " + std::to_string(cues_.size()));
+  if (table >= m_cues.size()) {
+    return Fail("region names wave " + std::to_string(table) + " of " + std::to_string(m_cues.size()));
   }
-  const Wave& wave = waves_[cues_[table]];
+  const Wave& wave = m_waves[m_cues[table]];
   Region r;
   r.keyLo = uint8_t(std::min<uint16_t>(Le16(rgnh), 127));
   r.keyHi = uint8_t(std::min<uint16_t>(Le16(rgnh + 2), 127));
@@ -322,13 +322,13 @@ bool DlsReader::ReadInstrument(const riff::Chunk& ins) {
     }
   }
   if (!Walk(regions, "lrgn")) return false;
-  if (!in.regions.empty()) bank_->instruments.push_back(std::move(in));
+  if (!in.regions.empty()) m_bank->instruments.push_back(std::move(in));
   return true;
 }
 
 LoadResult DlsReader::Read(const uint8_t* data, size_t size) {
-  bank_ = std::make_unique<Bank>();
-  bank_->kind = BankKind::kDls;
+  m_bank = std::make_unique<Bank>();
+  m_bank->kind = BankKind::kDls;
   riff::Chunk body, c, lins{}, ptbl{}, wvpl{};
   std::string why;
   if (!riff::OpenForm(data, size, Fourcc("DLS "), body, why)) return LoadResult{nullptr, why};
@@ -343,7 +343,7 @@ LoadResult DlsReader::Read(const uint8_t* data, size_t size) {
       riff::Walker info(c);
       riff::Chunk i;
       while (info.Next(i)) {
-        if (i.id == Fourcc("INAM")) bank_->name = riff::FixedText(i.data, i.size);
+        if (i.id == Fourcc("INAM")) m_bank->name = riff::FixedText(i.data, i.size);
       }
     }
   }
@@ -358,8 +358,8 @@ LoadResult DlsReader::Read(const uint8_t* data, size_t size) {
     if (c.id == Fourcc("LIST") && c.type == Fourcc("ins ")) ok = ReadInstrument(c);
   }
   if (ok) ok = Walk(instruments, "lins");
-  if (ok && bank_->instruments.empty()) Fail("no playable instrument");
-  return Finish(std::move(bank_), reason_);
+  if (ok && m_bank->instruments.empty()) Fail("no playable instrument");
+  return Finish(std::move(m_bank), m_reason);
 }
 
 }  // namespace

@@ -13,18 +13,18 @@ std::string FourccText(uint32_t id) {
 }
 
 bool Walker::Next(Chunk& c) {
-  if (!error_.empty() || pos_ >= size_) return false;
-  const size_t left = size_ - pos_;
+  if (!m_error.empty() || m_pos >= m_size) return false;
+  const size_t left = m_size - m_pos;
   if (left < 8) {
-    error_ = "truncated chunk header";
+    m_error = "truncated chunk header";
     return false;
   }
-  const uint8_t* p = data_ + pos_;
+  const uint8_t* p = m_data + m_pos;
   c.id = Le32(p);
-  c.offset = uint32_t(pos_);
+  c.offset = uint32_t(m_pos);
   const uint32_t size = Le32(p + 4);
   if (size > left - 8) {
-    error_ = "truncated chunk '" + FourccText(c.id) + "'";
+    m_error = "truncated chunk '" + FourccText(c.id) + "'";
     return false;
   }
   c.type = 0;
@@ -32,7 +32,7 @@ bool Walker::Next(Chunk& c) {
   c.size = size;
   if (c.id == Fourcc("LIST") || c.id == Fourcc("RIFF")) {
     if (size < 4) {
-      error_ = "list without a type";
+      m_error = "list without a type";
       return false;
     }
     c.type = Le32(p + 8);
@@ -40,7 +40,7 @@ bool Walker::Next(Chunk& c) {
     c.size -= 4;
   }
   const size_t step = 8 + size_t(size) + (size & 1);
-  pos_ = step > left ? size_ : pos_ + step;
+  m_pos = step > left ? m_size : m_pos + step;
   return true;
 }
 

@@ -34,16 +34,16 @@ struct Chunk {
 // the walk with a reason; a missing pad byte after the last chunk is accepted.
 class Walker {
  public:
-  Walker(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  explicit Walker(const Chunk& list) : data_(list.data), size_(list.size) {}
+  Walker(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
+  explicit Walker(const Chunk& list) : m_data(list.data), m_size(list.size) {}
   bool Next(Chunk& c);  // false at the end or on a fault (then error() is set)
-  const std::string& error() const { return error_; }
+  const std::string& error() const { return m_error; }
 
  private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t pos_ = 0;
-  std::string error_;
+  const uint8_t* m_data;
+  size_t m_size;
+  size_t m_pos = 0;
+  std::string m_error;
 };
 
 // The body of a RIFF file of the given form; false with a reason otherwise.

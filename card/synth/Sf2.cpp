@@ -97,15 +97,15 @@ class Sf2Reader : private ReasonKeeper {
   bool ReadPreset(uint32_t index);
   void AddRegions(const Zone& pz, const std::vector<Zone>& izones, Instrument& out);
 
-  std::unique_ptr<Bank> bank_;
-  bool sawIfil_ = false, sawSmpl_ = false;
-  uint16_t version_ = 2;
-  const uint8_t* smpl_ = nullptr;  // version 3: the raw sample data, decoded by ReadSamples
-  size_t smplSize_ = 0;
-  Pdta pd_;
-  riff::Chunk pdtaList_;
-  std::vector<Sample> samples_;
-  std::vector<std::vector<Zone>> instZones_;
+  std::unique_ptr<Bank> m_bank;
+  bool m_sawIfil = false, m_sawSmpl = false;
+  uint16_t m_version = 2;
+  const uint8_t* m_smpl = nullptr;  // version 3: the raw sample data, decoded by ReadSamples
+  size_t m_smplSize = 0;
+  Pdta m_pd;
+  riff::Chunk m_pdtaList;
+  std::vector<Sample> m_samples;
+  std::vector<std::vector<Zone>> m_instZones;
 };
 
 bool Sf2Reader::ReadInfo(const riff::Chunk& list) {
@@ -114,26 +114,26 @@ bool Sf2Reader::ReadInfo(const riff::Chunk& list) {
   while (w.Next(c)) {
     if (c.id == Fourcc("ifil")) {
       if (c.size != 4) return Fail("'ifil' is not 4 bytes");
-      version_ = Le16(c.data);
-      if (version_ != 2 && version_ != 3) {
-        return Fail("SoundFont version " + std::to_string(version_) + " is not 2 or 3");
+      m_version = Le16(c.data);
+      if (m_version != 2 && m_version != 3) {
+        return Fail("SoundFont version " + std::to_string(m_version) + " is not 2 or 3");
       }
-      sawIfil_ = true;
+      m_sawIfil = true;
     } else if (c.id == Fourcc("INAM")) {
-      bank_->name = riff::FixedText(c.data, c.size);
+      m_bank->name = riff::FixedText(c.data, c.size);
     }
   }
   if (!w.error().empty()) return Fail(w.error() + " in 'INFO'");
-  return sawIfil_ || Fail("no 'ifil' version chunk");
+  return m_sawIfil || Fail("no 'ifil' version chunk");
 }
 
 bool Sf2Reader::ReadPdta(const riff::Chunk& list) {
   struct Want { const char* name; uint32_t id; uint32_t rec; Table* t; };
   const Want wants[] = {
-      {"phdr", Fourcc("phdr"), 38, &pd_.phdr}, {"pbag", Fourcc("pbag"), 4, &pd_.pbag},
-      {"pgen", Fourcc("pgen"), 4, &pd_.pgen},  {"inst", Fourcc("inst"), 22, &pd_.inst},
-      {"ibag", Fourcc("ibag"), 4, &pd_.ibag},  {"igen", Fourcc("igen"), 4, &pd_.igen},
-      {"shdr", Fourcc("shdr"), 46, &pd_.shdr}};
+      {"phdr", Fourcc("phdr"), 38, &m_pd.phdr}, {"pbag", Fourcc("pbag"), 4, &m_pd.pbag},
+      {"pgen", Fourcc("pgen"), 4, &m_pd.pgen},  {"inst", Fourcc("inst"), 22, &m_pd.inst},
+      {"ibag", Fourcc("ibag"), 4, &m_pd.ibag},  {"igen", Fourcc("igen"), 4, &m_pd.igen},
+      {"shdr", Fourcc("shdr"), 46, &m_pd.shdr}};
   riff::Walker w(list);
   riff::Chunk c;
   while (w.Next(c)) {
@@ -171,40 +171,40 @@ bool Sf2Reader::ReadLists(const riff::Chunk& body) {
       riff::Chunk sc;
       while (s.Next(sc)) {
         if (sc.id != Fourcc("smpl")) continue;
-        smpl_ = sc.data, smplSize_ = sc.size;
-        sawSmpl_ = true;
-        if (version_ == 3) continue;
-        bank_->pcm.resize(sc.size / 2);
-        for (size_t i = 0; i < bank_->pcm.size(); ++i) bank_->pcm[i] = LeS16(sc.data + 2 * i);
+        m_smpl = sc.data, m_smplSize = sc.size;
+        m_sawSmpl = true;
+        if (m_version == 3) continue;
+        m_bank->pcm.resize(sc.size / 2);
+        for (size_t i = 0; i < m_bank->pcm.size(); ++i) m_bank->pcm[i] = LeS16(sc.data + 2 * i);
       }
       if (!s.error().empty()) return Fail(s.error() + " in 'sdta'");
     } else if (c.type == Fourcc("pdta")) {
       if (!ReadPdta(c)) return false;
-      pdtaList_ = c;
+      m_pdtaList = c;
       sawPdta = true;
     }
   }
   if (!w.error().empty()) return Fail(w.error());
-  if (!sawIfil_) return Fail("no 'INFO' list");
-  if (!sawSmpl_) return Fail("no 'smpl' sample data");
+  if (!m_sawIfil) return Fail("no 'INFO' list");
+  if (!m_sawSmpl) return Fail("no 'smpl' sample data");
   return sawPdta || Fail("no 'pdta' list");
 }
 
 bool Sf2Reader::ReadSamples() {
-  const uint32_t n = pd_.shdr.count - 1;  // the last is the terminal record
+  const uint32_t n = m_pd.shdr.count - 1;  // the last is the terminal record
   std::vector<SampleSpan> spans;
-  if (version_ == 3) {
+  if (m_version == 3) {
     for (uint32_t i = 0; i < n; ++i) {
-      const uint8_t* r = pd_.shdr.p + 46 * i;
+      const uint8_t* r = m_pd.shdr.p + 46 * i;
       spans.push_back(SampleSpan{riff::FixedText(r, 20), Le32(r + 20), Le32(r + 24), Le32(r + 28), Le32(r + 32),
                                  Le16(r + 44)});
     }
     std::string why;
-    if (!DecodeSf3Samples(smpl_, smplSize_, spans, bank_->pcm, why)) return Fail(why);
+    if (!DecodeSf3Samples(m_smpl, m_smplSize, spans, m_bank->pcm, why)) return Fail(why);
   }
-  const uint32_t pool = uint32_t(bank_->pcm.size());
+  const uint32_t pool = uint32_t(m_bank->pcm.size());
   for (uint32_t i = 0; i < n; ++i) {
-    const uint8_t* r = pd_.shdr.p + 46 * i;
+    const uint8_t* r = m_pd.shdr.p + 46 * i;
     Sample s;
     s.name = riff::FixedText(r, 20);
     s.start = Le32(r + 20);
@@ -223,7 +223,7 @@ bool Sf2Reader::ReadSamples() {
       return Fail("sample '" + s.name + "' points outside the pool");
     }
     if (!s.rom && s.rate == 0) return Fail("sample '" + s.name + "' has no sample rate");
-    samples_.push_back(s);
+    m_samples.push_back(s);
   }
   return true;
 }
@@ -343,7 +343,7 @@ Region MakeRegion(const int* g, const Sample& s, Range key, Range vel) {
 // Preset generators add to the instrument's; key and velocity ranges intersect.
 void Sf2Reader::AddRegions(const Zone& pz, const std::vector<Zone>& izones, Instrument& out) {
   for (const Zone& iz : izones) {
-    const Sample& s = samples_[size_t(iz.link)];
+    const Sample& s = m_samples[size_t(iz.link)];
     if (s.rom) continue;  // no ROM to play it from
     Range key, vel;
     if (!Intersect(RangeOf(pz.gens.v[kKeyRange]), RangeOf(iz.gens.v[kKeyRange]), key)) continue;
@@ -362,14 +362,14 @@ void Sf2Reader::AddRegions(const Zone& pz, const std::vector<Zone>& izones, Inst
 bool Sf2Reader::WithinBudget() {
   std::vector<uint16_t> zoneCounts(kv22::kBankCountedInstruments);
   kv22::BankCost cost;
-  const kv22::BankVerdict v = kv22::CountSf2(pdtaList_.data, pdtaList_.size, zoneCounts.data(), cost);
+  const kv22::BankVerdict v = kv22::CountSf2(m_pdtaList.data, m_pdtaList.size, zoneCounts.data(), cost);
   return v != kv22::kBankOverBudget || Fail(BudgetReason(v, cost));
 }
 
 bool Sf2Reader::ReadPreset(uint32_t index) {
-  const uint8_t* h = pd_.phdr.p + 38 * index;
+  const uint8_t* h = m_pd.phdr.p + 38 * index;
   std::vector<Zone> zones;
-  if (!Zones(pd_.phdr, 38, 24, pd_.pbag, pd_.pgen, index, kInstrument, pd_.inst.count - 1, zones)) {
+  if (!Zones(m_pd.phdr, 38, 24, m_pd.pbag, m_pd.pgen, index, kInstrument, m_pd.inst.count - 1, zones)) {
     return false;
   }
   Instrument in;
@@ -378,27 +378,27 @@ bool Sf2Reader::ReadPreset(uint32_t index) {
   in.program = uint8_t(Le16(h + 20) & 0x7F);
   in.drum = bank == 128;
   in.bankMsb = in.drum ? 0 : uint8_t(bank & 0x7F);
-  for (const Zone& pz : zones) AddRegions(pz, instZones_[size_t(pz.link)], in);
-  if (!in.regions.empty()) bank_->instruments.push_back(std::move(in));
+  for (const Zone& pz : zones) AddRegions(pz, m_instZones[size_t(pz.link)], in);
+  if (!in.regions.empty()) m_bank->instruments.push_back(std::move(in));
   return true;
 }
 
 LoadResult Sf2Reader::Read(const uint8_t* data, size_t size) {
-  bank_ = std::make_unique<Bank>();
-  bank_->kind = BankKind::kSf2;
+  m_bank = std::make_unique<Bank>();
+  m_bank->kind = BankKind::kSf2;
   riff::Chunk body;
   std::string why;
   if (!riff::OpenForm(data, size, Fourcc("sfbk"), body, why)) Fail(why);
-  bool ok = reason_.empty() && ReadLists(body) && ReadSamples();
-  for (uint32_t i = 0; ok && i + 1 < pd_.inst.count; ++i) {
-    instZones_.emplace_back();
-    ok = Zones(pd_.inst, 22, 20, pd_.ibag, pd_.igen, i, kSampleId, uint32_t(samples_.size()),
-               instZones_.back());
+  bool ok = m_reason.empty() && ReadLists(body) && ReadSamples();
+  for (uint32_t i = 0; ok && i + 1 < m_pd.inst.count; ++i) {
+    m_instZones.emplace_back();
+    ok = Zones(m_pd.inst, 22, 20, m_pd.ibag, m_pd.igen, i, kSampleId, uint32_t(m_samples.size()),
+               m_instZones.back());
   }
   ok = ok && WithinBudget();
-  for (uint32_t i = 0; ok && i + 1 < pd_.phdr.count; ++i) ok = ReadPreset(i);
-  if (ok && bank_->instruments.empty()) Fail("no playable preset");
-  return Finish(std::move(bank_), reason_);
+  for (uint32_t i = 0; ok && i + 1 < m_pd.phdr.count; ++i) ok = ReadPreset(i);
+  if (ok && m_bank->instruments.empty()) Fail("no playable preset");
+  return Finish(std::move(m_bank), m_reason);
 }
 
 }  // namespace

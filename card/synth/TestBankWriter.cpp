@@ -8,30 +8,30 @@ namespace {
 
 class Out {
  public:
-  void U8(uint8_t v) { b_.push_back(v); }
+  void U8(uint8_t v) { m_b.push_back(v); }
   void U16(uint32_t v) { U8(uint8_t(v)); U8(uint8_t(v >> 8)); }
   void U32(uint32_t v) { U16(v & 0xFFFF); U16(v >> 16); }
-  void Id(const char* id) { b_.insert(b_.end(), id, id + 4); }
+  void Id(const char* id) { m_b.insert(m_b.end(), id, id + 4); }
   void Text(const std::string& s, size_t n) {  // fixed field, zero filled
     for (size_t i = 0; i < n; ++i) U8(i < s.size() && i + 1 < n ? uint8_t(s[i]) : 0);
   }
   size_t Begin(const char* id, const char* type = nullptr) {
     Id(id);
     U32(0);
-    size_t at = b_.size();
+    size_t at = m_b.size();
     if (type) Id(type);
     return at;
   }
   void End(size_t at) {
-    const uint32_t size = uint32_t(b_.size() - at);
-    for (int i = 0; i < 4; ++i) b_[at - 4 + size_t(i)] = uint8_t(size >> (8 * i));
+    const uint32_t size = uint32_t(m_b.size() - at);
+    for (int i = 0; i < 4; ++i) m_b[at - 4 + size_t(i)] = uint8_t(size >> (8 * i));
     if (size & 1) U8(0);
   }
-  size_t Size() const { return b_.size(); }
-  std::vector<uint8_t>& Bytes() { return b_; }
+  size_t Size() const { return m_b.size(); }
+  std::vector<uint8_t>& Bytes() { return m_b; }
 
  private:
-  std::vector<uint8_t> b_;
+  std::vector<uint8_t> m_b;
 };
 
 void Info(Out& o, const std::string& name, bool sf2, uint16_t version = 2) {

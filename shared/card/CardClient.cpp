@@ -7,7 +7,7 @@ const char kControlDevice[] = ZEPHRA_DEVICE_PATH(ZEPHRA_CONTROL_DEVICE);
 }  // namespace
 
 CardClient::~CardClient() {
-  if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  if (m_handle != INVALID_HANDLE_VALUE) CloseHandle(m_handle);
 }
 
 HANDLE CardClient::OpenDevice(DWORD* error) {
@@ -29,7 +29,7 @@ bool CardClient::Exchange(HANDLE h, DWORD code, const void* in, DWORD inSize, vo
 
 bool CardClient::Open() {
   if (IsOpen()) return true;
-  handle_ = OpenDevice(&error_);
+  m_handle = OpenDevice(&m_error);
   return IsOpen();
 }
 
@@ -37,8 +37,8 @@ bool CardClient::Call(DWORD code, const void* in, DWORD inSize, void* out, DWORD
                       DWORD* returned) {
   DWORD got = 0;
   if (!Open()) return false;
-  if (!DeviceIoControl(handle_, code, const_cast<void*>(in), inSize, out, outSize, &got, nullptr)) {
-    error_ = GetLastError();
+  if (!DeviceIoControl(m_handle, code, const_cast<void*>(in), inSize, out, outSize, &got, nullptr)) {
+    m_error = GetLastError();
     return false;
   }
   if (returned) *returned = got;
@@ -49,7 +49,7 @@ bool CardClient::GetStatus(CardStatus& status) {
   DWORD got = 0;
   if (!Call(kCtlGetStatus, nullptr, 0, &status, sizeof status, &got)) return false;
   if (got != sizeof status || status.version != kStatusVersion) {
-    error_ = ERROR_INVALID_DATA;
+    m_error = ERROR_INVALID_DATA;
     return false;
   }
   return true;
@@ -86,7 +86,7 @@ bool CardClient::GetMidi(MidiState& midi) {
   DWORD got = 0;
   if (!Call(kCtlGetMidi, nullptr, 0, &midi, sizeof midi, &got)) return false;
   if (got != sizeof midi) {
-    error_ = ERROR_INVALID_DATA;
+    m_error = ERROR_INVALID_DATA;
     return false;
   }
   return true;
@@ -96,7 +96,7 @@ bool CardClient::ReportMidi(const MidiReport& report, WavetableView& view) {
   DWORD got = 0;
   if (!Call(kCtlMidiReport, &report, sizeof report, &view, sizeof view, &got)) return false;
   if (got != sizeof view) {
-    error_ = ERROR_INVALID_DATA;
+    m_error = ERROR_INVALID_DATA;
     return false;
   }
   return true;

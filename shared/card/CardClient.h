@@ -23,9 +23,9 @@ class CardClient {
   static HANDLE OpenDevice(DWORD* error = nullptr);
   // One request on such a handle; true only when it succeeded and filled exactly outSize bytes.
   static bool Exchange(HANDLE h, DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize);
-  bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+  bool IsOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
   // Win32 error of the last failed call.
-  DWORD Error() const { return error_; }
+  DWORD Error() const { return m_error; }
 
   bool GetStatus(CardStatus& status);
   // Entries with seq > afterSeq, oldest first.
@@ -43,8 +43,8 @@ class CardClient {
  private:
   bool Call(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize, DWORD* returned);
 
-  HANDLE handle_ = INVALID_HANDLE_VALUE;
-  DWORD error_ = 0;
+  HANDLE m_handle = INVALID_HANDLE_VALUE;
+  DWORD m_error = 0;
 };
 
 }  // namespace kv22

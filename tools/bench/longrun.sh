@@ -38,6 +38,7 @@ bench=$build/tools/bench/zephra_bench.exe
 [ -f "$tool" ] && [ -f "$bench" ] || { echo "missing $tool or $bench (build the Windows tree first)" >&2; exit 1; }
 
 source "$root/tools/wine-env.sh"
+source "$root/shared/settings/keys.sh"
 trap zw_cleanup EXIT
 zw_display
 zw_audio
@@ -65,8 +66,8 @@ growth() {  # growth WHAT START END
 
 echo "long runs, shape $shape, $(wine --version 2>/dev/null)"
 if [ "$panel" = 1 ]; then
-  zw_reg_text <<'REG'
-[HKEY_CURRENT_USER\Software\Meridal\Resonix Trivox\Resonix Trivox Control\Preferences]
+  zw_reg_text <<REG
+[HKEY_CURRENT_USER\\$catalogue_kUserPreferences]
 "SysKeyEnable"=dword:00000001
 "TaskBarIconEnable"=dword:00000001
 REG

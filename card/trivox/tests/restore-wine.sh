@@ -5,9 +5,10 @@
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../../../tools/wine-env.sh"
+source "$here/../../../shared/settings/keys.sh"
 saved=$1/trivox-splash-saved.reg
 for v in SplashAudio SplashScreen; do
-  zw_wine reg delete 'HKLM\Software\Orvane\Trivox' /v "$v" /f >/dev/null 2>&1
+  zw_wine reg delete "HKLM\\$catalogue_kTrivoxShared" /v "$v" /f >/dev/null 2>&1
 done
 if [ -f "$saved" ]; then
   zw_reg_import "$saved"

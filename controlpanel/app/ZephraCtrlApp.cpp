@@ -7,6 +7,7 @@
 #include "controlpanel/app/hook/KeyHook.h"
 #include "controlpanel/driver/DriverControl.h"
 #include "controlpanel/res/resource.h"
+#include "shared/settings/Settings.h"
 #include "shared/settings/Store.h"
 #include "controlpanel/shell/DriverWarningDlg.h"
 #include "controlpanel/shell/MainFrame.h"
@@ -56,6 +57,8 @@ CZephraCtrlApp* ZephraApp() { return &theApp; }
 CZephraCtrlApp::CZephraCtrlApp() : fw::CWinApp("ZephraCtrl") {}
 
 BOOL CZephraCtrlApp::InitApplication() {
+  // The one question about the platform; everything else asks IsNtFamily().
+  m_bNtFamily = IsWindowsNT();
   m_hControlKey = settings::Key(catalogue::kUserControl, KEY_ALL_ACCESS, settings::Open::Create);
   if (m_hControlKey.IsOpen())
     m_hPrefsKey =
@@ -132,7 +135,7 @@ BOOL CZephraCtrlApp::InitInstance() {
 }
 
 bool CZephraCtrlApp::IsCardPresent() {
-  HANDLE device = OpenWavetableDevice();
+  HANDLE device = OpenWavetableDevice(m_bNtFamily);
   if (device == INVALID_HANDLE_VALUE) return false;
   CloseDevice(device);
   return true;
@@ -159,6 +162,16 @@ int CZephraCtrlApp::SetToolTipsEnable(BYTE on) {
 void CZephraCtrlApp::SetTaskBarIcon(int on) {
   settings::WriteDword(m_hPrefsKey, fw::LoadStr(IDS_TASKBARICONENABLE).c_str(), static_cast<DWORD>(on));
   m_bTaskBarIcon = on;
+}
+
+void CZephraCtrlApp::ShowTrayIcon(bool show) {
+  // Only while the frame's window exists: the icon belongs to it.
+  auto* frame = static_cast<CMainFrame*>(m_frame.get());
+  if (!frame || !frame->IsWindow()) return;
+  if (show)
+    frame->AddTrayIcon();
+  else
+    frame->RemoveTrayIcon();
 }
 
 void CZephraCtrlApp::ShowHelp(int context) {

@@ -1,16 +1,18 @@
-// The control panel's application object: start-up, single instance, the Alt+F12 hook
-// and the tooltip relay for the pages of the modal property sheet.
+// The control panel's application object: start-up, single instance, the Alt+F12 hook,
+// and the services the pages of the modal property sheet are given (tooltip relay, tray,
+// preferences, the platform family).
 #pragma once
 #include <windows.h>
 
 #include <memory>
 
 #include "shared/settings/Store.h"
+#include "controlpanel/pages/PageServices.h"
 #include "controlpanel/shell/HelpFile.h"
 #include "framework/App.h"
 #include "framework/Controls.h"
 
-class CZephraCtrlApp : public fw::CWinApp {
+class CZephraCtrlApp : public fw::CWinApp, public CPageServices {
  public:
   CZephraCtrlApp();
 
@@ -18,17 +20,22 @@ class CZephraCtrlApp : public fw::CWinApp {
   BOOL InitInstance() override;
   BOOL ProcessMessageFilter(int code, LPMSG msg) override;
 
-  void SetToolTipOwner(fw::CToolTipCtrl* tip, HWND owner);
-  int SetToolTipsEnable(BYTE on);
-  BYTE ToolTips() const { return m_bToolTips; }
+  bool IsNtFamily() const override { return m_bNtFamily; }
+  const char* ProgramDir() const override { return m_szProgramDir; }
+
+  void SetToolTipOwner(fw::CToolTipCtrl* tip, HWND owner) override;
+  int SetToolTipsEnable(BYTE on) override;
+  BYTE ToolTips() const override { return m_bToolTips; }
   bool IsCardPresent();
 
-  int TaskBarIcon() const { return m_bTaskBarIcon; }
+  int TaskBarIcon() const override { return m_bTaskBarIcon; }
   // Stores the switch in "TaskBarIconEnable" through the kept Preferences key and here.
-  void SetTaskBarIcon(int on);
+  void SetTaskBarIcon(int on) override;
+  void ShowTrayIcon(bool show) override;
 
-  // Short (8.3) form of the program's directory, with drive, ending in a backslash.
-  const char* ProgramDir() const { return m_szProgramDir; }
+  // 0 until the Preferences page found the board.
+  WORD BoardId() const { return m_wBoardId; }
+  void SetBoardId(WORD id) override { m_wBoardId = id; }
 
   void SetHelpOwner(HWND owner, const char* directory) { m_helpFile.SetOwner(owner, directory); }
   void ShowHelp(int context);
@@ -36,7 +43,9 @@ class CZephraCtrlApp : public fw::CWinApp {
  private:
   DWORD ReadPreference(const char* name, DWORD fallback) const;
 
+  bool m_bNtFamily = false;
   int m_bTaskBarIcon = 0;
+  WORD m_wBoardId = 0;
   settings::Key m_hPrefsKey;
   CHelpFile m_helpFile;
   int m_nHelpContext = 100;

@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "shared/settings/Settings.h"
-
 const char kWaveDriverFile[] = ZEPHRA_WAVE_VXD;
 const char kCoreDriverFile[] = ZEPHRA_CORE_VXD;
 const char kWavetableDriverFile[] = ZEPHRA_WAVETABLE_VXD;
@@ -52,8 +50,8 @@ HANDLE OpenDeviceNT() {
                      nullptr);
 }
 
-HANDLE OpenWavetableDevice() {
-  return IsWindowsNT() ? OpenDeviceNT() : OpenDevice9x(kWavetableDriverFile);
+HANDLE OpenWavetableDevice(bool ntFamily) {
+  return ntFamily ? OpenDeviceNT() : OpenDevice9x(kWavetableDriverFile);
 }
 
 void CloseDevice(HANDLE& h) {

@@ -18,8 +18,8 @@ extern const char kWavetableDeviceNT[];    // "\\.\" ZEPHRA_WAVETABLE_NT
 HANDLE OpenDevice9x(const char* driverFile);
 // kWavetableDeviceNT with the NT arguments.
 HANDLE OpenDeviceNT();
-// The wavetable device of the running platform (NT path on the NT family).
-HANDLE OpenWavetableDevice();
+// The wavetable device of the platform family (the NT path on NT).
+HANDLE OpenWavetableDevice(bool ntFamily);
 // Closes a valid handle and leaves it invalid.
 void CloseDevice(HANDLE& h);
 

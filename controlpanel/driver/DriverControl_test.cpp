@@ -147,7 +147,7 @@ TEST_F(DriverControlTest, OutputModeRecordOn9x) {
 }
 
 TEST_F(DriverControlTest, WavetableSettingsArriveAsSent) {
-  CDeviceHandle wt(OpenWavetableDevice());
+  CDeviceHandle wt(OpenWavetableDevice(nt_));
   ASSERT_TRUE(wt.IsValid()) << GetLastError();
   EXPECT_EQ(SetWavetableEffect(wt.Get(), 1), 1);
   EXPECT_EQ(SetReverbAmount(wt.Get(), 100), 1);
@@ -173,7 +173,7 @@ TEST_F(DriverControlTest, PerformanceQueriesReturnTheCardsFigures) {
     cfg.perfClass = 5;
     cfg.feature = 0x80000000u;
   });
-  CDeviceHandle wt(OpenWavetableDevice());
+  CDeviceHandle wt(OpenWavetableDevice(nt_));
   ASSERT_TRUE(wt.IsValid()) << GetLastError();
   DWORD level = 0, cls = 0, feature = 0;
   EXPECT_EQ(GetPerformanceLevel(wt.Get(), &level), 1);
@@ -204,7 +204,7 @@ TEST_F(DriverControlTest, DownloadBankSendsThePathAndItsZero) {
   std::fputs("bank", f);
   std::fclose(f);
 
-  CDeviceHandle wt(OpenWavetableDevice());
+  CDeviceHandle wt(OpenWavetableDevice(nt_));
   ASSERT_TRUE(wt.IsValid()) << GetLastError();
   EXPECT_EQ(DownloadBank(wt.Get(), path.c_str()), 1);
   EXPECT_STREQ(Status().state.bank, path.c_str());
@@ -234,7 +234,7 @@ TEST_F(DriverControlTest, DownloadBankSendsThePathAndItsZero) {
 TEST_F(DriverControlTest, FailingCodesMakeTheOperationsFail) {
   FailCodes({0x39860000, 0x39870000, 0x39880000, 0x39900000, 0x39910000, 0x39920000, 0x39930000,
              0x39950000, 0x00000001, 0x00000002, 0x39850000});
-  CDeviceHandle wt(OpenWavetableDevice());
+  CDeviceHandle wt(OpenWavetableDevice(nt_));
   ASSERT_TRUE(wt.IsValid()) << GetLastError();
   EXPECT_EQ(SetWavetableEffect(wt.Get(), 1), 0);
   EXPECT_EQ(SetReverbAmount(wt.Get(), 5), 0);
@@ -271,7 +271,7 @@ TEST_F(DriverControlTest, FailingCodesMakeTheOperationsFail) {
 
 TEST_F(DriverControlTest, OneFailingCodeLeavesTheOthersWorking) {
   FailCodes({0x39920000});
-  CDeviceHandle wt(OpenWavetableDevice());
+  CDeviceHandle wt(OpenWavetableDevice(nt_));
   ASSERT_TRUE(wt.IsValid());
   DWORD v = 0;
   EXPECT_EQ(GetPerformanceLevel(wt.Get(), &v), 1);
@@ -308,7 +308,7 @@ TEST_F(DriverControlTest, OnNtOnlyTheWavetableDeviceOpens) {
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << file;
     CloseDevice(h);
   }
-  CDeviceHandle wt(OpenWavetableDevice());
+  CDeviceHandle wt(OpenWavetableDevice(nt_));
   EXPECT_TRUE(wt.IsValid()) << GetLastError();
   kv22::CardState s = Status().state;
   EXPECT_EQ(s.opens[kv22::kDevWave], 0u);
@@ -332,7 +332,7 @@ TEST_F(DriverControlTest, On9xTheVxdNamesOpen) {
 
 TEST_F(DriverControlTest, MissingCardDevicesDoNotOpen) {
   Configure([](CardConfig& cfg) { cfg.deviceMask = 0; });
-  HANDLE wt = OpenWavetableDevice();
+  HANDLE wt = OpenWavetableDevice(nt_);
   EXPECT_EQ(wt, INVALID_HANDLE_VALUE);
   CloseDevice(wt);
   if (!nt_) {
@@ -344,7 +344,7 @@ TEST_F(DriverControlTest, MissingCardDevicesDoNotOpen) {
 
   // Names come back with the configuration.
   Configure([&](CardConfig& cfg) { cfg.deviceMask = saved_.config.deviceMask; });
-  CDeviceHandle again(OpenWavetableDevice());
+  CDeviceHandle again(OpenWavetableDevice(nt_));
   EXPECT_TRUE(again.IsValid()) << GetLastError();
 }
 

@@ -11,11 +11,11 @@
 #include <memory>
 #include <string>
 
-#include "controlpanel/app/DebugTrace.h"
 #include "controlpanel/driver/DriverControl.h"
 #include "controlpanel/pages/BankRules.h"
 #include "controlpanel/pages/IniFile.h"
 #include "controlpanel/res/resource.h"
+#include "controlpanel/trace/DebugTrace.h"
 #include "shared/settings/Store.h"
 #include "framework/Util.h"
 

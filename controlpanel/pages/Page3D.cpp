@@ -3,8 +3,8 @@
 #include <direct.h>
 #include <process.h>
 
-#include "controlpanel/app/ZephraCtrlApp.h"
 #include "controlpanel/pages/Page3DRules.h"
+#include "controlpanel/pages/PageServices.h"
 #include "controlpanel/res/resource.h"
 #include "shared/settings/Store.h"
 #include "framework/App.h"
@@ -62,8 +62,6 @@ class MemoryDC {
 
 }  // namespace
 
-IMPLEMENT_DYNCREATE(CPage3D)
-
 BEGIN_MESSAGE_MAP(CPage3D, fw::CPropertyPage)
   ON_BN_CLICKED(IDC_DEMO_PLAYER, OnDemoClicked)
   ON_BN_CLICKED(IDC_DEMO_BEES, OnDemoClicked)
@@ -73,7 +71,7 @@ BEGIN_MESSAGE_MAP(CPage3D, fw::CPropertyPage)
   ON_BN_CLICKED(IDC_ABOUT_TRIVOX, OnAboutClicked)
 END_MESSAGE_MAP()
 
-CPage3D::CPage3D() : fw::CPropertyPage(IDD_PAGE_3D), m_pApp(ZephraApp()) {}
+CPage3D::CPage3D(CPageServices& services) : fw::CPropertyPage(IDD_PAGE_3D), m_pServices(&services) {}
 
 CPage3D::~CPage3D() { m_pToolTip.reset(); }
 
@@ -97,7 +95,7 @@ BOOL CPage3D::OnInitDialog() {
     m_pToolTip.reset();
   } else {
     AddToolTips();
-    m_pApp->SetToolTipOwner(m_pToolTip.get(), m_hWnd);
+    m_pServices->SetToolTipOwner(m_pToolTip.get(), m_hWnd);
   }
 
   const HINSTANCE inst = fw::AfxGetInstanceHandle();
@@ -150,7 +148,7 @@ void CPage3D::MakeDemoButtonImage(int buttonId, HICON icon, const char* label, O
 
 // The demo's own folder stays the panel's current directory; the start is not watched.
 void CPage3D::LaunchDemo(const char* name) const {
-  const demos::Launch launch = demos::DemoLaunch(m_pApp->ProgramDir(), name);
+  const demos::Launch launch = demos::DemoLaunch(m_pServices->ProgramDir(), name);
   _chdir(launch.directory.c_str());
   _spawnlp(_P_NOWAIT, launch.program.c_str(), launch.program.c_str(), static_cast<const char*>(nullptr));
 }
@@ -178,12 +176,12 @@ LRESULT CPage3D::OnAboutClicked(WPARAM, LPARAM) {
 }
 
 BOOL CPage3D::OnSetActive() {
-  m_pApp->SetToolTipOwner(m_pToolTip.get(), m_hWnd);
+  m_pServices->SetToolTipOwner(m_pToolTip.get(), m_hWnd);
   return fw::CPropertyPage::OnSetActive();
 }
 
 BOOL CPage3D::OnKillActive() {
-  m_pApp->SetToolTipOwner(nullptr, nullptr);
+  m_pServices->SetToolTipOwner(nullptr, nullptr);
   return fw::CPropertyPage::OnKillActive();
 }
 

@@ -9,13 +9,12 @@
 #include "framework/Controls.h"
 #include "framework/PropSheet.h"
 
-class CZephraCtrlApp;
+class CPageServices;
 
 class CPage3D : public fw::CPropertyPage {
-  DECLARE_DYNCREATE(CPage3D)
   DECLARE_MESSAGE_MAP()
  public:
-  CPage3D();
+  explicit CPage3D(CPageServices& services);
   ~CPage3D() override;
 
   void DoDataExchange(fw::CDataExchange* dx) override;
@@ -41,7 +40,7 @@ class CPage3D : public fw::CPropertyPage {
   void LaunchDemo(const char* name) const;
 
   int m_bEnableSplash = 0;
-  CZephraCtrlApp* m_pApp;
+  CPageServices* const m_pServices;
   std::unique_ptr<fw::CToolTipCtrl> m_pToolTip;
   OwnedBitmap m_hImages[4];  // in the order the buttons are drawn
 };

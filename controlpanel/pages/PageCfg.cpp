@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "controlpanel/app/DebugTrace.h"
-#include "controlpanel/app/ZephraCtrlApp.h"
+#include "controlpanel/pages/PageServices.h"
 #include "controlpanel/res/resource.h"
-#include "shared/settings/Settings.h"
+#include "controlpanel/trace/DebugTrace.h"
 #include "shared/settings/Store.h"
+#include "framework/App.h"
 #include "framework/Util.h"
 
 namespace {
@@ -18,8 +18,6 @@ constexpr int kHeadphones = 0;
 constexpr int kExternalSpeakers = 1;
 
 }  // namespace
-
-IMPLEMENT_DYNCREATE(CPageCfg)
 
 bool CPageCfg::s_bFirstOutputCall = true;
 
@@ -32,11 +30,12 @@ BEGIN_MESSAGE_MAP(CPageCfg, fw::CPropertyPage)
   ON_BN_CLICKED(IDC_RENDER_SPEED, OnRenderModeClicked)
 END_MESSAGE_MAP()
 
-CPageCfg::CPageCfg() : fw::CPropertyPage(IDD_PAGE_CFG), m_player(this) {}
+CPageCfg::CPageCfg(CPageServices& services)
+    : fw::CPropertyPage(IDD_PAGE_CFG), m_pServices(&services), m_player(this) {}
 
 CPageCfg::~CPageCfg() {
   m_pToolTip.reset();
-  if (!IsWindowsNT()) m_core.Reset();
+  if (!m_pServices->IsNtFamily()) m_core.Reset();
 }
 
 void CPageCfg::DoDataExchange(fw::CDataExchange* dx) {
@@ -60,7 +59,7 @@ BOOL CPageCfg::OnInitDialog() {
   m_picRight2.ShowWindow(SW_HIDE);
   m_picHeadphones2.ShowWindow(SW_HIDE);
 
-  if (!IsWindowsNT()) m_core.Reset(OpenDevice9x(kCoreDriverFile));
+  if (!m_pServices->IsNtFamily()) m_core.Reset(OpenDevice9x(kCoreDriverFile));
 
   DWORD stored = 0;
   const bool readOk = settings::ReadDword(catalogue::OutputMode, &stored) != 0;
@@ -105,7 +104,7 @@ void CPageCfg::HandleOutputSelection() {
       m_picRight.ShowWindow(SW_SHOW);
       m_picHeadphones.ShowWindow(SW_HIDE);
     }
-    if (!IsWindowsNT() && !s_bFirstOutputCall && m_core.IsValid()) {
+    if (!m_pServices->IsNtFamily() && !s_bFirstOutputCall && m_core.IsValid()) {
       DebugTrace("Calling the driver");
       if (SetOutputMode(m_core.Get(), index)) settings::WriteDword(catalogue::OutputMode, static_cast<DWORD>(index));
     }
@@ -116,7 +115,7 @@ void CPageCfg::HandleOutputSelection() {
 
 void CPageCfg::InitRenderMode() {
   CDeviceHandle wt;
-  if (!IsWindowsNT()) wt.Reset(OpenDevice9x(kWavetableDriverFile));
+  if (!m_pServices->IsNtFamily()) wt.Reset(OpenDevice9x(kWavetableDriverFile));
   bool capable = false;
   if (wt.IsValid()) {
     DWORD level = 0, feature = 0;
@@ -151,7 +150,7 @@ void CPageCfg::SetTestButtonText(UINT stringId) const {
 }
 
 void CPageCfg::ToneFile(const char* name, char path[260]) const {
-  std::snprintf(path, 260, "%s%s", ZephraApp()->ProgramDir(), name);
+  std::snprintf(path, 260, "%s%s", m_pServices->ProgramDir(), name);
 }
 
 LRESULT CPageCfg::OnOutputSelChange(WPARAM, LPARAM) {
@@ -260,13 +259,13 @@ LRESULT CPageCfg::OnRenderModeClicked(WPARAM, LPARAM) {
 }
 
 BOOL CPageCfg::OnSetActive() {
-  if (m_pToolTip) ZephraApp()->SetToolTipOwner(m_pToolTip.get(), m_hWnd);
+  if (m_pToolTip) m_pServices->SetToolTipOwner(m_pToolTip.get(), m_hWnd);
   return fw::CPropertyPage::OnSetActive();
 }
 
 BOOL CPageCfg::OnKillActive() {
   EndTestFromLifeCycle();
-  ZephraApp()->SetToolTipOwner(nullptr, nullptr);
+  m_pServices->SetToolTipOwner(nullptr, nullptr);
   return fw::CPropertyPage::OnKillActive();
 }
 

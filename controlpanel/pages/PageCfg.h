@@ -8,11 +8,12 @@
 #include "framework/Controls.h"
 #include "framework/PropSheet.h"
 
+class CPageServices;
+
 class CPageCfg : public fw::CPropertyPage {
-  DECLARE_DYNCREATE(CPageCfg)
   DECLARE_MESSAGE_MAP()
  public:
-  CPageCfg();
+  explicit CPageCfg(CPageServices& services);
   ~CPageCfg() override;
 
   void DoDataExchange(fw::CDataExchange* dx) override;
@@ -53,6 +54,7 @@ class CPageCfg : public fw::CPropertyPage {
   fw::CStatic m_picHeadphones2;  // 1095
   fw::CComboBox m_output;        // 1008
 
+  CPageServices* const m_pServices;
   CDeviceHandle m_core;
   std::unique_ptr<fw::CToolTipCtrl> m_pToolTip;
   int m_nLastOutput = -1;

@@ -5,11 +5,10 @@
 #include <cstring>
 #include <string>
 
-#include "controlpanel/app/DebugTrace.h"
-#include "controlpanel/app/ZephraCtrlApp.h"
 #include "controlpanel/pages/BankDownload.h"
+#include "controlpanel/pages/PageServices.h"
 #include "controlpanel/res/resource.h"
-#include "shared/settings/Settings.h"
+#include "controlpanel/trace/DebugTrace.h"
 #include "shared/settings/Store.h"
 #include "framework/Util.h"
 
@@ -45,8 +44,6 @@ midi::CapsQuery CapsOf(MMRESULT(WINAPI* query)(UINT_PTR, Caps*, UINT)) {
 
 }  // namespace
 
-IMPLEMENT_DYNCREATE(CPageMIDI)
-
 BEGIN_MESSAGE_MAP(CPageMIDI, fw::CPropertyPage)
   ON_BN_CLICKED(IDC_EFFECTS, OnEffectsClicked)
   ON_MESSAGE(WM_HSCROLL, OnHScroll)
@@ -57,7 +54,7 @@ BEGIN_MESSAGE_MAP(CPageMIDI, fw::CPropertyPage)
   ON_BN_CLICKED(IDC_DOWNLOAD, OnDownloadClicked)
 END_MESSAGE_MAP()
 
-CPageMIDI::CPageMIDI() : fw::CPropertyPage(IDD_PAGE_MIDI) {}
+CPageMIDI::CPageMIDI(CPageServices& services) : fw::CPropertyPage(IDD_PAGE_MIDI), m_pServices(&services) {}
 
 CPageMIDI::~CPageMIDI() {
   m_pToolTip.reset();
@@ -75,11 +72,12 @@ void CPageMIDI::DoDataExchange(fw::CDataExchange* dx) {
 
 BOOL CPageMIDI::OnInitDialog() {
   fw::CPropertyPage::OnInitDialog();
-  if (IsWindowsNT())
+  const bool nt = m_pServices->IsNtFamily();
+  if (nt)
     ApplyNtLayout();
   else
     FillDestinations();
-  m_wavetable.Reset(OpenWavetableDevice());
+  m_wavetable.Reset(OpenWavetableDevice(nt));
   InitModeAndEffects();
   InitSliders();
   UpdateData(FALSE);
@@ -211,7 +209,7 @@ LRESULT CPageMIDI::OnEffectsClicked(WPARAM, LPARAM) {
 
 LRESULT CPageMIDI::OnHScroll(WPARAM, LPARAM lParam) {
   const int id = ::GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
-  if (!m_wavetable.IsValid() && !IsWindowsNT()) {
+  if (!m_wavetable.IsValid() && !m_pServices->IsNtFamily()) {
     DebugTrace("Failed to find BRS4WT.VxD");
     if (id == IDC_REVERB)
       m_reverb.SetPos(m_nReverb);
@@ -259,12 +257,12 @@ LRESULT CPageMIDI::OnDownloadClicked(WPARAM, LPARAM) {
 }
 
 BOOL CPageMIDI::OnSetActive() {
-  ZephraApp()->SetToolTipOwner(m_pToolTip.get(), m_pToolTip ? m_hWnd : nullptr);
+  m_pServices->SetToolTipOwner(m_pToolTip.get(), m_pToolTip ? m_hWnd : nullptr);
   return fw::CPropertyPage::OnSetActive();
 }
 
 BOOL CPageMIDI::OnKillActive() {
-  ZephraApp()->SetToolTipOwner(nullptr, nullptr);
+  m_pServices->SetToolTipOwner(nullptr, nullptr);
   return fw::CPropertyPage::OnKillActive();
 }
 

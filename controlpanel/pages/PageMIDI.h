@@ -8,11 +8,12 @@
 #include "framework/Controls.h"
 #include "framework/PropSheet.h"
 
+class CPageServices;
+
 class CPageMIDI : public fw::CPropertyPage {
-  DECLARE_DYNCREATE(CPageMIDI)
   DECLARE_MESSAGE_MAP()
  public:
-  CPageMIDI();
+  explicit CPageMIDI(CPageServices& services);
   ~CPageMIDI() override;
 
   void DoDataExchange(fw::CDataExchange* dx) override;
@@ -41,6 +42,7 @@ class CPageMIDI : public fw::CPropertyPage {
   fw::CComboBox m_destination;      // 4003
   int m_bEffects = 1;               // check box 1148
   int m_nMode = 0;                  // radio group 4000..4002
+  CPageServices* const m_pServices;
   CDeviceHandle m_wavetable;
   std::unique_ptr<fw::CToolTipCtrl> m_pToolTip;
   int m_nRememberedDestination = -1;

@@ -1,12 +1,11 @@
 #include "controlpanel/pages/PagePrefs.h"
 
-#include "controlpanel/app/DebugTrace.h"
-#include "controlpanel/app/ZephraCtrlApp.h"
 #include "controlpanel/pages/PagePrefsRules.h"
+#include "controlpanel/pages/PageServices.h"
 #include "controlpanel/res/resource.h"
+#include "controlpanel/trace/DebugTrace.h"
 #include "shared/settings/Settings.h"
 #include "shared/settings/Store.h"
-#include "controlpanel/shell/MainFrame.h"
 #include "framework/Util.h"
 
 namespace {
@@ -18,8 +17,6 @@ const int kEqGroup[] = {IDC_EQ_GROUP, IDC_EQ_ENABLE, IDC_EQ_INPUT_LABEL, IDC_EQ_
 
 }  // namespace
 
-IMPLEMENT_DYNCREATE(CPagePrefs)
-
 BEGIN_MESSAGE_MAP(CPagePrefs, fw::CPropertyPage)
   ON_BN_CLICKED(IDC_TASKBAR, OnTaskBarClicked)
   ON_BN_CLICKED(IDC_TOOLTIPS, OnToolTipsClicked)
@@ -30,9 +27,9 @@ BEGIN_MESSAGE_MAP(CPagePrefs, fw::CPropertyPage)
   ON_MESSAGE(WM_DESTROY, OnDestroyMessage)
 END_MESSAGE_MAP()
 
-CPagePrefs::CPagePrefs() : fw::CPropertyPage(IDD_PAGE_PREFS), m_pApp(ZephraApp()) {
-  m_bTaskBarIcon = m_pApp->TaskBarIcon();
-  m_bToolTips = m_pApp->ToolTips();
+CPagePrefs::CPagePrefs(CPageServices& services) : fw::CPropertyPage(IDD_PAGE_PREFS), m_pServices(&services) {
+  m_bTaskBarIcon = m_pServices->TaskBarIcon();
+  m_bToolTips = m_pServices->ToolTips();
 
   // Other software of the card expects "Default_Board"; only its existence is ours.
   const settings::Key key(catalogue::kTrivoxShared, 0, settings::Open::ExistingAllowed);
@@ -43,7 +40,7 @@ CPagePrefs::CPagePrefs() : fw::CPropertyPage(IDD_PAGE_PREFS), m_pApp(ZephraApp()
 
 CPagePrefs::~CPagePrefs() {
   m_pToolTip.reset();
-  if (!IsWindowsNT()) m_wave.Reset();
+  if (!m_pServices->IsNtFamily()) m_wave.Reset();
   m_pSpeaker.reset();
 }
 
@@ -59,7 +56,7 @@ void CPagePrefs::DoDataExchange(fw::CDataExchange* dx) {
 
 BOOL CPagePrefs::OnInitDialog() {
   fw::CPropertyPage::OnInitDialog();
-  const bool nt = IsWindowsNT();
+  const bool nt = m_pServices->IsNtFamily();
   if (nt) ShowItem(IDC_DISABLE_DSHWBUF, false);
 
   m_pToolTip = std::make_unique<fw::CToolTipCtrl>();
@@ -81,7 +78,7 @@ BOOL CPagePrefs::OnInitDialog() {
     m_pSpeaker = std::make_unique<CSpeakerLink>();
     if (m_pSpeaker->Initialize(&m_audioInfo, nullptr) == kKvOk) {
       m_bSpeakerReady = 1;
-      if (auto* frame = dynamic_cast<CMainFrame*>(GetParentFrame())) frame->SetBoardId(m_audioInfo.boardId);
+      m_pServices->SetBoardId(m_audioInfo.boardId);
       m_bEqSupported = m_audioInfo.boardId == kBoardWithSpeakerEq;
     }
   }
@@ -200,30 +197,24 @@ LRESULT CPagePrefs::OnEqInputSelChange(WPARAM, LPARAM) {
 void CPagePrefs::SetRunValue(bool present) const {
   const settings::Key key(catalogue::kRunAtLogon, KEY_WRITE, settings::Open::Existing);
   if (present)
-    settings::WriteString(key, catalogue::ResonixTrivoxControl.name, prefs::RunCommand(m_pApp->ProgramDir()).c_str(),
-                          settings::Zero::Drop);
+    settings::WriteString(key, catalogue::ResonixTrivoxControl.name,
+                          prefs::RunCommand(m_pServices->ProgramDir()).c_str(), settings::Zero::Drop);
   else
     settings::DeleteValue(key, catalogue::ResonixTrivoxControl.name);
 }
 
 LRESULT CPagePrefs::OnTaskBarClicked(WPARAM, LPARAM) {
   UpdateData(TRUE);
-  auto* frame = dynamic_cast<CMainFrame*>(GetParentFrame());
   const bool on = m_bTaskBarIcon == 1;
   SetRunValue(on);
-  if (frame) {
-    if (on)
-      frame->AddTrayIcon();
-    else
-      frame->RemoveTrayIcon();
-  }
-  m_pApp->SetTaskBarIcon(m_bTaskBarIcon);
+  m_pServices->ShowTrayIcon(on);
+  m_pServices->SetTaskBarIcon(m_bTaskBarIcon);
   return 0;
 }
 
 LRESULT CPagePrefs::OnToolTipsClicked(WPARAM, LPARAM) {
   UpdateData(TRUE);
-  m_pApp->SetToolTipsEnable(static_cast<BYTE>(m_bToolTips));
+  m_pServices->SetToolTipsEnable(static_cast<BYTE>(m_bToolTips));
   return 0;
 }
 
@@ -231,7 +222,7 @@ LRESULT CPagePrefs::OnDisableDsHwBufClicked(WPARAM, LPARAM) {
   const int before = m_bDisableDsHwBuf;
   UpdateData(TRUE);
   bool ok = false;
-  if (!IsWindowsNT() && m_wave.IsValid()) {
+  if (!m_pServices->IsNtFamily() && m_wave.IsValid()) {
     ok = SetDisableDsHwBuf(m_wave.Get(), static_cast<DWORD>(m_bDisableDsHwBuf)) != 0;
     if (ok) {
       const DWORD value = static_cast<DWORD>(m_bDisableDsHwBuf);
@@ -249,13 +240,13 @@ LRESULT CPagePrefs::OnDisableDsHwBufClicked(WPARAM, LPARAM) {
 }
 
 BOOL CPagePrefs::OnSetActive() {
-  m_pApp->SetToolTipOwner(m_pToolTip.get(), m_pToolTip ? m_hWnd : nullptr);
+  m_pServices->SetToolTipOwner(m_pToolTip.get(), m_pToolTip ? m_hWnd : nullptr);
   if (m_bEqSupported) StartPoll();
   return fw::CPropertyPage::OnSetActive();
 }
 
 BOOL CPagePrefs::OnKillActive() {
-  m_pApp->SetToolTipOwner(nullptr, nullptr);
+  m_pServices->SetToolTipOwner(nullptr, nullptr);
   StopPoll();
   return fw::CPropertyPage::OnKillActive();
 }

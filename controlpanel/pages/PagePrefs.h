@@ -8,13 +8,12 @@
 #include "framework/Controls.h"
 #include "framework/PropSheet.h"
 
-class CZephraCtrlApp;
+class CPageServices;
 
 class CPagePrefs : public fw::CPropertyPage {
-  DECLARE_DYNCREATE(CPagePrefs)
   DECLARE_MESSAGE_MAP()
  public:
-  CPagePrefs();
+  explicit CPagePrefs(CPageServices& services);
   ~CPagePrefs() override;
 
   void DoDataExchange(fw::CDataExchange* dx) override;
@@ -47,7 +46,7 @@ class CPagePrefs : public fw::CPropertyPage {
   int m_bToolTips = 0;
   int m_bDisableDsHwBuf = 0;
   CDeviceHandle m_wave;
-  CZephraCtrlApp* m_pApp;
+  CPageServices* const m_pServices;
   std::unique_ptr<fw::CToolTipCtrl> m_pToolTip;
   int m_bEqSupported = 0;
   std::unique_ptr<CSpeakerLink> m_pSpeaker;

@@ -6,15 +6,14 @@
 #include "controlpanel/driver/SpeakerLink.h"
 #include "controlpanel/pages/PagePrefsRules.h"
 #include "controlpanel/res/resource.h"
-#include "shared/settings/Settings.h"
 #include "shared/settings/Store.h"
-#include "controlpanel/shell/MainFrame.h"
 #include "framework/App.h"
 
 BEGIN_MESSAGE_MAP(CAboutDlg, fw::CDialog)
 END_MESSAGE_MAP()
 
-CAboutDlg::CAboutDlg() : fw::CDialog(IDD_ABOUT, nullptr) {}
+CAboutDlg::CAboutDlg(bool ntFamily, WORD boardId)
+    : fw::CDialog(IDD_ABOUT, nullptr), m_bNtFamily(ntFamily), m_wBoardId(boardId) {}
 
 BOOL CAboutDlg::OnInitDialog() {
   fw::CDialog::OnInitDialog();
@@ -64,12 +63,12 @@ void CAboutDlg::ShowRelease() {
 
 void CAboutDlg::ShowBoardId() {
   std::string text;
-  if (IsWindowsNT()) {
+  if (m_bNtFamily) {
     text = "Unavailable";
-  } else if (auto* frame = dynamic_cast<CMainFrame*>(GetParentFrame()); frame && frame->BoardId() != 0) {
-    text = prefs::BoardIdText(frame->BoardId());
+  } else if (m_wBoardId != 0) {
+    text = prefs::BoardIdText(m_wBoardId);
   } else {
-    // Asked for this box only; the frame keeps what the Preferences page found.
+    // Asked for this box only; the application keeps what the Preferences page found.
     auto speaker = std::make_unique<CSpeakerLink>();
     TAudioInfo info{};
     if (speaker->Initialize(&info, nullptr) == kKvOk) text = prefs::BoardIdText(info.boardId);

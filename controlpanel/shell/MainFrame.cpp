@@ -4,7 +4,6 @@
 
 #include "controlpanel/app/ZephraCtrlApp.h"
 #include "controlpanel/res/resource.h"
-#include "shared/settings/Settings.h"
 #include "controlpanel/shell/AboutDlg.h"
 #include "controlpanel/shell/HelpContext.h"
 #include "controlpanel/shell/PropSheet.h"
@@ -82,7 +81,7 @@ LRESULT CMainFrame::OpenPropSheet(WPARAM, LPARAM) {
     SetForegroundWindow(m_pPropSheet->m_hWnd);
     return 0;
   }
-  m_pPropSheet = new CPropSheet(IDS_SHEET_CAPTION, nullptr, 0);
+  m_pPropSheet = new CPropSheet(*ZephraApp(), IDS_SHEET_CAPTION, nullptr, 0);
   m_pPropSheet->m_psh.dwFlags |= PSH_NOAPPLYNOW;
   m_pPropSheet->DoModal();
   ::SetFocus(nullptr);
@@ -132,7 +131,8 @@ LRESULT CMainFrame::OnAbout(WPARAM, LPARAM) {
   static bool aboutOpen = false;  // one About box for the whole program
   if (aboutOpen) return 0;
   aboutOpen = true;
-  CAboutDlg about;
+  const CZephraCtrlApp* app = ZephraApp();
+  CAboutDlg about(app->IsNtFamily(), app->BoardId());
   about.DoModal();
   aboutOpen = false;
   return 0;
@@ -140,6 +140,7 @@ LRESULT CMainFrame::OnAbout(WPARAM, LPARAM) {
 
 LRESULT CMainFrame::OnHelp(WPARAM, LPARAM) {
   int index = m_pPropSheet ? m_pPropSheet->GetActiveIndex() : -1;
-  ZephraApp()->ShowHelp(HelpContextFor(m_pPropSheet != nullptr, IsWindowsNT(), index));
+  CZephraCtrlApp* app = ZephraApp();
+  app->ShowHelp(HelpContextFor(m_pPropSheet != nullptr, app->IsNtFamily(), index));
   return 0;
 }

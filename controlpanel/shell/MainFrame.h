@@ -20,9 +20,6 @@ class CMainFrame : public fw::CFrameWnd {
   BOOL AddTrayIcon();
   BOOL RemoveTrayIcon();
   LRESULT OpenPropSheet(WPARAM = 0, LPARAM = 0);
-  // The card's board identifier as the Preferences page found it; 0 until then.
-  WORD BoardId() const { return m_wBoardId; }
-  void SetBoardId(WORD id) { m_wBoardId = id; }
 
  protected:
   int OnCreate(LPCREATESTRUCTA cs) override;
@@ -34,7 +31,6 @@ class CMainFrame : public fw::CFrameWnd {
   LRESULT OnClosePanel(WPARAM, LPARAM);
 
  private:
-  WORD m_wBoardId = 0;
   fw::CMenu m_menuPopup;
   fw::CMenu m_menuTray;
   CPropSheet* m_pPropSheet = nullptr;

@@ -1,15 +1,18 @@
 #include "controlpanel/shell/PropSheet.h"
 
-#include "shared/settings/Settings.h"
 #include "shared/settings/Store.h"
 
 BEGIN_MESSAGE_MAP(CPropSheet, fw::CPropertySheet)
   ON_MESSAGE(WM_DESTROY, OnDestroy)
 END_MESSAGE_MAP()
 
-CPropSheet::CPropSheet(UINT captionId, fw::CWnd* parent, UINT selectPage)
-    : fw::CPropertySheet(captionId, parent, selectPage) {
-  if (IsWindowsNT()) {
+CPropSheet::CPropSheet(CPageServices& services, UINT captionId, fw::CWnd* parent, UINT selectPage)
+    : fw::CPropertySheet(captionId, parent, selectPage),
+      m_pageCfg(services),
+      m_pagePrefs(services),
+      m_page3D(services),
+      m_pageMIDI(services) {
+  if (services.IsNtFamily()) {
     AddPage(&m_pageMIDI);
     AddPage(&m_pagePrefs);
   } else {

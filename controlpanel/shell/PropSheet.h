@@ -4,12 +4,14 @@
 #include "controlpanel/pages/PageCfg.h"
 #include "controlpanel/pages/PageMIDI.h"
 #include "controlpanel/pages/PagePrefs.h"
+#include "controlpanel/pages/PageServices.h"
 #include "framework/PropSheet.h"
 
 class CPropSheet : public fw::CPropertySheet {
   DECLARE_MESSAGE_MAP()
  public:
-  CPropSheet(UINT captionId, fw::CWnd* parent, UINT selectPage);
+  // Every page gets the services; they must outlive the sheet.
+  CPropSheet(CPageServices& services, UINT captionId, fw::CWnd* parent, UINT selectPage);
 
   BOOL OnInitDialog() override;
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <utility>
 
-#include "controlpanel/app/DebugTrace.h"
 #include "controlpanel/res/resource.h"
+#include "controlpanel/trace/DebugTrace.h"
 #include "framework/Util.h"
 #include "framework/Wnd.h"
 #include "shared/wave/WaveFormatEx.h"

@@ -1,4 +1,4 @@
-#include "controlpanel/app/DebugTrace.h"
+#include "controlpanel/trace/DebugTrace.h"
 
 #include <windows.h>
 

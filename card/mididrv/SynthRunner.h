@@ -1,5 +1,5 @@
 // The synthesizer inside the driver: one per process, created at the wavetable's first open.
-// Its render thread opens the wave output itself and keeps a few short blocks queued.
+// Its render thread opens the wave output itself and keeps all kBuffers short blocks queued.
 #pragma once
 #include <windows.h>
 

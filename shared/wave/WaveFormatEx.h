@@ -1,4 +1,5 @@
-// The wave format as DirectSound takes it, for the players of both programs.
+// The wave format as DirectSound and the wave output take it: for the players of both programs
+// and the card's own outputs.
 #pragma once
 #include <windows.h>
 #include <mmreg.h>
@@ -15,6 +16,19 @@ inline WAVEFORMATEX WaveFormatOf(const WaveInfo& info) {
   f.nAvgBytesPerSec = info.nAvgBytesPerSec;
   f.nBlockAlign = info.nBlockAlign;
   f.wBitsPerSample = info.wBitsPerSample;
+  f.cbSize = 0;
+  return f;
+}
+
+// Plain PCM at `rate`, as a wave output is opened with.
+inline WAVEFORMATEX PcmWaveFormat(uint32_t rate, uint16_t channels, uint16_t bits) {
+  WAVEFORMATEX f = {};
+  f.wFormatTag = WAVE_FORMAT_PCM;
+  f.nChannels = channels;
+  f.nSamplesPerSec = rate;
+  f.nBlockAlign = static_cast<uint16_t>(channels * bits / 8);
+  f.nAvgBytesPerSec = rate * f.nBlockAlign;
+  f.wBitsPerSample = bits;
   f.cbSize = 0;
   return f;
 }

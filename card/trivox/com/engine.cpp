@@ -45,37 +45,20 @@ std::shared_ptr<Engine> Engine::start(const std::wstring& dataDir, std::string& 
   e->m_card = std::make_unique<CardLink>();
   if (!e->m_card->present()) engineTrace("no card: headphones, quality, equaliser off");
   e->followCard();
-  e->m_event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  if (!e->m_event) {
+  e->m_controlStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (!e->m_controlStop) {
     why = "no event";
     return nullptr;
   }
-  WAVEFORMATEX fmt = {};
-  fmt.wFormatTag = WAVE_FORMAT_PCM;
-  fmt.nChannels = 2;
-  fmt.nSamplesPerSec = kMixRate;
-  fmt.wBitsPerSample = 16;
-  fmt.nBlockAlign = 4;
-  fmt.nAvgBytesPerSec = kMixRate * 4;
-  const MMRESULT r = waveOutOpen(&e->m_wave, WAVE_MAPPER, &fmt, reinterpret_cast<DWORD_PTR>(e->m_event), 0,
-                                 CALLBACK_EVENT);
-  if (r != MMSYSERR_NOERROR) {
-    e->m_wave = nullptr;
-    why = "waveOutOpen failed (" + std::to_string(r) + ")";
-    return nullptr;
-  }
-  e->m_pcm.assign(static_cast<size_t>(kBlockFrames) * 2 * kQueuedBlocksMax, 0);
+  kv22::WaveQueuePolicy queue;
+  queue.blockFrames = kBlockFrames;
+  queue.minBlocks = kQueuedBlocksMin;
+  queue.maxBlocks = kQueuedBlocksMax;
+  queue.depthAfter = queueDepthAfter;
+  if (!e->m_output.open(kMixRate, queue, why)) return nullptr;
   e->m_float.assign(static_cast<size_t>(kBlockFrames) * 2, 0.0f);
-  for (int i = 0; i < kQueuedBlocksMax; ++i) {
-    WAVEHDR& h = e->m_hdr[i];
-    h.lpData = reinterpret_cast<LPSTR>(e->m_pcm.data() + static_cast<size_t>(i) * kBlockFrames * 2);
-    h.dwBufferLength = kBlockFrames * 4;
-    if (waveOutPrepareHeader(e->m_wave, &h, sizeof h) != MMSYSERR_NOERROR) {
-      why = "waveOutPrepareHeader failed";
-      return nullptr;  // the destructor unprepares what was prepared
-    }
-  }
   e->m_thread = std::thread([raw = e.get()] { raw->run(); });
+  e->m_control = std::thread([raw = e.get()] { raw->control(); });
   exitGuardAdd(e.get());
   return e;
 }
@@ -83,20 +66,16 @@ std::shared_ptr<Engine> Engine::start(const std::wstring& dataDir, std::string& 
 Engine::~Engine() {
   exitGuardRemove(this);
   stop();
-  if (m_event) CloseHandle(m_event);
+  if (m_controlStop) CloseHandle(m_controlStop);
 }
 
 void Engine::stop() {
   m_stop.store(true);
-  if (m_event) SetEvent(m_event);
+  m_output.wake();
+  if (m_controlStop) SetEvent(m_controlStop);
   if (m_thread.joinable()) m_thread.join();
-  if (m_wave) {
-    waveOutReset(m_wave);
-    for (WAVEHDR& h : m_hdr)
-      if (h.dwFlags & WHDR_PREPARED) waveOutUnprepareHeader(m_wave, &h, sizeof h);
-    waveOutClose(m_wave);
-    m_wave = nullptr;
-  }
+  if (m_control.joinable()) m_control.join();
+  m_output.close();
 }
 
 void Engine::setMasterGain(float left, float right) {
@@ -116,62 +95,47 @@ void Engine::playInternal(const int16_t* samples, uint32_t frames) {
   m_mixer->setVoice(m_internalVoice, p);
 }
 
-void Engine::fill(WAVEHDR& hdr) {
+void Engine::fill(int16_t* out) {
   m_mixer->render(m_float.data(), kBlockFrames);
   const float gl = m_gainL.load() * 32767.0f, gr = m_gainR.load() * 32767.0f;
-  int16_t* out = reinterpret_cast<int16_t*>(hdr.lpData);
   for (int i = 0; i < kBlockFrames; ++i) {
     const float l = std::clamp(m_float[2 * static_cast<size_t>(i)] * gl, -32768.0f, 32767.0f);
     const float r = std::clamp(m_float[2 * static_cast<size_t>(i) + 1] * gr, -32768.0f, 32767.0f);
     out[2 * i] = static_cast<int16_t>(std::lrint(l));
     out[2 * i + 1] = static_cast<int16_t>(std::lrint(r));
   }
-  hdr.dwFlags &= ~WHDR_DONE;
-  if (waveOutWrite(m_wave, &hdr, sizeof hdr) == MMSYSERR_NOERROR)
-    m_framesQueued += kBlockFrames;
-  else
-    hdr.dwFlags |= WHDR_DONE;  // never reached the output: back to the spares, not a stalled queue
+}
+
+void Engine::run() {
+  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+  while (!m_stop.load()) {
+    while (!m_stop.load()) {
+      int16_t* block = m_output.nextBlock();
+      if (!block) break;
+      fill(block);
+      if (m_output.write()) m_framesQueued += kBlockFrames;
+    }
+    if (!m_stop.load()) m_output.wait(50);
+  }
+}
+
+void Engine::control() {
+  while (WaitForSingleObject(m_controlStop, kCardPollMs) == WAIT_TIMEOUT) {
+    traceDepth();
+    if (m_card->present()) followCard();
+  }
 }
 
 void Engine::followCard() {
-  m_cardPolled = GetTickCount();
   if (!m_card->poll()) return;
   m_mixer->setCardState(m_card->state());
   engineTrace("card: " + describe(m_card->state()));
 }
 
-void Engine::run() {
-  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
-  // Headers at the output in queue order, and the spare ones.
-  int queue[kQueuedBlocksMax], spare[kQueuedBlocksMax];
-  int head = 0, queued = 0, spares = 0;
-  for (int i = kQueuedBlocksMax - 1; i >= 0; --i) spare[spares++] = i;
-  auto topUp = [&] {
-    while (!m_stop.load() && queued < m_depth.load() && spares > 0) {
-      const int h = spare[--spares];
-      fill(m_hdr[h]);
-      queue[(head + queued++) % kQueuedBlocksMax] = h;
-    }
-  };
-  topUp();
-  while (!m_stop.load()) {
-    WaitForSingleObject(m_event, 50);
-    int played = 0;
-    while (queued > 0 && (m_hdr[queue[head]].dwFlags & WHDR_DONE)) {
-      spare[spares++] = queue[head];
-      head = (head + 1) % kQueuedBlocksMax;
-      --queued;
-      ++played;
-    }
-    const int depth = queueDepthAfter(m_depth.load(), played);
-    const bool grew = depth != m_depth.load();
-    m_depth.store(depth);
-    topUp();
-    // Rare (a few times in an engine's life), and only once the queue is full again.
-    if (grew) engineTrace("output queue now " + std::to_string(depth) + " blocks");
-    // With the queue just filled: the card's answer comes well inside it.
-    if (m_card->present() && GetTickCount() - m_cardPolled >= kCardPollMs) followCard();
-  }
+// The render thread only moves the depth up; each step it took is said once.
+void Engine::traceDepth() {
+  for (const int depth = m_output.depth(); m_depthTraced < depth;)
+    engineTrace("output queue now " + std::to_string(++m_depthTraced) + " blocks");
 }
 
 }  // namespace trivox

@@ -1,10 +1,11 @@
-// The device's audio engine: the binaural mixer and the thread that feeds it
-// to the platform's wave output one render block at a time, kQueuedBlocksMin
-// to kQueuedBlocksMax blocks queued (timing.h).
+// The device's audio engine: the binaural mixer, the render thread that feeds it to the
+// wave output one block at a time (kQueuedBlocksMin to kQueuedBlocksMax blocks queued,
+// timing.h), and a control thread that follows the card and writes the engine's trace.
+// The render thread only renders: besides writing blocks and waiting for the output it
+// makes no system call, takes no lock and allocates nothing.
 #pragma once
 
 #include <windows.h>
-#include <mmsystem.h>
 
 #include <atomic>
 #include <memory>
@@ -12,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "card/waveout/WaveOutput.h"
 #include "card_link.h"
 #include "mixer.h"
 #include "timing.h"
@@ -32,39 +34,38 @@ class Engine {
   const std::string& hrtfOrigin() const { return m_origin; }
   void setMasterGain(float left, float right);
   uint64_t framesQueued() const { return m_framesQueued.load(); }
-  int queueDepth() const { return m_depth.load(); }
+  int queueDepth() const { return m_output.depth(); }
   // The object's own sounds (the splash chime) have a voice of their own, so
   // applications keep all kMaxVoices. Mono 16-bit at kMixRate, played once;
   // the samples must outlive the engine.
   void playInternal(const int16_t* samples, uint32_t frames);
-  // Ends the engine thread and closes the output; the engine stays silent afterwards.
+  // Ends both threads and closes the output; the engine stays silent afterwards.
   // Called by the destructor, and at the program's exit for engines never released.
   void stop();
 
  private:
   Engine() = default;
   void run();
-  void fill(WAVEHDR& hdr);
+  void fill(int16_t* block);
+  void control();
   void followCard();
+  void traceDepth();
 
   // Within this of a change on the card, the mixer renders by it.
   static constexpr DWORD kCardPollMs = 200;
 
   std::unique_ptr<Mixer> m_mixer;
   std::string m_origin;
-  std::unique_ptr<CardLink> m_card;  // read on the engine thread only, once it runs
-  DWORD m_cardPolled = 0;
+  std::unique_ptr<CardLink> m_card;  // the control thread's, once it runs
+  int m_depthTraced = kQueuedBlocksMin;  // the control thread's
   int m_internalVoice = -1;
-  HWAVEOUT m_wave = nullptr;
-  HANDLE m_event = nullptr;
-  std::vector<int16_t> m_pcm;
+  kv22::WaveOutput m_output;
   std::vector<float> m_float;
-  WAVEHDR m_hdr[kQueuedBlocksMax] = {};
-  std::thread m_thread;
+  HANDLE m_controlStop = nullptr;
+  std::thread m_thread, m_control;
   std::atomic<bool> m_stop{false};
   std::atomic<float> m_gainL{1.0f}, m_gainR{1.0f};
   std::atomic<uint64_t> m_framesQueued{0};
-  std::atomic<int> m_depth{kQueuedBlocksMin};
 };
 
 }  // namespace trivox

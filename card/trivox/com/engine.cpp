@@ -109,9 +109,7 @@ void Engine::fill(int16_t* out) {
 void Engine::run() {
   SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
   while (!m_stop.load()) {
-    while (!m_stop.load()) {
-      int16_t* block = m_output.nextBlock();
-      if (!block) break;
+    for (int16_t* block; !m_stop.load() && (block = m_output.nextBlock()) != nullptr;) {
       fill(block);
       if (m_output.write()) m_framesQueued += kBlockFrames;
     }

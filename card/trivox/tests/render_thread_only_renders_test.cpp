@@ -20,7 +20,6 @@
 #include <thread>
 #include <vector>
 
-#include "card/core/CardCore.h"
 #include "shared/card/CardClient.h"
 #include "shared/names/Names.h"
 
@@ -171,8 +170,8 @@ class RenderThread : public testing::Test {
     ASSERT_TRUE(m_card.Open()) << "virtual card missing, error " << m_card.Error();
     ASSERT_TRUE(m_card.GetStatus(m_saved));
     kv22::CardConfig cfg = m_saved.config;
-    kv22::DefaultConfig(cfg);  // the equaliser available
-    cfg.deviceMask = m_saved.config.deviceMask;
+    cfg.failCount = 0;  // no staged failure, the equaliser available
+    cfg.eq.flags = 0;
     ASSERT_TRUE(m_card.SetConfig(cfg) && m_card.ResetState());
     char dir[MAX_PATH];
     GetTempPathA(sizeof dir, dir);

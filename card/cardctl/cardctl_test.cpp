@@ -56,11 +56,11 @@ RunResult RunCardctl(const std::string& args) {
 class CardctlTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(card_.Open()) << "virtual card missing (card/install-card.sh)";
-    ASSERT_TRUE(card_.GetStatus(saved_));
-    ASSERT_TRUE(card_.ResetState());
+    ASSERT_TRUE(m_card.Open()) << "virtual card missing (card/install-card.sh)";
+    ASSERT_TRUE(m_card.GetStatus(m_saved));
+    ASSERT_TRUE(m_card.ResetState());
   }
-  void TearDown() override { EXPECT_TRUE(card_.SetConfig(saved_.config)); }
+  void TearDown() override { EXPECT_TRUE(m_card.SetConfig(m_saved.config)); }
 
   // A request of our own on the NT name, which both shapes can open.
   void Send(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize) {
@@ -72,8 +72,8 @@ class CardctlTest : public ::testing::Test {
     CloseHandle(h);
   }
 
-  kv22::CardClient card_;
-  kv22::CardStatus saved_{};
+  kv22::CardClient m_card;
+  kv22::CardStatus m_saved{};
 };
 
 TEST_F(CardctlTest, LogLinesDescribeEachRequest) {
@@ -109,14 +109,14 @@ TEST_F(CardctlTest, SetChangesTheRunningCard) {
   RunResult r = RunCardctl("set level=150 fail=nt:0x39930000 devices=wt,nt");
   ASSERT_EQ(r.exitCode, 0u) << r.out;
   EXPECT_EQ(r.out,
-            "config devices=wt,nt level=150 class=" + std::to_string(saved_.config.perfClass) +
-                " feature=" + std::to_string(saved_.config.feature) +
-                " fail=nt:0x39930000\nlinks wt,nt\n" + kv22::FormatEqConfig(saved_.config) + "\n");
+            "config devices=wt,nt level=150 class=" + std::to_string(m_saved.config.perfClass) +
+                " feature=" + std::to_string(m_saved.config.feature) +
+                " fail=nt:0x39930000\nlinks wt,nt\n" + kv22::FormatEqConfig(m_saved.config) + "\n");
   DWORD level = 0;
   Send(0x39910000, nullptr, 0, &level, 4);
   EXPECT_EQ(level, 150u);
   kv22::CardStatus now;
-  ASSERT_TRUE(card_.GetStatus(now));
+  ASSERT_TRUE(m_card.GetStatus(now));
   EXPECT_EQ(now.linkMask, kv22::DeviceBit(kv22::kDevWavetable) | kv22::DeviceBit(kv22::kDevWavetableNt));
 }
 
@@ -127,10 +127,10 @@ TEST_F(CardctlTest, SetChangesTheEqualiserAndStateShowsIt) {
             std::string::npos)
       << r.out;
   kv22::CardStatus now;
-  ASSERT_TRUE(card_.GetStatus(now));
+  ASSERT_TRUE(m_card.GetStatus(now));
   EXPECT_EQ(now.config.eq.boardId, 0x2100u);
   EXPECT_EQ(now.config.eq.inputCount, 2u);
-  EXPECT_EQ(now.config.level, saved_.config.level) << "other keys keep their value";
+  EXPECT_EQ(now.config.level, m_saved.config.level) << "other keys keep their value";
   r = RunCardctl("state");
   EXPECT_NE(r.out.find("\neqstate on=0 input=-1 inits=0 status=0 configs=0\n"), std::string::npos) << r.out;
   EXPECT_EQ(RunCardctl("set refuse=9").exitCode, 2u);
@@ -141,8 +141,8 @@ TEST_F(CardctlTest, BadUsageChangesNothing) {
   EXPECT_EQ(RunCardctl("frobnicate").exitCode, 2u);
   EXPECT_EQ(RunCardctl("").exitCode, 2u);
   kv22::CardStatus now;
-  ASSERT_TRUE(card_.GetStatus(now));
-  EXPECT_EQ(now.config.level, saved_.config.level);
+  ASSERT_TRUE(m_card.GetStatus(now));
+  EXPECT_EQ(now.config.level, m_saved.config.level);
 }
 
 }  // namespace

@@ -57,42 +57,42 @@ std::vector<Target> Targets(bool nt) {
 class DriverFuzzTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(card_.Open()) << "virtual card missing (card/install-card.sh)";
-    ASSERT_TRUE(card_.GetStatus(saved_));
+    ASSERT_TRUE(m_card.Open()) << "virtual card missing (card/install-card.sh)";
+    ASSERT_TRUE(m_card.GetStatus(m_saved));
     CardConfig cfg;
     DefaultConfig(cfg);
     // One refused code per kind of device, so refusals are exercised too.
     cfg.failCount = 2;
     cfg.fail[0] = {kSetChorusAmount, DeviceBit(kDevWavetable) | DeviceBit(kDevWavetableNt)};
     cfg.fail[1] = {kSetDisableDsHwBuf, DeviceBit(kDevWave)};
-    ASSERT_TRUE(card_.SetConfig(cfg));
-    ASSERT_TRUE(card_.ResetState());
-    ASSERT_TRUE(card_.GetStatus(start_));
-    ASSERT_TRUE(kv22fuzz::MakeBankFile(bank_));
+    ASSERT_TRUE(m_card.SetConfig(cfg));
+    ASSERT_TRUE(m_card.ResetState());
+    ASSERT_TRUE(m_card.GetStatus(m_start));
+    ASSERT_TRUE(kv22fuzz::MakeBankFile(m_bank));
   }
   void TearDown() override {
-    EXPECT_TRUE(card_.SetConfig(saved_.config));
-    EXPECT_TRUE(card_.ResetState());
-    DeleteFileA(bank_.c_str());
+    EXPECT_TRUE(m_card.SetConfig(m_saved.config));
+    EXPECT_TRUE(m_card.ResetState());
+    DeleteFileA(m_bank.c_str());
   }
 
   // Waits until every handle this test opened has reached the driver's close.
   bool HandlesBack() {
     for (int i = 0; i < 400; ++i) {
       CardStatus st;
-      if (!card_.GetStatus(st)) return false;
+      if (!m_card.GetStatus(st)) return false;
       bool same = true;
-      for (uint32_t d = 0; d < kDeviceCount; ++d) same = same && st.state.handles[d] == start_.state.handles[d];
+      for (uint32_t d = 0; d < kDeviceCount; ++d) same = same && st.state.handles[d] == m_start.state.handles[d];
       if (same) return true;
       Sleep(25);  // polling the driver, not pacing the test
     }
     return false;
   }
 
-  CardClient card_;
-  CardStatus saved_{};
-  CardStatus start_{};
-  std::string bank_;
+  CardClient m_card;
+  CardStatus m_saved{};
+  CardStatus m_start{};
+  std::string m_bank;
 };
 
 // METHOD_NEITHER hands the driver the caller's raw addresses: refused before the card, or
@@ -102,7 +102,7 @@ TEST_F(DriverFuzzTest, RawAddressRequestsAreRefusedUnread) {
   HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
   CardStatus before;
-  ASSERT_TRUE(card_.GetStatus(before));
+  ASSERT_TRUE(m_card.GetStatus(before));
   const uint32_t kNeither = 3;
   for (uint32_t code : {kDownloadBank | kNeither, kSetReverbAmount | kNeither, kGetDisableDsHwBuf | 1u}) {
     char in[64] = "C:\\any.sf2";
@@ -113,7 +113,7 @@ TEST_F(DriverFuzzTest, RawAddressRequestsAreRefusedUnread) {
   }
   CloseHandle(h);
   std::vector<LogEntry> log;
-  ASSERT_TRUE(card_.ReadLog(log, before.lastSeq));
+  ASSERT_TRUE(m_card.ReadLog(log, before.lastSeq));
   for (const LogEntry& e : log) EXPECT_NE(e.code & 3, 3u) << "logged: 0x" << std::hex << e.code;
 }
 
@@ -134,21 +134,21 @@ TEST_F(DriverFuzzTest, HostileRequestsLeaveTheCardSound) {
   Counts logged;  // the card's log, entry by entry
   const DWORD deadline = GetTickCount() + seconds * 1000;
   const DWORD half = GetTickCount() + seconds * 500;
-  kv22fuzz::Fuzzer single(targets, start_.config, bank_, seed);
+  kv22fuzz::Fuzzer single(targets, m_start.config, m_bank, seed);
   while (static_cast<LONG>(half - GetTickCount()) > 0) {
     CardStatus st;
-    ASSERT_TRUE(card_.GetStatus(st));
+    ASSERT_TRUE(m_card.GetStatus(st));
     const uint32_t from = st.lastSeq;
     single.Run(200);
     std::vector<LogEntry> log;
-    ASSERT_TRUE(card_.ReadLog(log, from));
-    logged.Add(kv22fuzz::CheckLogAlone(log, start_.config, bank_));
+    ASSERT_TRUE(m_card.ReadLog(log, from));
+    logged.Add(kv22fuzz::CheckLogAlone(log, m_start.config, m_bank));
   }
   total.Add(single.counts());
 
   std::vector<std::unique_ptr<kv22fuzz::Fuzzer>> workers;
   for (unsigned i = 0; i < 4; ++i)
-    workers.emplace_back(new kv22fuzz::Fuzzer(targets, start_.config, bank_, seed + 1 + i));
+    workers.emplace_back(new kv22fuzz::Fuzzer(targets, m_start.config, m_bank, seed + 1 + i));
   std::vector<std::thread> threads;
   for (auto& w : workers) {
     threads.emplace_back([&w, deadline] {
@@ -161,8 +161,8 @@ TEST_F(DriverFuzzTest, HostileRequestsLeaveTheCardSound) {
   for (auto& w : workers) total.Add(w->counts());
 
   std::vector<LogEntry> log;
-  ASSERT_TRUE(card_.ReadLog(log, 0));
-  logged.Add(kv22fuzz::CheckLogAlone(log, start_.config, bank_));
+  ASSERT_TRUE(m_card.ReadLog(log, 0));
+  logged.Add(kv22fuzz::CheckLogAlone(log, m_start.config, m_bank));
   std::printf("driver fuzz: callers %s\n", total.Text().c_str());
   std::printf("driver fuzz: log entries checked=%lu wrong_success=%lu wrong_error=%lu\n", logged.requests,
               logged.wrongSuccess, logged.wrongError);
@@ -174,8 +174,8 @@ TEST_F(DriverFuzzTest, HostileRequestsLeaveTheCardSound) {
   EXPECT_TRUE(HandlesBack()) << "handles left open in the driver";
 
   // The card answers as before the storm.
-  EXPECT_TRUE(kv22fuzz::ValidRequestsAnswer(card_, targets, bank_, start_.config));
-  EXPECT_TRUE(kv22fuzz::CardctlStateSane(card_));
+  EXPECT_TRUE(kv22fuzz::ValidRequestsAnswer(m_card, targets, m_bank, m_start.config));
+  EXPECT_TRUE(kv22fuzz::CardctlStateSane(m_card));
 }
 
 }  // namespace

@@ -57,12 +57,12 @@ class SynthControl {
   void Update(SynthRunner& runner, const kv22::WavetableView* view) {
     std::string want = view && view->bank[0] ? std::string(view->bank, strnlen(view->bank, kv22::kBankPathMax))
                                              : DefaultBankPath();
-    if (want != requested_) {
-      requested_ = want;
+    if (want != m_requested) {
+      m_requested = want;
       zsynth::LoadResult r = LoadGuarded(want);
       if (r.bank) {
         runner.Host().setBank(r.bank);
-        loaded_ = want;
+        m_loaded = want;
       } else {
         OutputDebugStringA(("zephra midi: bank " + want + " not loaded: " + r.reason + "\n").c_str());
       }
@@ -74,11 +74,11 @@ class SynthControl {
       if (view->setMask & kv22::kWtSetChorus) s.chorus = kv22::ClampEffectLevel(view->chorus);
       if ((view->setMask & kv22::kWtSetMode) && kv22::SoftSynthModeValid(view->mode)) s.mode = view->mode;
     }
-    if (!sent_ || s.effects != last_.effects || s.reverb != last_.reverb || s.chorus != last_.chorus ||
-        s.mode != last_.mode) {
+    if (!m_sent || s.effects != m_last.effects || s.reverb != m_last.reverb || s.chorus != m_last.chorus ||
+        s.mode != m_last.mode) {
       runner.Host().setSettings(s);
-      last_ = s;
-      sent_ = true;
+      m_last = s;
+      m_sent = true;
     }
   }
   void Describe(SynthRunner& runner, kv22::MidiSynthInfo& info) const {
@@ -92,14 +92,14 @@ class SynthControl {
     info.chorus = use.chorus;
     info.mode = use.mode;
     std::memset(info.bank, 0, sizeof info.bank);
-    std::memcpy(info.bank, loaded_.c_str(), loaded_.size() < kv22::kBankPathMax ? loaded_.size() : kv22::kBankPathMax - 1);
+    std::memcpy(info.bank, m_loaded.c_str(), m_loaded.size() < kv22::kBankPathMax ? m_loaded.size() : kv22::kBankPathMax - 1);
   }
 
  private:
-  std::string requested_;
-  std::string loaded_;
-  zsynth::SynthSettings last_;
-  bool sent_ = false;
+  std::string m_requested;
+  std::string m_loaded;
+  zsynth::SynthSettings m_last;
+  bool m_sent = false;
 };
 
 DWORD WINAPI LinkThread(void*) {

@@ -31,18 +31,18 @@ SynthRunner& SynthRunner::Get() {
 SynthRunner* SynthRunner::Existing() { return g_runner.load(); }
 
 void SynthRunner::Start() {
-  if (thread_) return;
-  stop_.store(false);
-  thread_ = CreateThread(nullptr, 0, &SynthRunner::ThreadMain, this, 0, nullptr);
+  if (m_thread) return;
+  m_stop.store(false);
+  m_thread = CreateThread(nullptr, 0, &SynthRunner::ThreadMain, this, 0, nullptr);
 }
 
 void SynthRunner::Stop() {
-  host_.postReset();
-  if (!thread_) return;
-  stop_.store(true);
-  WaitForSingleObject(thread_, 5000);
-  CloseHandle(thread_);
-  thread_ = nullptr;
+  m_host.postReset();
+  if (!m_thread) return;
+  m_stop.store(true);
+  WaitForSingleObject(m_thread, 5000);
+  CloseHandle(m_thread);
+  m_thread = nullptr;
 }
 
 DWORD WINAPI SynthRunner::ThreadMain(void* self) {
@@ -62,11 +62,11 @@ void SynthRunner::Render() {
   }
   std::vector<float> mix(kBlockFrames * 2);
   SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
-  while (!stop_.load()) {
+  while (!m_stop.load()) {
     int16_t* pcm = nullptr;
-    while (!stop_.load() && (pcm = out.nextBlock()) != nullptr) {
-      host_.render(mix.data(), kBlockFrames);
-      DWORD vol = volume_.load();
+    while (!m_stop.load() && (pcm = out.nextBlock()) != nullptr) {
+      m_host.render(mix.data(), kBlockFrames);
+      DWORD vol = m_volume.load();
       float gl = float(vol & 0xFFFF) / 65535.0f, gr = float(vol >> 16) / 65535.0f;
       for (uint32_t i = 0; i < kBlockFrames; ++i) {
         pcm[2 * i] = ToPcm(mix[2 * i], gl);

@@ -20,14 +20,14 @@ class SynthRunner {
   static SynthRunner& Get();
   static SynthRunner* Existing();
 
-  zsynth::SynthHost& Host() { return host_; }
+  zsynth::SynthHost& Host() { return m_host; }
   void Start();  // the render thread, when it is not running
   void Stop();   // notes off, thread ended, wave output closed
   // Low word left, high word right, 0xFFFF full.
-  void SetVolume(DWORD v) { volume_.store(v); }
-  DWORD Volume() const { return volume_.load(); }
+  void SetVolume(DWORD v) { m_volume.store(v); }
+  DWORD Volume() const { return m_volume.load(); }
 
-  SynthRunner() : host_(kRate) {}
+  SynthRunner() : m_host(kRate) {}
   ~SynthRunner() { Stop(); }
   SynthRunner(const SynthRunner&) = delete;
   SynthRunner& operator=(const SynthRunner&) = delete;
@@ -36,10 +36,10 @@ class SynthRunner {
   static DWORD WINAPI ThreadMain(void* self);
   void Render();
 
-  zsynth::SynthHost host_;
-  std::atomic<DWORD> volume_{0xFFFFFFFFu};
-  std::atomic<bool> stop_{false};
-  HANDLE thread_ = nullptr;
+  zsynth::SynthHost m_host;
+  std::atomic<DWORD> m_volume{0xFFFFFFFFu};
+  std::atomic<bool> m_stop{false};
+  HANDLE m_thread = nullptr;
 };
 
 }  // namespace zmidi

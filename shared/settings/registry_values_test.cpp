@@ -81,26 +81,26 @@ const Row* RowFor(const Value& v) {
 // The value as it was, put back after the test.
 class Saved {
  public:
-  explicit Saved(const Value& v) : value_(v) {
+  explicit Saved(const Value& v) : m_value(v) {
     HKEY k;
     if (RegCreateKeyExA(settings::RootOf(*v.key), v.key->path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
                         nullptr) != ERROR_SUCCESS)
       return;
     DWORD size = 0;
-    if (RegQueryValueExA(k, v.name, nullptr, &type_, nullptr, &size) == ERROR_SUCCESS) {
-      data_.resize(size);
-      had_ = RegQueryValueExA(k, v.name, nullptr, &type_, data_.data(), &size) == ERROR_SUCCESS;
+    if (RegQueryValueExA(k, v.name, nullptr, &m_type, nullptr, &size) == ERROR_SUCCESS) {
+      m_data.resize(size);
+      m_had = RegQueryValueExA(k, v.name, nullptr, &m_type, m_data.data(), &size) == ERROR_SUCCESS;
     }
     RegCloseKey(k);
   }
   ~Saved() {
     HKEY k;
-    if (RegOpenKeyExA(settings::RootOf(*value_.key), value_.key->path, 0, KEY_ALL_ACCESS, &k) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(settings::RootOf(*m_value.key), m_value.key->path, 0, KEY_ALL_ACCESS, &k) != ERROR_SUCCESS)
       return;
-    if (had_) {
-      RegSetValueExA(k, value_.name, 0, type_, data_.data(), DWORD(data_.size()));
+    if (m_had) {
+      RegSetValueExA(k, m_value.name, 0, m_type, m_data.data(), DWORD(m_data.size()));
     } else {
-      RegDeleteValueA(k, value_.name);
+      RegDeleteValueA(k, m_value.name);
     }
     RegCloseKey(k);
   }
@@ -108,10 +108,10 @@ class Saved {
   Saved& operator=(const Saved&) = delete;
 
  private:
-  const Value& value_;
-  bool had_ = false;
-  DWORD type_ = 0;
-  std::vector<BYTE> data_;
+  const Value& m_value;
+  bool m_had = false;
+  DWORD m_type = 0;
+  std::vector<BYTE> m_data;
 };
 
 // Stores raw bytes (or, with type 0, deletes the value).

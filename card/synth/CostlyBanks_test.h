@@ -78,38 +78,55 @@ inline std::vector<uint8_t> Sf2(uint32_t presets, uint32_t presetZones, uint32_t
   return o.b;
 }
 
+// The collection's head and one instrument list of `regions` regions, left open.
+struct DlsInstrument {
+  size_t lins, ins;
+};
+inline DlsInstrument BeginDlsInstrument(Riff& o, uint32_t regions) {
+  size_t c = o.Begin("colh");
+  o.U32(1), o.End(c);
+  DlsInstrument at{o.Begin("LIST", "lins"), 0};
+  at.ins = o.Begin("LIST", "ins ");
+  c = o.Begin("insh");
+  o.U32(regions), o.U32(0), o.U32(0), o.End(c);
+  return at;
+}
+
+// A region over every key and velocity, on wave 0.
+inline void DlsRegion(Riff& o) {
+  const size_t rgn = o.Begin("LIST", "rgn ");
+  size_t c = o.Begin("rgnh");
+  o.U16(0), o.U16(127), o.U16(0), o.U16(127), o.U16(0), o.U16(0), o.End(c);
+  c = o.Begin("wlnk");
+  o.U16(0), o.U16(0), o.U32(1), o.U32(0), o.End(c);
+  o.End(rgn);
+}
+
+// 16-bit mono PCM at 22050 Hz.
+inline void DlsMonoFormat(Riff& o) {
+  const size_t c = o.Begin("fmt ");
+  o.U16(1), o.U16(1), o.U32(22050), o.U32(44100), o.U16(2), o.U16(16), o.End(c);
+}
+
 // One instrument of `regions` regions on one wave, none with its own articulation, and an
 // instrument articulation of `connections` blocks that every region takes over.
 inline std::vector<uint8_t> Dls(uint32_t regions, uint32_t connections) {
   Riff o;
   const size_t riff = o.Begin("RIFF", "DLS ");
-  size_t c = o.Begin("colh");
-  o.U32(1), o.End(c);
-  const size_t lins = o.Begin("LIST", "lins");
-  const size_t ins = o.Begin("LIST", "ins ");
-  c = o.Begin("insh");
-  o.U32(regions), o.U32(0), o.U32(0), o.End(c);
+  const DlsInstrument in = BeginDlsInstrument(o, regions);
   const size_t lrgn = o.Begin("LIST", "lrgn");
-  for (uint32_t r = 0; r < regions; ++r) {
-    const size_t rgn = o.Begin("LIST", "rgn ");
-    c = o.Begin("rgnh");
-    o.U16(0), o.U16(127), o.U16(0), o.U16(127), o.U16(0), o.U16(0), o.End(c);
-    c = o.Begin("wlnk");
-    o.U16(0), o.U16(0), o.U32(1), o.U32(0), o.End(c);
-    o.End(rgn);
-  }
+  for (uint32_t r = 0; r < regions; ++r) DlsRegion(o);
   o.End(lrgn);
   const size_t lart = o.Begin("LIST", "lart");
-  c = o.Begin("art1");
+  size_t c = o.Begin("art1");
   o.U32(8), o.U32(connections);
   for (uint32_t n = 0; n < connections; ++n) o.U16(0), o.U16(0), o.U16(4), o.U16(0), o.U32(0);
-  o.End(c), o.End(lart), o.End(ins), o.End(lins);
+  o.End(c), o.End(lart), o.End(in.ins), o.End(in.lins);
   c = o.Begin("ptbl");
   o.U32(8), o.U32(1), o.U32(0), o.End(c);
   const size_t wvpl = o.Begin("LIST", "wvpl");
   const size_t wave = o.Begin("LIST", "wave");
-  c = o.Begin("fmt ");
-  o.U16(1), o.U16(1), o.U32(22050), o.U32(44100), o.U16(2), o.U16(16), o.End(c);
+  DlsMonoFormat(o);
   c = o.Begin("data");
   for (int n = 0; n < 64; ++n) o.U16(uint32_t(n * 500));
   o.End(c), o.End(wave), o.End(wvpl);
@@ -122,35 +139,25 @@ inline std::vector<uint8_t> Dls(uint32_t regions, uint32_t connections) {
 inline std::vector<uint8_t> DlsPool(uint32_t waves) {
   Riff o;
   const size_t riff = o.Begin("RIFF", "DLS ");
-  size_t c = o.Begin("colh");
-  o.U32(1), o.End(c);
-  const size_t lins = o.Begin("LIST", "lins");
-  const size_t ins = o.Begin("LIST", "ins ");
-  c = o.Begin("insh");
-  o.U32(1), o.U32(0), o.U32(0), o.End(c);
+  const DlsInstrument in = BeginDlsInstrument(o, 1);
   const size_t lrgn = o.Begin("LIST", "lrgn");
-  const size_t rgn = o.Begin("LIST", "rgn ");
-  c = o.Begin("rgnh");
-  o.U16(0), o.U16(127), o.U16(0), o.U16(127), o.U16(0), o.U16(0), o.End(c);
-  c = o.Begin("wlnk");
-  o.U16(0), o.U16(0), o.U32(1), o.U32(0), o.End(c);
-  o.End(rgn), o.End(lrgn), o.End(ins), o.End(lins);
+  DlsRegion(o);
+  o.End(lrgn), o.End(in.ins), o.End(in.lins);
   std::vector<uint32_t> offsets;
   Riff pool;
   const size_t wvpl = pool.Begin("LIST", "wvpl");
   for (uint32_t w = 0; w < waves; ++w) {
     offsets.push_back(uint32_t(pool.b.size() - wvpl - 4));
     const size_t wave = pool.Begin("LIST", "wave");
-    c = pool.Begin("fmt ");
-    pool.U16(1), pool.U16(1), pool.U32(22050), pool.U32(44100), pool.U16(2), pool.U16(16), pool.End(c);
-    c = pool.Begin("data");
-    pool.U16(1000), pool.End(c), pool.End(wave);
+    DlsMonoFormat(pool);
+    const size_t data = pool.Begin("data");
+    pool.U16(1000), pool.End(data), pool.End(wave);
   }
   pool.End(wvpl);
-  c = o.Begin("ptbl");
+  const size_t ptbl = o.Begin("ptbl");
   o.U32(8), o.U32(waves);
   for (uint32_t w = 0; w < waves; ++w) o.U32(offsets[waves - 1 - w]);
-  o.End(c);
+  o.End(ptbl);
   o.b.insert(o.b.end(), pool.b.begin(), pool.b.end());
   o.End(riff);
   return o.b;

@@ -149,16 +149,8 @@ TEST(Sf2Reader, OffsetsStayInsideTheirSample) {
 
 TEST(Sf2Reader, RefusesMalformedBanksWithAReason) {
   const std::vector<uint8_t> good = testbank::WriteSf2(TwoPrograms());
-  struct Case {
-    const char* why;
-    std::vector<uint8_t> bytes;
-  };
-  std::vector<Case> cases;
-  auto edit = [&](const char* why, auto change) {
-    std::vector<uint8_t> b = good;
-    change(b);
-    cases.push_back({why, b});
-  };
+  DamagedBanks damaged{good, {}};
+  auto edit = [&](const char* why, auto change) { damaged.add(why, change); };
   edit("sample 'ramp' points outside the pool",
        [](std::vector<uint8_t>& b) { Put32(b, At(b, "ramp") + 24, 100000); });
   edit("zone names sample 9 of 2", [](std::vector<uint8_t>& b) {
@@ -179,7 +171,7 @@ TEST(Sf2Reader, RefusesMalformedBanksWithAReason) {
   edit("RIFF size runs past the end of the file", [](std::vector<uint8_t>& b) { b.pop_back(); });
   edit("'INFO' is not the first list", [](std::vector<uint8_t>& b) { std::memcpy(&b[At(b, "INFO")], "JUNK", 4); });
   edit("RIFF form 'sfbX' is not 'sfbk'", [](std::vector<uint8_t>& b) { b[11] = 'X'; });
-  for (const Case& c : cases) {
+  for (const Damaged& c : damaged.cases) {
     LoadResult r = LoadSf2(c.bytes.data(), c.bytes.size());
     EXPECT_FALSE(r.bank) << c.why;
     EXPECT_EQ(r.reason, c.why);

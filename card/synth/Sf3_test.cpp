@@ -73,16 +73,8 @@ TEST(Sf3Reader, ReadsAsTheSameBankUncompressed) {
 TEST(Sf3Reader, RefusesADamagedStreamWithItsReason) {
   const std::vector<uint8_t> good = testbank::WriteSf3(Tones());
   const size_t smpl = At(good, "smpl") + 8, low = At(good, "low\0");
-  struct Case {
-    const char* why;
-    std::vector<uint8_t> bytes;
-  };
-  std::vector<Case> cases;
-  auto edit = [&](const char* why, auto change) {
-    std::vector<uint8_t> b = good;
-    change(b);
-    cases.push_back({why, b});
-  };
+  DamagedBanks damaged{good, {}};
+  auto edit = [&](const char* why, auto change) { damaged.add(why, change); };
   edit("compressed sample 'low' is cut short", [&](std::vector<uint8_t>& b) { Put32(b, low + 24, 300); });
   edit("compressed sample 'low' is not an Ogg stream or is cut short", [&](std::vector<uint8_t>& b) { b[smpl] = 'X'; });
   edit("compressed sample 'low' is not a well-formed Ogg Vorbis stream (decoder error 31)",
@@ -95,7 +87,7 @@ TEST(Sf3Reader, RefusesADamagedStreamWithItsReason) {
   edit("compressed sample 'low' points outside the sample data",
        [&](std::vector<uint8_t>& b) { Put32(b, low + 24, 1u << 30); });
   edit("SoundFont version 4 is not 2 or 3", [&](std::vector<uint8_t>& b) { b[At(b, "ifil") + 8] = 4; });
-  for (const Case& c : cases) {
+  for (const Damaged& c : damaged.cases) {
     const LoadResult r = LoadBank(c.bytes.data(), c.bytes.size());
     EXPECT_FALSE(r.bank) << c.why;
     EXPECT_EQ(r.reason, c.why);
